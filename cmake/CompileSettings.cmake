@@ -1,0 +1,20 @@
+# Every target links zlv_compile_settings, so the language level, the warnings and the Qt
+# defines are decided in exactly one place.
+add_library(zlv_compile_settings INTERFACE)
+target_compile_features(zlv_compile_settings INTERFACE cxx_std_20)
+target_compile_options(zlv_compile_settings INTERFACE -Wall -Wextra -Wpedantic)
+if(ZLV_WERROR)
+  target_compile_options(zlv_compile_settings INTERFACE -Werror)
+endif()
+if(ZLV_SANITIZE)
+  target_compile_options(zlv_compile_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+  target_link_options(zlv_compile_settings INTERFACE -fsanitize=address,undefined)
+endif()
+target_compile_definitions(zlv_compile_settings INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CONTEXTLESS_CONNECT
+  QT_NO_KEYWORDS)
+if(WIN32)
+  # The Windows build talks to the ANSI forms of the shell API on purpose.
+  target_compile_definitions(zlv_compile_settings INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()

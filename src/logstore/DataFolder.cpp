@@ -1,0 +1,88 @@
+#include "logstore/DataFolder.h"
+
+#include "utility/FileSystem.h"
+
+#include <cstdio>
+
+namespace zlv {
+
+namespace {
+
+std::string Join(const std::string& folder, std::string_view name)
+{
+    std::string path = folder;
+    path += fs::kSeparator;
+    path.append(name);
+    return path;
+}
+
+} // namespace
+
+bool DataFolder::establish(const std::string& appData)
+{
+    m_appData = appData;
+    const std::string qbs = Join(appData, "QBS");
+    m_dataFolder = Join(qbs, "ZLV");
+    m_logsFolder = Join(m_dataFolder, "logs");
+    m_configurationFile = Join(m_dataFolder, kConfigurationName);
+
+    // Each step makes one level, so a failure stops the steps below it from mattering but
+    // does not stop start-up: a later append tries again.
+    // A fresh account may not have its data folder yet (~/.local/share is created lazily
+    // on Linux desktops), and our folders have to go somewhere.
+    fs::CreateDirectoryChain(appData);
+    bool ok = fs::CreateDirectoryLevel(qbs);
+    ok = fs::CreateDirectoryLevel(m_dataFolder) && ok;
+    ok = fs::CreateDirectoryLevel(m_logsFolder) && ok;
+    ok = fs::CreateEmptyFileIfMissing(m_configurationFile) && ok;
+    ok = fs::CreateEmptyFileIfMissing(markerFile()) && ok;
+    return ok;
+}
+
+std::string DataFolder::markerFile() const
+{
+    return Join(m_dataFolder, kMarkerName);
+}
+
+std::string DataFolder::monthFolder(const Date& date) const
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "%04d%02d", date.year, date.month);
+    return Join(m_logsFolder, name);
+}
+
+std::string DataFolder::dayFilePath(const Date& date) const
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "%02d.log", date.day);
+    return Join(monthFolder(date), name);
+}
+
+bool DataFolder::ensureMonthFolder(const Date& date) const
+{
+    const std::string month = monthFolder(date);
+    if (fs::DirectoryExists(month)) {
+        return true;
+    }
+    if (!fs::DirectoryExists(m_logsFolder)) {
+        // The user (or a cleaner) removed our folders during the run: rebuild the chain
+        // rather than lose the record.
+        fs::CreateDirectoryChain(m_appData);
+        fs::CreateDirectoryLevel(Join(m_appData, "QBS"));
+        fs::CreateDirectoryLevel(m_dataFolder);
+        fs::CreateDirectoryLevel(m_logsFolder);
+    }
+    return fs::CreateDirectoryLevel(month);
+}
+
+bool DataFolder::append(const Date& date, std::string_view line) const
+{
+    const std::string path = dayFilePath(date);
+    if (fs::AppendWhole(path, line)) {
+        return true;
+    }
+    // The folder may have vanished since the last look; one more try after rebuilding it.
+    return ensureMonthFolder(date) && fs::AppendWhole(path, line);
+}
+
+} // namespace zlv

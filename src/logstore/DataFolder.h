@@ -1,0 +1,45 @@
+#pragma once
+
+#include "utility/Clock.h"
+
+#include <string>
+#include <string_view>
+
+namespace zlv {
+
+// The per-user folder that holds everything Zelvory keeps:
+//   <AppData>/QBS/ZLV/logs/YYYYMM/DD.log, configuration.ini and an empty marker file.
+class DataFolder final
+{
+public:
+    static constexpr std::string_view kMarkerName = "ZLV data folder, please do not delete it";
+    static constexpr std::string_view kConfigurationName = "configuration.ini";
+
+    // Computes the paths under `appData` (no trailing separator) and creates, one level at a
+    // time, whatever is missing. Existing folders and files are never touched. True when
+    // everything stands afterwards.
+    bool establish(const std::string& appData);
+
+    const std::string& dataFolder() const { return m_dataFolder; }
+    const std::string& logsFolder() const { return m_logsFolder; }
+    const std::string& configurationFile() const { return m_configurationFile; }
+    std::string markerFile() const;
+
+    std::string monthFolder(const Date& date) const;
+    std::string dayFilePath(const Date& date) const;
+
+    // Makes sure the month folder of `date` exists, recreating the data and logs folders
+    // first should they have been removed while the program runs.
+    bool ensureMonthFolder(const Date& date) const;
+
+    // Appends one whole line to the day file of `date`, creating what is missing.
+    bool append(const Date& date, std::string_view line) const;
+
+private:
+    std::string m_appData;
+    std::string m_dataFolder;
+    std::string m_logsFolder;
+    std::string m_configurationFile;
+};
+
+} // namespace zlv

@@ -1,0 +1,136 @@
+#include "logstore/DayFile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace zlv::dayfile {
+
+namespace {
+
+bool TwoDigits(std::string_view s, std::size_t at, int& out)
+{
+    const char a = s[at];
+    const char b = s[at + 1];
+    if (a < '0' || a > '9' || b < '0' || b > '9') {
+        return false;
+    }
+    out = (a - '0') * 10 + (b - '0');
+    return true;
+}
+
+std::string_view WithoutLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+} // namespace
+
+std::string FormatStamp(const LocalDateTime& at)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", at.date.year,
+                  at.date.month, at.date.day, at.hour, at.minute, at.second);
+    return buffer;
+}
+
+std::optional<LocalDateTime> ParseStamp(std::string_view s)
+{
+    if (s.size() != kStampLength || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' ||
+        s[16] != ':') {
+        return std::nullopt;
+    }
+    int c = 0, y = 0;
+    LocalDateTime t;
+    if (!TwoDigits(s, 0, c) || !TwoDigits(s, 2, y) || !TwoDigits(s, 5, t.date.month) ||
+        !TwoDigits(s, 8, t.date.day) || !TwoDigits(s, 11, t.hour) ||
+        !TwoDigits(s, 14, t.minute) || !TwoDigits(s, 17, t.second)) {
+        return std::nullopt;
+    }
+    t.date.year = c * 100 + y;
+    if (!t.isValid()) {
+        return std::nullopt;
+    }
+    return t;
+}
+
+std::string SanitizeField(std::string_view field)
+{
+    const bool clean = std::none_of(field.begin(), field.end(), [](char ch) {
+        return static_cast<unsigned char>(ch) < 0x20;
+    });
+    if (clean) {
+        return std::string(field);
+    }
+    std::string out;
+    out.reserve(field.size() + 8);
+    for (const char ch : field) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u < 0x20) {
+            // U+2400 + u in UTF-8: E2 90 80+u
+            out += '\xE2';
+            out += '\x90';
+            out += static_cast<char>(0x80 + u);
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string RecordText(const LogRecord& r)
+{
+    std::string text;
+    text.reserve(r.object.size() + r.action.size() + r.path.size() + r.originalName.size() +
+                 r.newName.size() + 4);
+    text.append(r.object).append(1, '\t').append(r.action).append(1, '\t');
+    text.append(r.path).append(1, '\t').append(r.originalName).append(1, '\t');
+    text.append(r.newName);
+    return text;
+}
+
+std::string FormatLine(const LogRecord& r)
+{
+    std::string line;
+    line.reserve(kStampLength + 1 + r.object.size() + r.action.size() + r.path.size() +
+                 r.originalName.size() + r.newName.size() + 6);
+    line.append(r.time).append(1, '\t').append(RecordText(r)).append("\r\n");
+    return line;
+}
+
+std::optional<std::string_view> RecordTextOfLine(std::string_view line)
+{
+    line = WithoutLineEnd(line);
+    const std::size_t firstTab = line.find('\t');
+    if (firstTab == std::string_view::npos || !ParseStamp(line.substr(0, firstTab))) {
+        return std::nullopt;
+    }
+    const std::string_view rest = line.substr(firstTab + 1);
+    if (std::count(rest.begin(), rest.end(), '\t') < 4) {
+        return std::nullopt;
+    }
+    return rest;
+}
+
+std::optional<LogRecord> ParseLine(std::string_view line)
+{
+    const auto rest = RecordTextOfLine(line);
+    if (!rest) {
+        return std::nullopt;
+    }
+    LogRecord r;
+    r.time.assign(line.substr(0, kStampLength));
+    std::string* fields[] = {&r.object, &r.action, &r.path, &r.originalName};
+    std::string_view tail = *rest;
+    for (std::string* field : fields) {
+        const std::size_t tab = tail.find('\t');
+        field->assign(tail.substr(0, tab));
+        tail.remove_prefix(tab + 1);
+    }
+    r.newName.assign(tail);
+    return r;
+}
+
+} // namespace zlv::dayfile

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "utility/FileSystem.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zlv {
+
+// Follows one day file as it grows, handing out only what was appended since the last
+// look, in whole lines. When the file shrank, was replaced or another path is asked for,
+// it starts over from the beginning and says so, so that whatever the caller derived from
+// the old content can be dropped. This is what keeps the cost of a record independent of
+// how many lines the day already holds.
+class DayFileTail final
+{
+public:
+    struct Chunk
+    {
+        bool restarted = false;      // the caller must forget what it built before
+        std::uint64_t offset = 0;    // file offset of bytes[0]
+        std::string bytes;           // whole lines only, line ends included
+    };
+
+    explicit DayFileTail(std::uint64_t maxChunkBytes = 4u << 20) : m_maxChunk(maxChunkBytes) {}
+
+    // The next run of complete lines of `path`; empty bytes when nothing new is there.
+    // Call again until it comes back empty to catch up with a large file.
+    Chunk poll(const std::string& path);
+
+    // Forgets the file, so the next poll starts over.
+    void reset();
+
+    const std::string& path() const { return m_path; }
+    std::uint64_t offset() const { return m_offset; }
+
+private:
+    std::uint64_t m_maxChunk;
+    std::string m_path;
+    fs::FileState m_state;
+    bool m_known = false;
+    std::uint64_t m_offset = 0;
+};
+
+} // namespace zlv

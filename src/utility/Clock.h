@@ -1,0 +1,74 @@
+#pragma once
+
+#include <compare>
+#include <string>
+
+namespace zlv {
+
+// A calendar date in the proleptic Gregorian calendar.
+struct Date
+{
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+
+    auto operator<=>(const Date&) const = default;
+
+    // Days since 1970-01-01; negative before it.
+    long long toDayNumber() const;
+    static Date fromDayNumber(long long days);
+    Date addDays(long long days) const { return fromDayNumber(toDayNumber() + days); }
+    bool isValid() const;
+};
+
+// Local date and time to the second, the only resolution the journal records.
+struct LocalDateTime
+{
+    Date date;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    auto operator<=>(const LocalDateTime&) const = default;
+
+    int secondsOfDay() const { return hour * 3600 + minute * 60 + second; }
+    bool isValid() const;
+};
+
+bool IsLeapYear(int year);
+int DaysInMonth(int year, int month);
+
+// Where the program reads the time. Tests install their own clock so that they can stand
+// at any moment (one second before midnight, the fifth second after a record, ...).
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual LocalDateTime now() const = 0;
+
+    // The clock the program uses; the system clock unless a test installed another.
+    static const Clock& instance();
+    // Installs `clock` (not owned) as the program's clock; nullptr restores the system clock.
+    static void setInstance(const Clock* clock);
+};
+
+class SystemClock final : public Clock
+{
+public:
+    LocalDateTime now() const override;
+};
+
+// A clock that stands still until it is told to move.
+class ManualClock final : public Clock
+{
+public:
+    explicit ManualClock(LocalDateTime at) : m_now(at) {}
+    LocalDateTime now() const override { return m_now; }
+    void set(LocalDateTime at) { m_now = at; }
+    void advanceSeconds(long long seconds);
+
+private:
+    LocalDateTime m_now;
+};
+
+} // namespace zlv
