@@ -1,0 +1,37 @@
+#include "mainwindow/Geometry.h"
+
+namespace zlv::layout {
+
+Size ListSize(Size client, int statusBarHeight, Size previous)
+{
+    Size s = previous;
+    const int width = client.width - kListLeftPx - kMarginPx;
+    const int height = client.height - kListTopPx - kMarginPx - statusBarHeight;
+    if (width >= 0) {
+        s.width = width;
+    }
+    if (height >= 0) {
+        s.height = height;
+    }
+    return s;
+}
+
+Point GoldenPlacement(Size screen, Size window)
+{
+    constexpr double kShare = 1.0 - 0.618;
+    return Point{static_cast<int>((screen.width - window.width) * kShare),
+                 static_cast<int>((screen.height - window.height) * kShare)};
+}
+
+RangeVerdict CheckRange(const Date& from, const Date& to, const Date& today)
+{
+    if (today.toDayNumber() - to.toDayNumber() < 1) {
+        return RangeVerdict::EndTooLate;
+    }
+    if (to.toDayNumber() - from.toDayNumber() < 0) {
+        return RangeVerdict::StartAfterEnd;
+    }
+    return RangeVerdict::Valid;
+}
+
+} // namespace zlv::layout

@@ -1,0 +1,85 @@
+#include "mainwindow/QtMessageBox.h"
+
+#include "utility/MessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace zlv {
+
+namespace {
+
+QMessageBox::StandardButton ToQt(MessageBox::Answer a)
+{
+    switch (a) {
+    case MessageBox::Answer::Ok:
+        return QMessageBox::Ok;
+    case MessageBox::Answer::Cancel:
+        return QMessageBox::Cancel;
+    case MessageBox::Answer::Yes:
+        return QMessageBox::Yes;
+    case MessageBox::Answer::No:
+        return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon ToQt(MessageBox::Icon icon)
+{
+    switch (icon) {
+    case MessageBox::Icon::Critical:
+        return QMessageBox::Critical;
+    case MessageBox::Icon::Question:
+        return QMessageBox::Question;
+    case MessageBox::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageBox::Icon::Information:
+        return QMessageBox::Information;
+    case MessageBox::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQt(MessageBox::Buttons b)
+{
+    switch (b) {
+    case MessageBox::Buttons::Ok:
+        return QMessageBox::Ok;
+    case MessageBox::Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageBox::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MessageBox::Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+MessageBox::Answer Show(const MessageBox::Request& r)
+{
+    QMessageBox box(ToQt(r.icon), QString::fromStdString(r.title), QString::fromStdString(r.text),
+                    ToQt(r.buttons), QApplication::activeWindow());
+    box.setDefaultButton(ToQt(r.defaultButton));
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return MessageBox::Answer::Ok;
+    case QMessageBox::Yes:
+        return MessageBox::Answer::Yes;
+    case QMessageBox::No:
+        return MessageBox::Answer::No;
+    default:
+        // Closed without a choice: Cancel, or Ok where Ok is the only button.
+        return r.buttons == MessageBox::Buttons::Ok ? MessageBox::Answer::Ok
+                                                    : MessageBox::Answer::Cancel;
+    }
+}
+
+} // namespace
+
+void InstallQtMessageBoxHandler()
+{
+    MessageBox::setHandler(&Show);
+}
+
+} // namespace zlv

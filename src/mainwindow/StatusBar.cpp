@@ -1,0 +1,94 @@
+#include "mainwindow/StatusBar.h"
+
+#include "utility/Clock.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QMouseEvent>
+
+namespace zlv {
+
+StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
+{
+    setObjectName(QStringLiteral("stb"));
+    setSizeGripEnabled(true);
+    QFont bold(QStringLiteral("Tahoma"));
+    bold.setPointSizeF(8.25);
+    bold.setBold(true);
+    setFont(bold);
+
+    const char* tips[4] = {"Rows total.", "Today.", "Now.", "Program version."};
+    for (int i = 0; i < 4; ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("stbPanel%1").arg(i + 1));
+        label->setToolTip(QString::fromLatin1(tips[i]));
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        m_panels[i] = label;
+        // The row count takes the free width; date, time and version keep their size.
+        if (i == 0) {
+            addWidget(label, 1);
+        } else {
+            addPermanentWidget(label);
+        }
+    }
+    m_panels[3]->setCursor(Qt::PointingHandCursor);
+    m_panels[3]->installEventFilter(this);
+
+    m_minute.setSingleShot(true);
+    m_minute.setTimerType(Qt::CoarseTimer);
+    connect(&m_minute, &QTimer::timeout, this, [this] {
+        refreshClock();
+        scheduleNextMinute();
+    });
+    refreshClock();
+    scheduleNextMinute();
+}
+
+void StatusBar::setRowCountText(const QString& text)
+{
+    m_panels[0]->setText(text);
+}
+
+void StatusBar::setVersionText(const QString& text)
+{
+    m_panels[3]->setText(text);
+}
+
+void StatusBar::refreshClock()
+{
+    const LocalDateTime now = Clock::instance().now();
+    const QDate date(now.date.year, now.date.month, now.date.day);
+    const QLocale locale;
+    const QString dateText = locale.toString(date, QLocale::ShortFormat);
+    m_panels[1]->setText(QLatin1Char(' ') + dateText + QLatin1Char(' '));
+    m_panels[2]->setText(QLatin1Char(' ') +
+                         locale.toString(QTime(now.hour, now.minute), QLocale::ShortFormat) +
+                         QLatin1Char(' '));
+    if (!m_lastDate.isEmpty() && dateText != m_lastDate) {
+        Q_EMIT dateChanged();
+    }
+    m_lastDate = dateText;
+}
+
+void StatusBar::scheduleNextMinute()
+{
+    // Wake once a minute, on the minute, rather than polling the clock.
+    const QTime t = QTime::currentTime();
+    const int msToNextMinute = (60 - t.second()) * 1000 - t.msec();
+    m_minute.start(qMax(200, msToNextMinute + 50));
+}
+
+bool StatusBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_panels[3] && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && m_panels[3]->rect().contains(mouse->pos())) {
+            Q_EMIT versionPanelClicked();
+            return true;
+        }
+    }
+    return QStatusBar::eventFilter(watched, event);
+}
+
+} // namespace zlv

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace zlv {
+
+// The main window's four panels: row count, today's date, the time of day and the version.
+class StatusBar final : public QStatusBar
+{
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget* parent = nullptr);
+
+    void setRowCountText(const QString& text);
+    void setVersionText(const QString& text);
+    QLabel* panel(int index) const { return m_panels[index]; }
+
+    // Renders the date and time panels from the program's clock now.
+    void refreshClock();
+
+Q_SIGNALS:
+    void versionPanelClicked();
+    void dateChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void scheduleNextMinute();
+
+    QLabel* m_panels[4] = {};
+    QTimer m_minute;
+    QString m_lastDate;
+};
+
+} // namespace zlv

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+class QSystemTrayIcon;
+class QWidget;
+
+namespace zlv {
+
+// The notification-area icon that stands in for the main window while it is minimised.
+class TrayIcon final : public QObject
+{
+    Q_OBJECT
+public:
+    // `available` overrides what the desktop says, for tests.
+    TrayIcon(QWidget* window, QIcon icon, std::optional<bool> available = std::nullopt);
+    ~TrayIcon() override;
+
+    // Shows the icon with the tooltip "Zelvory" and hides the window; false (and nothing
+    // changes) when the desktop has no notification area.
+    bool AddTrayIcon();
+    void RemoveTrayIcon();
+    bool isShown() const;
+
+    // A left or right press on the icon: the window comes back in its normal state and
+    // the icon goes. Public so that tests can press it.
+    void restoreWindow();
+
+private:
+    QPointer<QWidget> m_window;
+    QIcon m_icon;
+    std::optional<bool> m_available;
+    QSystemTrayIcon* m_tray = nullptr;
+};
+
+} // namespace zlv
