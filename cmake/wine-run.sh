@@ -1,0 +1,62 @@
+#!/bin/sh
+# Runs one Windows program under Wine in a throw-away Wine prefix, so that a test run writes
+# nothing outside its temporary folder and never sees a user's own prefix.
+#
+# Creating a prefix takes about ten seconds, so every test of one ctest invocation shares
+# one: it is keyed by ctest's process id. Run by hand, the program gets a prefix of its own.
+# Either way a detached watcher removes the prefix once its key process has ended.
+#
+# Set ZLV_WINEPREFIX to use (and keep) a prefix of your own instead.
+set -eu
+
+if [ $# -eq 0 ]; then
+    echo "usage: $0 program.exe [arguments...]" >&2
+    exit 2
+fi
+
+export WINEDEBUG=-all
+# No Mono or Gecko installer prompts, no menu entries in the user's desktop.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset WINEARCH
+
+if [ -n "${ZLV_WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$ZLV_WINEPREFIX"
+    exec wine "$@"
+fi
+
+if [ "$(cat /proc/$PPID/comm 2>/dev/null || true)" = ctest ]; then
+    key=$PPID
+else
+    key=$$ # kept by exec below: the prefix lives exactly as long as the program
+fi
+root="${TMPDIR:-/tmp}/zlv-wine-$(id -u)/$key"
+mkdir -p "$root"
+
+export WINEPREFIX="$root/prefix"
+# Wine links the prefix's user folders to the home folder's; give it one of its own.
+export HOME="$root/home"
+export XDG_CONFIG_HOME="$root/home/.config" XDG_DATA_HOME="$root/home/.local/share"
+export XDG_CACHE_HOME="$root/home/.cache"
+mkdir -p "$HOME"
+
+# Parallel tests of one run wait here while the first of them creates the prefix.
+exec 9>"$root/lock"
+flock 9
+if [ ! -e "$root/ready" ]; then
+    setsid -f sh -c '
+        while kill -0 "$1" 2>/dev/null; do sleep 1; done
+        WINEPREFIX="$2/prefix" wineserver -k 2>/dev/null || true
+        rm -rf "$2"' watcher "$key" "$root" </dev/null >/dev/null 2>&1
+    wine wineboot --init >/dev/null 2>&1 || true
+    # No display is needed: the null graphics driver still gives real (invisible) windows,
+    # which the capture window and the shell's notifications depend on.
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    # The desktop process chose its driver before the setting existed; start afresh.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    : >"$root/ready"
+fi
+flock -u 9
+exec 9>&-
+
+exec wine "$@"
