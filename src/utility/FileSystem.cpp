@@ -72,15 +72,24 @@ bool CreateEmptyFileIfMissing(const std::string& path)
 
 std::optional<FileState> StatFile(const std::string& path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // The file index and the volume serial number are what inode and device are on Linux.
+    // The creation time is no identity: NTFS gives a file recreated under a recent name the
+    // old file's creation time (tunnelling), and Wine reports the inode's change time.
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return std::nullopt;
     }
     FileState s;
-    s.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    s.identity = (std::uint64_t(data.ftCreationTime.dwHighDateTime) << 32) |
-                 data.ftCreationTime.dwLowDateTime;
+    s.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    s.identity = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    s.device = info.dwVolumeSerialNumber;
     return s;
 }
 

@@ -31,8 +31,8 @@ bool CreateEmptyFileIfMissing(const std::string& path);
 struct FileState
 {
     std::uint64_t size = 0;
-    std::uint64_t identity = 0; // inode (Linux) or creation time (Windows)
-    std::uint64_t device = 0;
+    std::uint64_t identity = 0; // inode (Linux) or file index (Windows)
+    std::uint64_t device = 0; // device (Linux) or volume serial number (Windows)
 };
 std::optional<FileState> StatFile(const std::string& path);
 
