@@ -2,6 +2,8 @@
 
 #include <string>
 
+class QWidget;
+
 namespace zlv {
 
 // System operations of the utility component. SpecialFolderPath is plain C++; the others
@@ -21,6 +23,21 @@ public:
     // Stores `value` under `key`; the file is replaced whole, never left half-written.
     static bool WriteSetting(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& value);
+
+    // Opens an http or https address in the user's web browser. Anything else, and a page
+    // that cannot be opened, is skipped without a word: no caller has a message for it.
+    // `showState` is kept for the callers' sake and has no effect.
+    static void OpenWebPage(const std::string& address, int showState = 1);
+
+    // Shows `folder` in the desktop's file manager without waiting for it.
+    static void OpenFolderInFileManager(const std::string& folder);
+
+    // The system's dialogs for connecting and disconnecting a network drive, modal over
+    // `owner`. On Linux they are Zelvory's own small dialogs over GIO's mounts; the mount
+    // or unmount goes on in the background after the dialog has closed, and whatever its
+    // outcome nothing is shown or recorded. `flags` is kept for the callers' sake.
+    static void ShowMapDriveDialog(QWidget* owner, int flags = 1);
+    static void ShowDisconnectDriveDialog(QWidget* owner, int flags = 1);
 };
 
 } // namespace zlv

@@ -1,0 +1,258 @@
+#include "mainwindow/VersionCheck.h"
+
+#include "utility/MessageBox.h"
+#include "utility/ProductVersion.h"
+#include "utility/SystemUtility.h"
+#include "utility/WebPages.h"
+
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QWidget>
+#include <algorithm>
+
+namespace zlv {
+
+namespace {
+
+// A version file is a handful of bytes; anything much longer is not one, and reading it
+// to its end would only cost memory and time.
+constexpr qint64 kMaxBodyBytes = 64 * 1024;
+
+const char kNewVersionText[] =
+    "New version found, please click <OK> to exit Zelvory, view the update and download the "
+    "latest version, to abandon upgrading, please click <Cancel>.";
+const char kNoNewVersionText[] = "No available new version for upgrading.";
+const char kNoConnectionText[] =
+    "Cannot connect to QBS server to check the new version, please check the Internet "
+    "connection and try again.\r\n\r\nPlease note that if you get the Internet connection "
+    "through a proxy server, you must set the proxy in Microsoft Web Browser.";
+
+bool IsDottedNumber(const QString& text)
+{
+    static const QRegularExpression dotted(QStringLiteral("^[0-9]+(\\.[0-9]+)*$"));
+    return dotted.match(text).hasMatch();
+}
+
+// Compares two dotted numbers part by part as digit strings, so that no part can
+// overflow and "2.10" is greater than "2.9"; a missing part counts as 0.
+int CompareDotted(const QString& a, const QString& b)
+{
+    const QStringList pa = a.split(QLatin1Char('.'));
+    const QStringList pb = b.split(QLatin1Char('.'));
+    const auto significant = [](QString part) {
+        while (part.size() > 1 && part.front() == QLatin1Char('0')) {
+            part.remove(0, 1);
+        }
+        return part;
+    };
+    for (qsizetype i = 0; i < std::max(pa.size(), pb.size()); ++i) {
+        const QString x = significant(i < pa.size() ? pa[i] : QStringLiteral("0"));
+        const QString y = significant(i < pb.size() ? pb[i] : QStringLiteral("0"));
+        if (x.size() != y.size()) {
+            return x.size() < y.size() ? -1 : 1;
+        }
+        if (const int c = x.compare(y); c != 0) {
+            return c < 0 ? -1 : 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+VersionAnswer ClassifyVersionAnswer(const QString& fetched, const QString& ownVersion)
+{
+    QString text = fetched;
+    if (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace()) {
+        --end;
+    }
+    text.truncate(end);
+
+    if (text.size() < 3 || text.size() > 9) {
+        return VersionAnswer::NoConnection;
+    }
+    if (IsDottedNumber(text) && IsDottedNumber(ownVersion)) {
+        return CompareDotted(text, ownVersion) > 0 ? VersionAnswer::NewVersion
+                                                   : VersionAnswer::NoNewVersion;
+    }
+    return text == ownVersion ? VersionAnswer::NoNewVersion : VersionAnswer::NewVersion;
+}
+
+QString FetchText(const QUrl& url, int timeoutMs)
+{
+    if (!url.isValid() || url.isRelative()) {
+        return {};
+    }
+    QNetworkAccessManager manager;
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    QNetworkReply* reply = manager.get(request);
+
+    bool failed = false;
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        failed = true;
+        reply->abort();
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64) {
+        if (received > kMaxBodyBytes) {
+            failed = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    deadline.start(std::max(0, timeoutMs));
+    if (!reply->isFinished()) {
+        // The window waits for the answer, but must not take clicks or keys meanwhile;
+        // timers and sockets (recording goes on) are still served.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    deadline.stop();
+
+    QString text;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool httpOk = !status.isValid() || (status.toInt() >= 200 && status.toInt() < 300);
+    if (!failed && reply->isFinished() && reply->error() == QNetworkReply::NoError && httpOk) {
+        text = QString::fromUtf8(reply->read(kMaxBodyBytes + 1));
+    }
+    delete reply;
+    return text;
+}
+
+QUrl DefaultVersionFileUrl()
+{
+    return QUrl(QString::fromStdString(web::VersionFile()));
+}
+
+VersionChecker::VersionChecker(QWidget* mainWindow, QPushButton* banner, const QString& versionUrl,
+                               std::function<void()> exitCommand)
+    : QObject(mainWindow), m_window(mainWindow), m_banner(banner),
+      m_url(versionUrl.isEmpty() ? DefaultVersionFileUrl() : QUrl(versionUrl)),
+      m_exit(std::move(exitCommand))
+{
+    m_background.setSingleShot(true);
+    connect(&m_background, &QTimer::timeout, this, &VersionChecker::runBackgroundCheck);
+}
+
+void VersionChecker::startBackgroundTimer(int delayMs)
+{
+    if (m_backgroundArmed) {
+        return;
+    }
+    m_backgroundArmed = true;
+    m_background.start(std::max(0, delayMs));
+}
+
+void VersionChecker::runBackgroundCheck()
+{
+    if (m_backgroundDone) {
+        return;
+    }
+    if (m_busy) {
+        // A check on request holds the answer on screen; the background one follows it.
+        m_backgroundPending = true;
+        return;
+    }
+    m_backgroundDone = true;
+    m_background.stop();
+    m_busy = true;
+    const QString text = FetchText(m_url, m_fetchTimeoutMs);
+    answer(ClassifyVersionAnswer(text, QString::fromLatin1(kProgramVersion)), false);
+}
+
+void VersionChecker::checkOnRequest()
+{
+    if (m_busy) {
+        return;
+    }
+    m_busy = true;
+
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_window) {
+        m_window->setEnabled(false);
+    }
+    QPoint bannerHome;
+    if (m_banner) {
+        bannerHome = m_banner->pos();
+        const QWidget* area = m_banner->parentWidget() ? m_banner->parentWidget() : m_window.data();
+        if (area) {
+            QPoint at((area->width() - m_banner->width()) / 2,
+                      (area->height() - m_banner->height()) / 2);
+            if (!m_banner->parentWidget()) {
+                at = area->mapToGlobal(at);
+            }
+            m_banner->move(at);
+        }
+        m_banner->show();
+        m_banner->raise();
+    }
+
+    const QString text = FetchText(m_url, m_fetchTimeoutMs);
+
+    QGuiApplication::restoreOverrideCursor();
+    if (m_window) {
+        m_window->setEnabled(true);
+    }
+    if (m_banner) {
+        m_banner->hide();
+        m_banner->move(bannerHome);
+    }
+    answer(ClassifyVersionAnswer(text, QString::fromLatin1(kProgramVersion)), true);
+}
+
+void VersionChecker::answer(VersionAnswer result, bool onRequest)
+{
+    bool upgrade = false;
+    switch (result) {
+    case VersionAnswer::NoConnection:
+        MessageBox::show(kNoConnectionText, MessageBox::Icon::Exclamation);
+        break;
+    case VersionAnswer::NoNewVersion:
+        if (onRequest) {
+            MessageBox::show(kNoNewVersionText, MessageBox::Icon::Information);
+        }
+        break;
+    case VersionAnswer::NewVersion:
+        upgrade = MessageBox::show(kNewVersionText, MessageBox::Icon::Question,
+                                   MessageBox::Buttons::OkCancel,
+                                   MessageBox::Answer::Ok) == MessageBox::Answer::Ok;
+        break;
+    }
+    m_busy = false;
+
+    const QPointer<VersionChecker> self(this);
+    Q_EMIT checked(result, onRequest);
+    if (!self) {
+        return;
+    }
+    if (upgrade) {
+        SystemUtility::OpenWebPage(web::UpdatePage(), 1);
+        SystemUtility::OpenWebPage(web::LatestArchive(), 1);
+        // Exit may close the window and this checker with it.
+        const std::function<void()> exit = m_exit;
+        if (exit) {
+            exit();
+        }
+        if (!self) {
+            return;
+        }
+    }
+    if (m_backgroundPending) {
+        m_backgroundPending = false;
+        QTimer::singleShot(0, this, &VersionChecker::runBackgroundCheck);
+    }
+}
+
+} // namespace zlv

@@ -1,0 +1,260 @@
+#include "utility/NetworkDrives.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace zlv {
+
+namespace {
+
+// A listing or an error text is a few hundred bytes; a tool that keeps talking is broken.
+constexpr qsizetype kMaxOutputBytes = 1 << 20;
+
+bool IsNetworkScheme(const QString& scheme)
+{
+    static const QStringList schemes = {
+        QStringLiteral("smb"),  QStringLiteral("sftp"), QStringLiteral("ftp"),
+        QStringLiteral("ftps"), QStringLiteral("dav"),  QStringLiteral("davs"),
+        QStringLiteral("nfs"),
+    };
+    return schemes.contains(scheme.toLower());
+}
+
+QObject* Keeper(QWidget* owner)
+{
+    // The mount outlives the dialog that asked for it, so it hangs on the main window (or
+    // the application) instead.
+    return owner ? static_cast<QObject*>(owner) : QCoreApplication::instance();
+}
+
+} // namespace
+
+bool IsNetworkAddress(const QString& address)
+{
+    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    return url.isValid() && IsNetworkScheme(url.scheme()) && !url.host().isEmpty();
+}
+
+QStringList ParseNetworkMounts(const QString& gioMountListing)
+{
+    // Lines look like "Mount(0): share on host -> smb://host/share/", at the top level or
+    // indented under a drive or volume. The name may itself hold " -> ", the URI never
+    // holds a blank, so the URI is what follows the last arrow.
+    static const QString arrow = QStringLiteral(" -> ");
+    QStringList found;
+    const QStringList lines = gioMountListing.split(QLatin1Char('\n'));
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (!line.startsWith(QStringLiteral("Mount(")) || !line.contains(QStringLiteral("): "))) {
+            continue;
+        }
+        const qsizetype at = line.lastIndexOf(arrow);
+        if (at < 0) {
+            continue;
+        }
+        const QString uri = line.mid(at + arrow.size()).trimmed();
+        if (uri.isEmpty() || uri.contains(QLatin1Char(' '))) {
+            continue;
+        }
+        const QUrl url(uri, QUrl::StrictMode);
+        if (url.isValid() && IsNetworkScheme(url.scheme()) && !found.contains(uri)) {
+            found.append(uri);
+        }
+    }
+    return found;
+}
+
+GioCommand::GioCommand(QObject* parent, int timeoutMs) : QObject(parent)
+{
+    m_deadline.setSingleShot(true);
+    m_deadline.setInterval(timeoutMs);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        m_process.kill();
+        finish(false);
+    });
+    connect(&m_process, &QProcess::readyReadStandardOutput, this, [this] {
+        m_output += m_process.readAllStandardOutput();
+        if (m_output.size() > kMaxOutputBytes) {
+            m_process.kill();
+            finish(false);
+        }
+    });
+    connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        // Crashes and time-outs end in finished() as well; only a start failure does not.
+        if (error == QProcess::FailedToStart) {
+            finish(false);
+        }
+    });
+    connect(&m_process, &QProcess::finished, this,
+            [this](int exitCode, QProcess::ExitStatus status) {
+                m_output += m_process.readAllStandardOutput();
+                finish(status == QProcess::NormalExit && exitCode == 0);
+            });
+}
+
+GioCommand* GioCommand::start(const QStringList& arguments, QObject* parent, int timeoutMs)
+{
+    auto* command = new GioCommand(parent ? parent : QCoreApplication::instance(), timeoutMs);
+    QProcess& p = command->m_process;
+    p.setProgram(QStringLiteral("gio"));
+    p.setArguments(arguments);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    command->m_deadline.start();
+    p.start(QIODevice::ReadOnly);
+    return command;
+}
+
+GioCommand::~GioCommand()
+{
+    disconnect(&m_process, nullptr, this, nullptr);
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+}
+
+void GioCommand::finish(bool ok)
+{
+    if (m_done) {
+        return;
+    }
+    m_done = true;
+    m_deadline.stop();
+    // A killed process still reports back later; nobody listens by then.
+    disconnect(&m_process, nullptr, this, nullptr);
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+    Q_EMIT finished(ok, QString::fromUtf8(m_output));
+    deleteLater();
+}
+
+frmPubMapDrive::frmPubMapDrive(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("frmPubMapDrive"));
+    setWindowTitle(QStringLiteral("Map Network Drive"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* label = new QLabel(QStringLiteral("&Address:"), this);
+    m_address = new QLineEdit(this);
+    m_address->setObjectName(QStringLiteral("txtAddress"));
+    m_address->setPlaceholderText(QStringLiteral("smb://server/share"));
+    m_address->setMinimumWidth(320);
+    label->setBuddy(m_address);
+    auto* hint = new QLabel(
+        QStringLiteral("For example smb://server/share, sftp://user@server/ or ftp://server/"),
+        this);
+
+    m_connect = new QPushButton(QStringLiteral("C&onnect"), this);
+    m_connect->setObjectName(QStringLiteral("cmbConnect"));
+    m_connect->setDefault(true);
+    m_connect->setEnabled(false);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cmbCancel"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_connect);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(m_address);
+    layout->addWidget(hint);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_address, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_connect->setEnabled(IsNetworkAddress(text)); });
+    connect(m_connect, &QPushButton::clicked, this, &frmPubMapDrive::connectAddress);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void frmPubMapDrive::connectAddress()
+{
+    const QString address = m_address->text().trimmed();
+    if (!IsNetworkAddress(address)) {
+        return;
+    }
+    m_lastCommand = GioCommand::start({QStringLiteral("mount"), address}, Keeper(parentWidget()));
+    accept();
+}
+
+frmPubDisconnectDrive::frmPubDisconnectDrive(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("frmPubDisconnectDrive"));
+    setWindowTitle(QStringLiteral("Disconnect Network Drive"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* label = new QLabel(QStringLiteral("&Network locations:"), this);
+    m_mounts = new QListWidget(this);
+    m_mounts->setObjectName(QStringLiteral("lstMounts"));
+    m_mounts->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_mounts->setMinimumSize(360, 160);
+    label->setBuddy(m_mounts);
+
+    m_disconnect = new QPushButton(QStringLiteral("&Disconnect"), this);
+    m_disconnect->setObjectName(QStringLiteral("cmbDisconnect"));
+    m_disconnect->setEnabled(false);
+    auto* close = new QPushButton(QStringLiteral("C&lose"), this);
+    close->setObjectName(QStringLiteral("cmbClose"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_disconnect);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(m_mounts);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_mounts, &QListWidget::itemSelectionChanged, this,
+            [this] { m_disconnect->setEnabled(!m_mounts->selectedItems().isEmpty()); });
+    connect(m_mounts, &QListWidget::itemDoubleClicked, this,
+            &frmPubDisconnectDrive::disconnectChosen);
+    connect(m_disconnect, &QPushButton::clicked, this, &frmPubDisconnectDrive::disconnectChosen);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    list();
+}
+
+void frmPubDisconnectDrive::list()
+{
+    // The listing belongs to this dialog: closing it early stops the tool.
+    m_lastCommand = GioCommand::start({QStringLiteral("mount"), QStringLiteral("-l")}, this);
+    connect(m_lastCommand, &GioCommand::finished, this, [this](bool ok, const QString& output) {
+        m_mounts->clear();
+        if (ok) {
+            m_mounts->addItems(ParseNetworkMounts(output));
+        }
+        if (m_mounts->count() > 0) {
+            m_mounts->setCurrentRow(0);
+        }
+        Q_EMIT listed();
+    });
+}
+
+void frmPubDisconnectDrive::disconnectChosen()
+{
+    const QList<QListWidgetItem*> chosen = m_mounts->selectedItems();
+    if (chosen.isEmpty()) {
+        return;
+    }
+    m_lastCommand =
+        GioCommand::start({QStringLiteral("mount"), QStringLiteral("-u"), chosen.front()->text()},
+                          Keeper(parentWidget()));
+    accept();
+}
+
+} // namespace zlv

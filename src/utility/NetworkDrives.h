@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QProcess>
+#include <QStringList>
+#include <QTimer>
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace zlv {
+
+// True for a network location GIO can mount: smb, sftp, ftp, ftps, dav, davs or nfs with a
+// host, such as "smb://host/share" or "sftp://user@host/".
+bool IsNetworkAddress(const QString& address);
+
+// The network locations in the output of "gio mount -l", in the order listed, each once.
+QStringList ParseNetworkMounts(const QString& gioMountListing);
+
+// One run of the desktop's `gio` tool in the background. The tool is started directly,
+// never through a shell, so an address is always one argument whatever it holds; its
+// standard input is closed so that a password prompt fails instead of waiting forever.
+// The object deletes itself once finished() has been emitted.
+class GioCommand final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultTimeoutMs = 120000;
+
+    // `parent` should outlive the dialog that asked for the command: deleting the parent
+    // stops the tool.
+    static GioCommand* start(const QStringList& arguments, QObject* parent,
+                             int timeoutMs = kDefaultTimeoutMs);
+    ~GioCommand() override;
+
+Q_SIGNALS:
+    // `ok` is true only when the tool ran and exited with status 0.
+    void finished(bool ok, const QString& output);
+
+private:
+    GioCommand(QObject* parent, int timeoutMs);
+    void finish(bool ok);
+
+    QProcess m_process;
+    QTimer m_deadline;
+    QByteArray m_output;
+    bool m_done = false;
+};
+
+// Asks for a network address and mounts it through GIO.
+class frmPubMapDrive final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmPubMapDrive(QWidget* owner);
+
+    // The command of the last Connect, while it runs; for tests.
+    GioCommand* lastCommand() const { return m_lastCommand; }
+
+private:
+    void connectAddress();
+
+    QLineEdit* m_address = nullptr;
+    QPushButton* m_connect = nullptr;
+    QPointer<GioCommand> m_lastCommand;
+};
+
+// Lists the mounted network locations and unmounts the one chosen.
+class frmPubDisconnectDrive final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmPubDisconnectDrive(QWidget* owner);
+
+    GioCommand* lastCommand() const { return m_lastCommand; }
+
+Q_SIGNALS:
+    // The listing has arrived (empty when gio failed or found nothing).
+    void listed();
+
+private:
+    void list();
+    void disconnectChosen();
+
+    QListWidget* m_mounts = nullptr;
+    QPushButton* m_disconnect = nullptr;
+    QPointer<GioCommand> m_lastCommand;
+};
+
+} // namespace zlv

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zlv::web {
+
+// The maker's web pages. All but the two social-network pages lie on the server chosen at
+// build time (ZLV_SERVER_URL).
+
+std::string Server();          // without a trailing slash
+std::string ProductPage();     // Server() + "/zelvory/"
+std::string UpdatePage();      // ProductPage() + "?selectedTab=updates"
+std::string LatestArchive();   // ProductPage() + "zelvory.zip"
+std::string RecommendPage();   // ProductPage() + "?selectedTab=recommend"
+std::string CompanyHomePage(); // Server() + "/?source=zlv-ui"
+std::string ContactPage();     // Server() + "/contact.htm"
+std::string VersionFile();     // Server() + "/vers/zlv.txt"
+std::string FacebookPage();
+std::string TwitterPage();
+
+// `server` with surrounding blanks and trailing slashes removed, so that a configured
+// "https://host/" does not turn every page into "https://host//...".
+std::string NormaliseServer(std::string_view server);
+
+} // namespace zlv::web
