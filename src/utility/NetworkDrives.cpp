@@ -108,7 +108,11 @@ GioCommand* GioCommand::start(const QStringList& arguments, QObject* parent, int
     p.setStandardInputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
     command->m_deadline.start();
-    p.start(QIODevice::ReadOnly);
+    // Started from the event loop: a missing tool fails inside start(), and the caller
+    // must have connected to finished() by then.
+    QMetaObject::invokeMethod(
+        command, [command] { command->m_process.start(QIODevice::ReadOnly); },
+        Qt::QueuedConnection);
     return command;
 }
 
