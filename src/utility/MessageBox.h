@@ -3,6 +3,12 @@
 #include <functional>
 #include <string>
 
+// <windows.h> defines MessageBox as a macro for MessageBoxA or MessageBoxW, which would
+// rename this class in every file that includes both.
+#ifdef MessageBox
+#undef MessageBox
+#endif
+
 namespace zlv {
 
 // Every message the program shows goes through here, so that tests can answer them in
