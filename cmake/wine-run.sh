@@ -46,7 +46,8 @@ if [ ! -e "$root/ready" ]; then
     setsid -f sh -c '
         while kill -0 "$1" 2>/dev/null; do sleep 1; done
         WINEPREFIX="$2/prefix" wineserver -k 2>/dev/null || true
-        rm -rf "$2"' watcher "$key" "$root" </dev/null >/dev/null 2>&1
+        rm -rf "$2"
+        rmdir "${2%/*}" 2>/dev/null || true' watcher "$key" "$root" </dev/null >/dev/null 2>&1
     wine wineboot --init >/dev/null 2>&1 || true
     # No display is needed: the null graphics driver still gives real (invisible) windows,
     # which the capture window and the shell's notifications depend on.

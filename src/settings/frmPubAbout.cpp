@@ -1,0 +1,134 @@
+#include "settings/frmPubAbout.h"
+
+#include "utility/ProductVersion.h"
+#include "utility/SystemUtility.h"
+#include "utility/WebPages.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+
+namespace zlv {
+
+namespace {
+
+// Laid out in twips, 15 to a pixel at 96 dots per inch.
+int Px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+constexpr int kMarginTwips = 90;
+constexpr int kLogoGapTwips = 10;
+
+QFont FormFont(double points, bool bold)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* TextLabel(QWidget* parent, const char* name, const QString& text, int leftTwips,
+                  int topTwips)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(Px(leftTwips), Px(topTwips));
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmPubAbout"));
+    setWindowTitle(QStringLiteral("About Zelvory"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(FormFont(8.25, false));
+
+    // A frame without a caption holds everything.
+    auto* frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("fra"));
+    frame->setGeometry(Px(90), 0, Px(6335), Px(2732));
+    m_frame = frame;
+
+    m_productLogo = new QLabel(m_frame);
+    m_productLogo->setObjectName(QStringLiteral("imgProdLogo"));
+    m_productLogo->setGeometry(0, Px(90), Px(480), Px(480));
+    m_productLogo->setPixmap(QIcon(QStringLiteral(":/icons/zelvory.svg")).pixmap(Px(480)));
+    m_productLogo->setToolTip(QStringLiteral("Opens Zelvory homepage."));
+
+    auto* name = new QLabel(QStringLiteral("Zelvory"), m_frame);
+    name->setObjectName(QStringLiteral("Label1"));
+    name->setFont(FormFont(9.75, true));
+    name->setGeometry(Px(570), Px(210), Px(2520), Px(240));
+
+    m_companyLogo = new QLabel(m_frame);
+    m_companyLogo->setObjectName(QStringLiteral("imgCompLogo"));
+    m_companyLogo->setToolTip(QStringLiteral("Visits our homepage."));
+
+    TextLabel(m_frame, "lMember",
+              QStringLiteral("One of the QBS Software tools for keeping an eye on your files."), 90,
+              990);
+    TextLabel(m_frame, "lVer",
+              QStringLiteral("Version %1 (Build %2)")
+                  .arg(QLatin1String(kProgramVersion), QLatin1String(kBuildNumber)),
+              90, 1320);
+    TextLabel(m_frame, "lCopyright",
+              QString::fromUtf8("Copyright \u00a9 2006-2026 QBS Software. All rights reserved."),
+              90, 1650);
+
+    auto* line = new QFrame(m_frame);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(0, Px(1980) - 1, Px(6325), 2);
+
+    for (QLabel* logo : {m_productLogo, m_companyLogo}) {
+        logo->setCursor(Qt::PointingHandCursor);
+        logo->installEventFilter(this);
+    }
+    setCompanyLogo(QIcon(QStringLiteral(":/icons/qbs-logo.svg")).pixmap(QSize(Px(2340), Px(1080))));
+
+    // The client area ends 90 twips right of and below the frame. No button is needed
+    // for Esc: the dialog itself rejects on it.
+    setFixedSize(m_frame->x() + m_frame->width() + Px(kMarginTwips),
+                 m_frame->y() + m_frame->height() + Px(kMarginTwips));
+}
+
+void frmPubAbout::setCompanyLogo(const QPixmap& logo)
+{
+    m_companyLogo->setPixmap(logo);
+    const QSize size =
+        logo.isNull() ? QSize(Px(2340), Px(1080)) : logo.deviceIndependentSize().toSize();
+    m_companyLogo->setGeometry(m_frame->width() - size.width() - Px(kLogoGapTwips), Px(90),
+                               size.width(), size.height());
+}
+
+bool frmPubAbout::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        auto* logo = qobject_cast<QLabel*>(watched);
+        // Only a release over the logo counts, as with a button.
+        if (mouse->button() == Qt::LeftButton && logo &&
+            logo->rect().contains(mouse->position().toPoint())) {
+            if (logo == m_productLogo) {
+                SystemUtility::OpenWebPage(web::ProductPage(), 1);
+            } else if (logo == m_companyLogo) {
+                SystemUtility::OpenWebPage(web::CompanyHomePage(), 1);
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace zlv

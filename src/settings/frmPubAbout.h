@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QPixmap;
+
+namespace zlv {
+
+// The About box: product name, version and copyright, and the two logos, each a link to
+// one of the maker's pages. Esc closes it; a logo click leaves it open.
+class frmPubAbout final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmPubAbout(QWidget* parent = nullptr);
+
+    // Replaces the maker's logo and keeps it 10 twips from the frame's right edge,
+    // whatever its width.
+    void setCompanyLogo(const QPixmap& logo);
+
+    QGroupBox* frame() const { return m_frame; }
+    QLabel* productLogo() const { return m_productLogo; }
+    QLabel* companyLogo() const { return m_companyLogo; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QGroupBox* m_frame = nullptr;
+    QLabel* m_productLogo = nullptr;
+    QLabel* m_companyLogo = nullptr;
+};
+
+} // namespace zlv
