@@ -54,14 +54,9 @@ WNDPROC PlainWindow::procedure()
     return RecordingProc;
 }
 
-const std::vector<UINT>& PlainWindow::seen() const
-{
-    return Seen()[m_hwnd];
-}
-
 int PlainWindow::count(UINT message) const
 {
-    const auto& s = seen();
+    const auto& s = Seen()[m_hwnd];
     return static_cast<int>(std::count(s.begin(), s.end(), message));
 }
 

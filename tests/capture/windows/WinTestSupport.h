@@ -22,8 +22,7 @@ public:
     HWND handle() const { return m_hwnd; }
     static WNDPROC procedure();
 
-    // Messages this window's own procedure received, in order.
-    const std::vector<UINT>& seen() const;
+    // How many times this window's own procedure received `message`.
     int count(UINT message) const;
 
 private:
