@@ -1,0 +1,145 @@
+#pragma once
+
+#include "logstore/DayFileTail.h"
+#include "settings/DisplayFormat.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zlv {
+
+// The rows of one log list: Time, Object, Action, Path, Original Name, New Name.
+//
+// Built for a million rows. Each record is kept once, as the bytes of its day-file line in
+// a block arena, with a 16-byte row entry; the time column is rendered from the stored
+// stamp only when asked for. The display order is an array of record ids kept ascending by
+// the sort key, and shown reversed for a descending sort, so that a record appended to
+// today's file lands at the top in constant time.
+class LogListModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kColumnCount = 6;
+    // The row's tag: the time stamp exactly as the day file holds it.
+    static constexpr int StampRole = Qt::UserRole;
+    // Identifies a record for as long as recordGeneration() stays the same.
+    using RecordId = std::uint32_t;
+
+    explicit LogListModel(QObject* parent = nullptr);
+    ~LogListModel() override;
+
+    void setCaptions(const QStringList& captions);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    // Removes every row.
+    void clear();
+
+    // Appends the records of a day file and puts the order back to the first column,
+    // descending. False, with nothing changed, when no file is there.
+    bool appendFile(const std::string& dayFilePath);
+
+    // clear() and appendFile() of each path in turn, done as one reset with one sort.
+    void loadFiles(const std::vector<std::string>& dayFilePaths);
+
+    // Leaves the rows, their order and their highlighting as clear(), appendFile(path) and
+    // highlight() would, reading only what was appended to the file since the last look.
+    // True when the records kept their ids (rows were only added or re-ordered).
+    bool rebuildFrom(const std::string& dayFilePath);
+
+    // Orders the rows by the displayed text of `column`, compared byte by byte; records with
+    // equal texts keep the order they were loaded in (reversed when descending). The colour
+    // of every row stays with the row.
+    void sortBy(int column, Qt::SortOrder order);
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+
+    // Colours every sixth row of the current order green, from the first.
+    void highlight();
+    bool isHighlighted(int row) const;
+
+    // Renders the time column of every row again with GetDisplayPattern(). No row moves.
+    void refreshTimes();
+
+    QString text(int row, int column) const;
+    QString stamp(int row) const;
+
+    RecordId recordAt(int row) const;
+    int rowOfRecord(RecordId id) const; // -1 when the record is not shown
+    std::uint64_t recordGeneration() const { return m_generation; }
+
+private:
+    struct Row
+    {
+        std::uint32_t block;
+        std::uint32_t offset;
+        std::uint32_t length;
+        std::uint16_t pattern; // index into m_patterns
+        std::uint8_t flags;
+    };
+    enum class Highlight : std::uint8_t
+    {
+        None,
+        Following,
+        Frozen
+    };
+    struct ReadResult
+    {
+        bool restarted = false;               // the tail started the file over
+        std::optional<RecordId> unterminated; // the record of a last line with no line end
+    };
+
+    std::string_view line(const Row& row) const;
+    std::string_view field(const Row& row, int column) const;
+    std::string_view key(RecordId id, int column, std::string& buffer) const;
+    RecordId idAtRow(int row) const;
+    bool green(int row, const Row& r) const;
+
+    void clearStorage();
+    std::uint16_t currentPatternIndex();
+    void appendRecord(std::string_view line, std::uint16_t pattern);
+    std::size_t appendLines(std::string_view bytes, std::uint16_t pattern);
+    ReadResult readFile(DayFileTail& tail, const std::string& path);
+    void rollBackTo(std::size_t recordCount);
+
+    void sortOrderArray(int column);
+    void freezeHighlight();
+    void relayout(int column, Qt::SortOrder order);
+    void adoptPattern(const std::string& pattern);
+    void removeUnterminated();
+    void insertPending(std::size_t firstPending);
+    bool fullReload(const std::string& path);
+
+    QStringList m_captions;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::uint32_t m_blockUsed = 0;
+    std::uint32_t m_blockSize = 0;
+    std::vector<Row> m_rows;       // every record, in the order it was read
+    std::vector<RecordId> m_order; // the shown records, ascending by sort key
+    std::vector<CompiledPattern> m_patterns;
+    int m_sortColumn = 0;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+    bool m_orderStale = false; // the time column was re-rendered after the last sort
+    Highlight m_highlight = Highlight::None;
+    std::uint64_t m_generation = 0;
+
+    // Following today's file: the tail knows how far the rows reflect it.
+    DayFileTail m_tail;
+    bool m_tailInSync = false;
+    std::optional<RecordId> m_unterminated; // a last line without its line end yet
+};
+
+} // namespace zlv

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "logstore/LogListModel.h"
+#include "utility/Clock.h"
+
+#include <QTreeView>
+#include <string>
+
+namespace zlv {
+
+class DataFolder;
+
+// One of the two log lists of the main window, "lsvToday" or "lsvHistory": single whole-row
+// selection, every row the same height, sorted by header clicks, never sorted by Qt itself.
+class LogListView final : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    enum class Kind
+    {
+        Today,
+        History
+    };
+
+    explicit LogListView(Kind kind, QWidget* parent = nullptr);
+
+    Kind kind() const { return m_kind; }
+    LogListModel* logModel() const { return m_model; }
+    int rowCount() const;
+    // " Rows: N " as the status bar shows it.
+    QString rowCountText() const;
+
+    void clearRows();
+    // Appends the rows of a day file, first column descending afterwards. False, and
+    // nothing changes, when no file is at the path.
+    bool loadFile(const std::string& dayFilePath);
+    // Clears the list and loads every day from `from` to `to` inclusive, then lays it out
+    // and highlights it.
+    void loadRange(const DataFolder& folder, Date from, Date to);
+    void highlightRows();
+    // A header click: sort by `column`, the other direction than the list's last sort.
+    void headerClicked(int column);
+    int sortColumnIndex() const;
+    Qt::SortOrder sortOrderFlag() const;
+    // Renders the time column again with the display format now in force.
+    void refreshTimes();
+    // What clearing the list, loading today's file and highlighting it gives, at the cost
+    // of what was appended since the last call.
+    void rebuildToday(const std::string& dayFilePath);
+    QString tagAt(int row) const;
+
+Q_SIGNALS:
+    void detailRequested();
+    void contextMenuRequested(const QPoint& globalPos);
+    void rowCountChanged();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    struct Selected
+    {
+        std::uint64_t generation = 0;
+        LogListModel::RecordId record = 0;
+        bool any = false;
+    };
+    Selected selected() const;
+    void restoreSelection(const Selected& before);
+    void ensureSelection();
+    void showSortState();
+
+    Kind m_kind;
+    LogListModel* m_model;
+};
+
+} // namespace zlv
