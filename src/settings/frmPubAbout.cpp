@@ -7,10 +7,11 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
-#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QSvgRenderer>
 
 namespace zlv {
 
@@ -31,6 +32,21 @@ QFont FormFont(double points, bool bold)
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
+}
+
+// Drawn here rather than through QIcon, so that no icon-engine plugin is needed.
+QPixmap RenderSvg(const QString& path, QSize size, qreal pixelRatio)
+{
+    QSvgRenderer svg(path);
+    QPixmap pixmap(size * pixelRatio);
+    pixmap.fill(Qt::transparent);
+    if (svg.isValid()) {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        svg.render(&painter);
+    }
+    pixmap.setDevicePixelRatio(pixelRatio);
+    return pixmap;
 }
 
 QLabel* TextLabel(QWidget* parent, const char* name, const QString& text, int leftTwips,
@@ -62,7 +78,8 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
     m_productLogo = new QLabel(m_frame);
     m_productLogo->setObjectName(QStringLiteral("imgProdLogo"));
     m_productLogo->setGeometry(0, Px(90), Px(480), Px(480));
-    m_productLogo->setPixmap(QIcon(QStringLiteral(":/icons/zelvory.svg")).pixmap(Px(480)));
+    m_productLogo->setPixmap(RenderSvg(QStringLiteral(":/icons/zelvory.svg"),
+                                       QSize(Px(480), Px(480)), devicePixelRatioF()));
     m_productLogo->setToolTip(QStringLiteral("Opens Zelvory homepage."));
 
     auto* name = new QLabel(QStringLiteral("Zelvory"), m_frame);
@@ -95,7 +112,8 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
         logo->setCursor(Qt::PointingHandCursor);
         logo->installEventFilter(this);
     }
-    setCompanyLogo(QIcon(QStringLiteral(":/icons/qbs-logo.svg")).pixmap(QSize(Px(2340), Px(1080))));
+    setCompanyLogo(RenderSvg(QStringLiteral(":/icons/qbs-logo.svg"), QSize(Px(2340), Px(1080)),
+                             devicePixelRatioF()));
 
     // The client area ends 90 twips right of and below the frame. No button is needed
     // for Esc: the dialog itself rejects on it.
