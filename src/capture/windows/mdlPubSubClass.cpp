@@ -10,11 +10,12 @@ namespace zlv::mdlPubSubClass {
 namespace {
 
 // Only the user-interface thread creates capture windows and dispatches their messages,
-// so the table needs no lock.
+// so the table needs no lock. Never destroyed: a capture form held in a static may still
+// unsubclass its window while the program's statics are being torn down.
 std::map<HWND, Receiver>& Receivers()
 {
-    static std::map<HWND, Receiver> receivers;
-    return receivers;
+    static auto* receivers = new std::map<HWND, Receiver>;
+    return *receivers;
 }
 
 WNDPROC StoredProcedure(HWND hwnd)
