@@ -146,7 +146,10 @@ private:
             if (fds[kInotify].revents & POLLIN) {
                 // Publish after every buffer, so the user interface starts on a burst while
                 // the reader is still draining it.
+                // A move waiting for its second half holds back what follows it, so overdue
+                // ones are settled here too, or a burst that never pauses would hold them all.
                 while (m_tree->readOnce()) {
+                    m_tree->expireMoves(std::chrono::steady_clock::now(), false);
                     publish();
                 }
             }

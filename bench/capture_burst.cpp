@@ -1,0 +1,310 @@
+// One burst of file operations watched twice: by Zelvory's Linux source feeding the record
+// pipeline into a day file (no window, a QCoreApplication event loop), and by
+// `inotifywait -m -r` into a pipe. Then a second burst while the event loop is blocked.
+//
+// The workload, in a fresh folder: 10,000 files created, all renamed, all deleted, then 50
+// trees tJ/a/b made at once from 50 threads with 20 files written into each b. In kernel
+// events as inotifywait prints them that is 10,000 + 2 x 10,000 + 10,000 + 50 x 23 = 41,150.
+// Zelvory writes one line per rename where the kernel has two halves, so a "Renamed" line
+// counts twice in `recorded` (31,150 lines make 41,150 operations).
+#include "capture/frmPubHide.h"
+#include "capture/linux/LinuxNotificationSource.h"
+#include "logstore/DayFile.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <atomic>
+#include <barrier>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace zlv;
+using namespace std::chrono_literals;
+using Clock_ = std::chrono::steady_clock;
+namespace sfs = std::filesystem;
+
+namespace {
+
+constexpr int kFiles = 10000;
+constexpr int kTrees = 50;
+constexpr int kTreeFiles = 20;
+constexpr int kOperations = kFiles * 4 + kTrees * (3 + kTreeFiles); // 41,150
+constexpr int kLines = kFiles * 3 + kTrees * (3 + kTreeFiles);      // 31,150
+constexpr int kBlockedFiles = 50000;
+constexpr auto kIdle = 3s; // no new line for this long after the workload: nothing more comes
+
+void Create(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+std::string Numbered(const std::string& dir, const char* prefix, int i)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%05d", prefix, i);
+    return dir + "/" + name;
+}
+
+// Every name distinct, so the 5-second repeat test never drops a line of the workload.
+void Workload(const std::string& dir)
+{
+    for (int i = 0; i < kFiles; ++i) {
+        Create(Numbered(dir, "c", i));
+    }
+    for (int i = 0; i < kFiles; ++i) {
+        ::rename(Numbered(dir, "c", i).c_str(), Numbered(dir, "r", i).c_str());
+    }
+    for (int i = 0; i < kFiles; ++i) {
+        ::unlink(Numbered(dir, "r", i).c_str());
+    }
+    std::barrier start(kTrees);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kTrees; ++t) {
+        threads.emplace_back([&, t] {
+            const std::string b = dir + "/t" + std::to_string(t) + "/a/b";
+            start.arrive_and_wait();
+            sfs::create_directories(b);
+            for (int f = 0; f < kTreeFiles; ++f) {
+                Create(b + "/f" + std::to_string(f));
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+}
+
+struct DayCount
+{
+    int lines = 0;
+    int operations = 0; // a rename line counts as its two kernel halves
+};
+
+DayCount CountDay(const DataFolder& folder)
+{
+    DayCount count;
+    for (const auto& e : sfs::recursive_directory_iterator(folder.logsFolder())) {
+        if (e.path().extension() != ".log") {
+            continue;
+        }
+        std::ifstream in(e.path());
+        std::string line;
+        while (std::getline(in, line)) {
+            if (const auto r = dayfile::ParseLine(line)) {
+                ++count.lines;
+                count.operations += r->action == "Renamed" ? 2 : 1;
+            }
+        }
+    }
+    return count;
+}
+
+struct ZelvoryRun
+{
+    DayCount day;
+    double seconds = 0; // workload start until the last line was on disk
+    double maxLoopGapMs = 0;
+};
+
+// Runs `workload` in a thread while Zelvory records; `onStart` runs on the UI thread first.
+ZelvoryRun RunZelvory(const std::string& root, int expectedLines,
+                      const std::function<void(const std::string&)>& workload,
+                      const std::function<void()>& onStart = {})
+{
+    const std::string home = root + "/home";
+    const std::string work = home + "/w";
+    sfs::create_directories(work);
+    DataFolder folder;
+    folder.establish(root + "/appdata");
+
+    LinuxCaptureOptions options;
+    options.homeFolder = home;
+    options.mountRoots = {};
+    options.dataFolder = folder.dataFolder();
+    options.watchMedia = false;
+    auto owned = std::make_unique<LinuxNotificationSource>(options);
+    LinuxNotificationSource* source = owned.get();
+    frmPubHide form(folder, std::move(owned));
+
+    int lines = 0;
+    Clock_::time_point start;
+    Clock_::time_point lastLine;
+    std::atomic<bool> done{false};
+    form.setRecordedCallback([&] {
+        ++lines;
+        lastLine = Clock_::now();
+        if (lines == expectedLines && done) {
+            QCoreApplication::quit();
+        }
+    });
+    if (!form.load() || !source->waitUntilWatching(60s)) {
+        std::fprintf(stderr, "capture did not start\n");
+        std::exit(1);
+    }
+
+    ZelvoryRun run;
+    Clock_::time_point lastTick = Clock_::now();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
+        const auto now = Clock_::now();
+        run.maxLoopGapMs = std::max(
+            run.maxLoopGapMs, std::chrono::duration<double, std::milli>(now - lastTick).count());
+        lastTick = now;
+        if (done && (lines >= expectedLines || now - std::max(lastLine, start) > kIdle)) {
+            QCoreApplication::quit();
+        }
+    });
+
+    std::thread worker;
+    QTimer::singleShot(0, &watch, [&] {
+        start = Clock_::now();
+        lastLine = start;
+        lastTick = start;
+        watch.start(5);
+        worker = std::thread([&] {
+            workload(work);
+            done = true;
+        });
+        if (onStart) {
+            onStart();
+            lastTick = Clock_::now(); // the deliberate block is not a stall of ours
+        }
+    });
+    QCoreApplication::exec();
+    worker.join();
+    watch.stop();
+    form.unload();
+
+    run.day = CountDay(folder);
+    run.seconds = std::chrono::duration<double>(lastLine - start).count();
+    return run;
+}
+
+struct WaitRun
+{
+    int events = 0;
+    double seconds = 0;
+};
+
+WaitRun RunInotifywait(const std::string& root)
+{
+    const std::string dir = root + "/w";
+    sfs::create_directories(dir);
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+        std::perror("pipe");
+        std::exit(1);
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        ::execlp("inotifywait", "inotifywait", "-m", "-r", "-e",
+                 "create,moved_from,moved_to,delete", "--format", "%e %w%f", dir.c_str(),
+                 static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+
+    // Its watches are in place once it says so on standard error.
+    std::string said;
+    char buffer[65536];
+    while (said.find("Watches established") == std::string::npos) {
+        const ssize_t n = ::read(err[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            std::fprintf(stderr, "inotifywait did not start: %s\n", said.c_str());
+            std::exit(1);
+        }
+        said.append(buffer, static_cast<std::size_t>(n));
+    }
+
+    WaitRun run;
+    std::atomic<bool> done{false};
+    const auto start = Clock_::now();
+    auto last = start;
+    std::thread worker([&] {
+        Workload(dir);
+        done = true;
+    });
+    pollfd p{out[0], POLLIN, 0};
+    for (;;) {
+        if (::poll(&p, 1, 100) > 0) {
+            const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            run.events += static_cast<int>(std::count(buffer, buffer + n, '\n'));
+            last = Clock_::now();
+        }
+        if (run.events >= kOperations && done) {
+            break;
+        }
+        if (done && Clock_::now() - std::max(last, start) > kIdle) {
+            break;
+        }
+    }
+    worker.join();
+    ::kill(child, SIGTERM);
+    ::waitpid(child, nullptr, 0);
+    ::close(out[0]);
+    ::close(err[0]);
+    run.seconds = std::chrono::duration<double>(last - start).count();
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const std::string root =
+        (sfs::temp_directory_path() / ("zlv-bench-capture-" + std::to_string(::getpid()))).string();
+
+    const ZelvoryRun zelvory = RunZelvory(root + "/zelvory", kLines, Workload);
+    const WaitRun reference = RunInotifywait(root + "/inotifywait");
+
+    // The event loop is blocked for 3 seconds right as 50,000 files are made.
+    const ZelvoryRun blocked = RunZelvory(
+        root + "/blocked", kBlockedFiles,
+        [](const std::string& dir) {
+            for (int i = 0; i < kBlockedFiles; ++i) {
+                Create(Numbered(dir, "b", i));
+            }
+        },
+        [] { std::this_thread::sleep_for(3s); });
+
+    std::error_code ec;
+    sfs::remove_all(root, ec);
+
+    std::printf("workload: 10000 files created, renamed, deleted; 50 trees tJ/a/b with 20 files "
+                "each, made at once\n");
+    std::printf("zelvory_seconds: %.3f\n", zelvory.seconds);
+    std::printf("inotifywait_seconds: %.3f\n", reference.seconds);
+    std::printf("max_event_loop_gap_ms: %.1f\n", zelvory.maxLoopGapMs);
+    std::printf("lines: %d/%d (a Renamed line stands for its 2 kernel events)\n", zelvory.day.lines,
+                kLines);
+    std::printf("recorded: %d/%d\n", zelvory.day.operations, kOperations);
+    std::printf("inotifywait: %d/%d\n", reference.events, kOperations);
+    std::printf("drain_ratio: %.2f\n",
+                reference.seconds > 0 ? zelvory.seconds / reference.seconds : 0.0);
+    std::printf("blocked_ui_recorded: %d/%d\n", blocked.day.lines, kBlockedFiles);
+    std::printf("blocked_ui_lost: %d\n", kBlockedFiles - blocked.day.lines);
+    std::printf("lost: %d\n", kOperations - zelvory.day.operations);
+    return 0;
+}
