@@ -68,6 +68,35 @@ struct Entry
     std::optional<WatchTree::Stamp> born;
 };
 
+// Fills in what the directory listing left open: the kind and the birth time.
+bool Describe(int dirFd, const char* name, Entry& entry)
+{
+    struct statx sx;
+    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                STATX_TYPE | STATX_BTIME | STATX_CTIME, &sx) == 0) {
+        entry.isDir = S_ISDIR(sx.stx_mode);
+        if (sx.stx_mask & STATX_BTIME) {
+            entry.born = WatchTree::Stamp{sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
+        } else if (!entry.isDir) {
+            entry.born = WatchTree::Stamp{sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
+        }
+        return true;
+    }
+    if (errno != ENOSYS && errno != EPERM) {
+        return false;
+    }
+    // statx refused (an old kernel, a sandbox that filters it): no birth times then.
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return false;
+    }
+    entry.isDir = S_ISDIR(st.st_mode);
+    if (!entry.isDir) {
+        entry.born = WatchTree::Stamp{st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+    }
+    return true;
+}
+
 // The entries of `dir`, opened without following a symbolic link, so a link swapped in for
 // the folder cannot take the walk elsewhere.
 std::vector<Entry> ListFolder(const std::string& dir, bool withBirth)
@@ -88,18 +117,8 @@ std::vector<Entry> ListFolder(const std::string& dir, bool withBirth)
             continue;
         }
         Entry entry{name, e->d_type == DT_DIR, std::nullopt};
-        if (e->d_type == DT_UNKNOWN || withBirth) {
-            struct statx st;
-            if (::statx(::dirfd(d), e->d_name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-                        STATX_TYPE | STATX_BTIME | STATX_CTIME, &st) != 0) {
-                continue; // gone already; its deletion is in the queue if it was ever seen
-            }
-            entry.isDir = S_ISDIR(st.stx_mode);
-            if (st.stx_mask & STATX_BTIME) {
-                entry.born = WatchTree::Stamp{st.stx_btime.tv_sec, st.stx_btime.tv_nsec};
-            } else if (!entry.isDir) {
-                entry.born = WatchTree::Stamp{st.stx_ctime.tv_sec, st.stx_ctime.tv_nsec};
-            }
+        if ((e->d_type == DT_UNKNOWN || withBirth) && !Describe(::dirfd(d), e->d_name, entry)) {
+            continue; // gone already; its deletion is in the queue if it was ever seen
         }
         entries.push_back(std::move(entry));
     }
