@@ -539,6 +539,17 @@ TEST_F(LinuxCapture, ADriveMountedBelowAMountRootIsAddedWatchedAndRemoved)
     const std::string stick = media + "/user/MY STICK";
     sfs::create_directories(stick);
     sfs::create_directories(media + "/user/early");
+    // Whatever happens below, no mount outlives the test (a no-op once unmounted).
+    struct Unmount
+    {
+        std::vector<std::string> points;
+        ~Unmount()
+        {
+            for (const std::string& p : points) {
+                ::umount2(p.c_str(), MNT_DETACH);
+            }
+        }
+    } unmount{{stick, media + "/user/early"}};
     if (::mount("zlvtest", (media + "/user/early").c_str(), "tmpfs", 0, "size=1m") != 0) {
         GTEST_SKIP() << "mounting a tmpfs is not allowed here: " << std::strerror(errno);
     }
