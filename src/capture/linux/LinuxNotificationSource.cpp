@@ -8,8 +8,9 @@
 #include <QObject>
 #include <array>
 #include <cerrno>
-#include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
@@ -85,12 +86,7 @@ public:
         }
         m_mountFd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
         if (m_mountFd >= 0) {
-            bool ok = false;
-            m_table = linuxcapture::ParseMountInfo(linuxcapture::ReadWholeFile(m_mountFd, &ok));
-            m_drives = linuxcapture::Drives(m_table, m_roots);
-            for (const MountEntry& drive : m_drives) {
-                m_tree->watchRoot(drive.mountPoint);
-            }
+            mountsChanged();
         }
         const bool media = options.watchMedia && m_media.open();
         {
@@ -133,6 +129,8 @@ private:
                 if (errno == EINTR) {
                     continue;
                 }
+                std::fprintf(stderr, "zelvory: file operations are no longer recorded (poll: %s)\n",
+                             std::strerror(errno));
                 return;
             }
             if (fds[kStop].revents) {
@@ -172,6 +170,15 @@ private:
         }
         m_table = linuxcapture::ParseMountInfo(text);
         std::vector<MountEntry> drives = linuxcapture::Drives(m_table, m_roots);
+        if (!m_haveTable) {
+            // The drives there at the start were not added while we watched.
+            m_haveTable = true;
+            for (const MountEntry& drive : drives) {
+                m_tree->watchRoot(drive.mountPoint);
+            }
+            m_drives = std::move(drives);
+            return;
+        }
         const linuxcapture::MountChanges changes = linuxcapture::DiffMounts(m_drives, drives);
         for (const MountEntry& gone : changes.removed) {
             m_tree->unwatchRoot(gone.mountPoint);
@@ -199,6 +206,7 @@ private:
     linuxcapture::MediaMonitor m_media;
     std::vector<std::string> m_roots;
     int m_mountFd = -1;
+    bool m_haveTable = false;
     std::vector<MountEntry> m_table;
     std::vector<MountEntry> m_drives;
 };
