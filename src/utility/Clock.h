@@ -1,6 +1,5 @@
 #pragma once
 
-#include <compare>
 #include <string>
 
 namespace zlv {
@@ -12,7 +11,13 @@ struct Date
     int month = 1;
     int day = 1;
 
-    auto operator<=>(const Date&) const = default;
+    // Written out rather than defaulted with <=>: Qt's moc cannot parse <compare>, and
+    // this header reaches moc through the window classes.
+    bool operator==(const Date&) const = default;
+    bool operator<(const Date& o) const { return toDayNumber() < o.toDayNumber(); }
+    bool operator>(const Date& o) const { return o < *this; }
+    bool operator<=(const Date& o) const { return !(o < *this); }
+    bool operator>=(const Date& o) const { return !(*this < o); }
 
     // Days since 1970-01-01; negative before it.
     long long toDayNumber() const;
@@ -29,7 +34,11 @@ struct LocalDateTime
     int minute = 0;
     int second = 0;
 
-    auto operator<=>(const LocalDateTime&) const = default;
+    bool operator==(const LocalDateTime&) const = default;
+    bool operator<(const LocalDateTime& o) const
+    {
+        return date != o.date ? date < o.date : secondsOfDay() < o.secondsOfDay();
+    }
 
     int secondsOfDay() const { return hour * 3600 + minute * 60 + second; }
     bool isValid() const;

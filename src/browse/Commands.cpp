@@ -1,0 +1,158 @@
+#include "browse/Commands.h"
+
+#include "logstore/LogListView.h"
+#include "mainwindow/frmPubMain.h"
+#include "utility/SystemUtility.h"
+#include "utility/WebPages.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace zlv {
+
+namespace {
+
+QAction* Item(QMenu* menu, const char* name, const char* caption, QKeySequence shortcut = {})
+{
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        // Shortcuts work whenever the main window is active, also while the menu is closed
+        // and the focus is in a list.
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    return action;
+}
+
+void Separator(QMenu* menu, const char* name)
+{
+    menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+}
+
+void OpenPage(const std::string& address)
+{
+    SystemUtility::OpenWebPage(address, 1);
+}
+
+} // namespace
+
+bool RunToolbarCommand(frmPubMain& w, const QString& caption)
+{
+    if (caption == QLatin1String("Manage Log Files")) {
+        w.manageLogFiles();
+    } else if (caption == QLatin1String("Detail View")) {
+        w.showDetailView();
+    } else if (caption == QLatin1String("Options")) {
+        w.showOptions();
+    } else if (caption == QLatin1String("Homepage")) {
+        OpenPage(web::ProductPage());
+    } else if (caption == QLatin1String("Exit")) {
+        w.close();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+QMenu* BuildCommands(frmPubMain& w)
+{
+    QMenuBar* bar = w.menuBar();
+
+    QMenu* logs = bar->addMenu(QStringLiteral("&Logs"));
+    logs->setObjectName(QStringLiteral("menl"));
+    QObject::connect(Item(logs, "menlm", "&Manage Log Files", QKeySequence(Qt::CTRL | Qt::Key_M)),
+                     &QAction::triggered, &w, [&w] { w.manageLogFiles(); });
+    QObject::connect(Item(logs, "menlv", "Detail &View...", QKeySequence(Qt::CTRL | Qt::Key_D)),
+                     &QAction::triggered, &w, [&w] { w.showDetailView(); });
+    Separator(logs, "menlsc");
+    QObject::connect(Item(logs, "menlt", "View &Today", QKeySequence(Qt::CTRL | Qt::Key_T)),
+                     &QAction::triggered, &w, [&w] { w.showTodayView(); });
+    QObject::connect(Item(logs, "menlh", "View &History", QKeySequence(Qt::CTRL | Qt::Key_H)),
+                     &QAction::triggered, &w, [&w] { w.showHistoryView(); });
+    Separator(logs, "menlsd");
+    QObject::connect(Item(logs, "menlx", "E&xit"), &QAction::triggered, &w, [&w] { w.close(); });
+
+    QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
+    tools->setObjectName(QStringLiteral("ment"));
+    QObject::connect(Item(tools, "mento", "&Options..."), &QAction::triggered, &w,
+                     [&w] { w.showOptions(); });
+    Separator(tools, "mentsa");
+    QObject::connect(Item(tools, "mentm", "&Map Network Drive..."), &QAction::triggered, &w,
+                     [&w] { w.mapNetworkDrive(); });
+    QObject::connect(Item(tools, "mentd", "&Disconnect Network Drive..."), &QAction::triggered,
+                     &w, [&w] { w.disconnectNetworkDrive(); });
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("menh"));
+    QObject::connect(Item(help, "menhh", "Product &Homepage", QKeySequence(Qt::Key_F1)),
+                     &QAction::triggered, &w, [] { OpenPage(web::ProductPage()); });
+    QObject::connect(Item(help, "menho", "C&ompany Homepage"), &QAction::triggered, &w,
+                     [] { OpenPage(web::CompanyHomePage()); });
+    QObject::connect(Item(help, "menhe", "Request &Support"), &QAction::triggered, &w,
+                     [] { OpenPage(web::ContactPage()); });
+    Separator(help, "menhsa");
+    QObject::connect(Item(help, "menhr", "&Recommend to Friends"), &QAction::triggered, &w,
+                     [] { OpenPage(web::RecommendPage()); });
+    QObject::connect(Item(help, "menhc", "&Check Latest Version"), &QAction::triggered, &w,
+                     [&w] { w.checkLatestVersion(); });
+    Separator(help, "menhsb");
+    QObject::connect(Item(help, "menhf", "Find Us on &Facebook"), &QAction::triggered, &w,
+                     [] { OpenPage(web::FacebookPage()); });
+    QObject::connect(Item(help, "menht", "Find Us on &Twitter"), &QAction::triggered, &w,
+                     [] { OpenPage(web::TwitterPage()); });
+    Separator(help, "menhsc");
+    QObject::connect(Item(help, "menha", "&About Zelvory"), &QAction::triggered, &w,
+                     [&w] { w.showAbout(); });
+
+    QToolBar* toolbar = w.addToolBar(QStringLiteral("Toolbar1"));
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->setIconSize(QSize(24, 24));
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    struct Button
+    {
+        const char* caption;
+        const char* key;
+        const char* tip;
+        const char* icon;
+    };
+    const Button buttons[] = {
+        {"Manage Log Files", "Manage", "Manages log files in Windows Explorer <Ctrl+M>.", "manage"},
+        {"Detail View", "Detail", "Views the logs one by one <Ctrl+D>.", "detail"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"Options", "Options", "Displays and sets ZLV options.", "options"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"Homepage", "Help", "Visits ZLV homepage to get news <F1>.", "homepage"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"Exit", "Exit", "Exits Zelvory <Alt + F4>.", "exit"},
+    };
+    for (const Button& b : buttons) {
+        if (!b.caption) {
+            toolbar->addSeparator();
+            continue;
+        }
+        QAction* action = toolbar->addAction(
+            QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(b.icon))),
+            QString::fromLatin1(b.caption));
+        action->setObjectName(QStringLiteral("tlb") + QString::fromLatin1(b.key));
+        action->setData(QString::fromLatin1(b.key));
+        action->setToolTip(QString::fromLatin1(b.tip));
+        // One handler for every button, choosing the command by the button's caption.
+        QObject::connect(action, &QAction::triggered, &w,
+                         [&w, action] { RunToolbarCommand(w, action->text()); });
+    }
+
+    for (LogListView* list : {w.lsvToday(), w.lsvHistory()}) {
+        QObject::connect(list, &LogListView::contextMenuRequested, &w,
+                         [logs](const QPoint& at) { logs->popup(at); });
+    }
+    return logs;
+}
+
+} // namespace zlv

@@ -1,0 +1,423 @@
+#include "mainwindow/frmPubMain.h"
+
+#include "browse/Commands.h"
+#include "browse/frmPubDetail.h"
+#include "logstore/LogListView.h"
+#include "mainwindow/Geometry.h"
+#include "mainwindow/StatusBar.h"
+#include "mainwindow/TrayIcon.h"
+#include "mainwindow/VersionCheck.h"
+#include "settings/DisplayFormat.h"
+#include "settings/Settings.h"
+#include "settings/frmPubAbout.h"
+#include "settings/frmPubOptions.h"
+#include "utility/ListUtility.h"
+#include "utility/MessageBox.h"
+#include "utility/SystemUtility.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSessionManager>
+#include <QTimer>
+
+namespace zlv {
+
+namespace {
+
+using layout::Px;
+
+QDate ToQDate(const Date& d)
+{
+    return QDate(d.year, d.month, d.day);
+}
+
+Date FromQDate(const QDate& d)
+{
+    return Date{d.year(), d.month(), d.day()};
+}
+
+QFont Tahoma(double points, bool bold = false)
+{
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+// The controls were designed on a client area whose top held the toolbar; here the
+// toolbar lives outside the central widget, so design tops move up by its design height.
+QRect Design(int left, int top, int width, int height)
+{
+    return QRect(Px(left), Px(top) - layout::kToolbarDesignPx, Px(width), Px(height));
+}
+
+} // namespace
+
+frmPubMain::frmPubMain(Options options) : m_options(std::move(options))
+{
+    setObjectName(QStringLiteral("frmPubMain"));
+    setWindowTitle(QStringLiteral("Zelvory"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/zelvory.svg")));
+    buildControls();
+    BuildCommands(*this);
+    startUp();
+}
+
+frmPubMain::~frmPubMain()
+{
+    shutDown();
+}
+
+void frmPubMain::buildControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this);
+    m_client->setFont(Tahoma(8.25));
+
+    m_optTod = new QRadioButton(QStringLiteral("Today"), m_client);
+    m_optTod->setObjectName(QStringLiteral("optTod"));
+    m_optTod->setGeometry(Design(90, 900, 900, 300));
+    m_optHis = new QRadioButton(QStringLiteral("History"), m_client);
+    m_optHis->setObjectName(QStringLiteral("optHis"));
+    m_optHis->setGeometry(Design(1080, 900, 960, 300));
+
+    m_lblFrom = new QLabel(QStringLiteral("From"), m_client);
+    m_lblFrom->setObjectName(QStringLiteral("lbl0"));
+    m_lblFrom->move(Design(2130, 953, 0, 0).topLeft());
+    m_lblFrom->adjustSize();
+    m_lblTo = new QLabel(QStringLiteral("To"), m_client);
+    m_lblTo->setObjectName(QStringLiteral("lbl1"));
+    m_lblTo->move(Design(5685, 960, 0, 0).topLeft());
+    m_lblTo->adjustSize();
+
+    auto makePicker = [this](const char* name, QRect where) {
+        auto* picker = new QDateEdit(m_client);
+        picker->setObjectName(QString::fromLatin1(name));
+        picker->setGeometry(where);
+        picker->setCalendarPopup(true);
+        // Typing a date digit by digit must not load a range for every keystroke.
+        picker->setKeyboardTracking(false);
+        picker->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
+        picker->setEnabled(false);
+        connect(picker, &QDateEdit::dateChanged, this, [this] { runRangeCheck(); });
+        return picker;
+    };
+    m_dtpF = makePicker("dtpF", Design(2580, 900, 3015, 300));
+    m_dtpT = makePicker("dtpT", Design(5955, 900, 3015, 300));
+    m_lblFrom->setBuddy(m_dtpF);
+    m_lblTo->setBuddy(m_dtpT);
+
+    m_today = new LogListView(LogListView::Kind::Today, m_client);
+    m_history = new LogListView(LogListView::Kind::History, m_client);
+    for (LogListView* list : {m_today, m_history}) {
+        list->move(layout::kListLeftPx, layout::kListTopPx - layout::kToolbarDesignPx);
+        list->setFont(Tahoma(8.25));
+        connect(list, &LogListView::detailRequested, this, [this, list] {
+            if (list == visibleList()) {
+                showDetailView();
+            }
+        });
+    }
+    m_history->hide();
+
+    m_stb = new StatusBar(this);
+    setStatusBar(m_stb);
+    connect(m_stb, &StatusBar::versionPanelClicked, this, &frmPubMain::showAbout);
+    // The Today list follows the calendar even when nothing is recorded at midnight.
+    connect(m_stb, &StatusBar::dateChanged, this, &frmPubMain::rebuildToday);
+
+    m_cmbProgress = new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
+    m_cmbProgress->setObjectName(QStringLiteral("cmbProgress"));
+    m_cmbProgress->setFont(Tahoma(20.25, true));
+    m_cmbProgress->setGeometry(-10000, 0, Px(9075), Px(1065));
+    m_cmbProgress->setStyleSheet(QStringLiteral("background-color: rgb(128, 128, 255);"));
+    m_cmbProgress->setFocusPolicy(Qt::NoFocus);
+    m_cmbProgress->hide();
+
+    connect(m_optTod, &QRadioButton::clicked, this, &frmPubMain::showTodayView);
+    connect(m_optHis, &QRadioButton::clicked, this, &frmPubMain::showHistoryView);
+
+    setTabOrder(m_today, m_dtpF);
+    setTabOrder(m_dtpF, m_optHis);
+    setTabOrder(m_optHis, m_optTod);
+    setTabOrder(m_optTod, m_dtpT);
+    setTabOrder(m_dtpT, m_history);
+}
+
+void frmPubMain::startUp()
+{
+    const std::string appData = m_options.appData.empty()
+                                    ? SystemUtility::SpecialFolderPath(SystemUtility::kAppData)
+                                    : m_options.appData;
+    m_folder.establish(appData);
+    LoadSettingsAtStartup(m_folder.configurationFile());
+
+    m_stb->setVersionText(QStringLiteral(" Version %1 (Build %2) ")
+                              .arg(QLatin1String(kVersion), QLatin1String(kBuild)));
+
+    m_optTod->setChecked(true);
+    m_today->loadFile(m_folder.dayFilePath(today()));
+    ListUtility::AdjustListView(*m_today);
+    m_today->highlightRows();
+    refreshRowCount();
+
+    const QDate yesterday = ToQDate(today().addDays(-1));
+    for (QDateEdit* picker : {m_dtpF, m_dtpT}) {
+        const QSignalBlocker quiet(picker);
+        picker->setDate(yesterday);
+    }
+
+    if (m_options.makeSource) {
+        m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
+        m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
+        m_hide->load();
+    }
+
+    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
+
+    m_versionChecker = new VersionChecker(this, m_cmbProgress, m_options.versionUrl,
+                                          [this] { close(); });
+    if (m_options.versionCheckDelayMs > 0) {
+        m_versionChecker->startBackgroundTimer(m_options.versionCheckDelayMs);
+    }
+
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        // Logging off asks the same question as any other way of stopping.
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+            if (manager.allowsInteraction() && !confirmClose()) {
+                manager.cancel();
+            }
+        });
+    }
+
+    resize(layout::kClientWidthPx, layout::kClientHeightPx + menuBar()->sizeHint().height());
+    placeWindow();
+}
+
+Date frmPubMain::today() const
+{
+    return Clock::instance().now().date;
+}
+
+void frmPubMain::placeWindow()
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    const QSize outer = frameGeometry().size();
+    const auto at = layout::GoldenPlacement({screen->geometry().width(), screen->geometry().height()},
+                                            {outer.width(), outer.height()});
+    move(screen->geometry().topLeft() + QPoint(at.x, at.y));
+}
+
+LogListView* frmPubMain::visibleList() const
+{
+    return m_today->isVisible() || !m_history->isVisible() ? m_today : m_history;
+}
+
+void frmPubMain::refreshRowCount()
+{
+    m_stb->setRowCountText(visibleList()->rowCountText());
+}
+
+void frmPubMain::layoutLists()
+{
+    // The client area of the design includes the toolbar and the status bar.
+    const int statusHeight = m_stb->isVisible() ? m_stb->height() : 0;
+    const QSize client(m_client->width(),
+                       m_client->height() + layout::kToolbarDesignPx + statusHeight);
+    const auto size = layout::ListSize({client.width(), client.height()}, statusHeight,
+                                       {m_listSize.width(), m_listSize.height()});
+    m_listSize = QSize(size.width, size.height);
+    for (LogListView* list : {m_today, m_history}) {
+        list->resize(m_listSize);
+        ListUtility::AdjustListView(*list);
+    }
+}
+
+bool frmPubMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        layoutLists();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmPubMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray) {
+        // Hiding from inside the state change confuses some window managers; let the
+        // minimise finish first.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) {
+                m_tray->AddTrayIcon();
+            }
+        });
+    }
+}
+
+void frmPubMain::showTodayView()
+{
+    m_optTod->setChecked(true);
+    m_dtpF->setEnabled(false);
+    m_dtpT->setEnabled(false);
+    m_today->show();
+    m_history->hide();
+    refreshRowCount();
+}
+
+void frmPubMain::showHistoryView()
+{
+    m_optHis->setChecked(true);
+    m_dtpF->setEnabled(true);
+    m_dtpT->setEnabled(true);
+    m_dtpF->setFocus();
+    runRangeCheck();
+}
+
+void frmPubMain::runRangeCheck()
+{
+    if (!m_optHis->isChecked()) {
+        return;
+    }
+    const Date now = today();
+    const Date from = FromQDate(m_dtpF->date());
+    const Date to = FromQDate(m_dtpT->date());
+    switch (layout::CheckRange(from, to, now)) {
+    case layout::RangeVerdict::EndTooLate: {
+        MessageBox::show("The end date cannot be later than yesterday.", MessageBox::Icon::Information);
+        const QSignalBlocker quiet(m_dtpT);
+        m_dtpT->setDate(ToQDate(now.addDays(-1)));
+        m_dtpT->setFocus();
+        return;
+    }
+    case layout::RangeVerdict::StartAfterEnd: {
+        MessageBox::show("The start date cannot be later than the end date.",
+                         MessageBox::Icon::Information);
+        const QSignalBlocker quiet(m_dtpF);
+        m_dtpF->setDate(m_dtpT->date());
+        m_dtpF->setFocus();
+        return;
+    }
+    case layout::RangeVerdict::Valid:
+        break;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_history->loadRange(m_folder, from, to);
+    QApplication::restoreOverrideCursor();
+    m_history->show();
+    m_today->hide();
+    refreshRowCount();
+}
+
+void frmPubMain::scheduleTodayRebuild()
+{
+    // Records that arrive in one burst are read from the day file together; the list looks
+    // exactly as if it had been rebuilt after each of them by the time it is painted.
+    if (m_rebuildPending) {
+        return;
+    }
+    m_rebuildPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_rebuildPending = false;
+        rebuildToday();
+    });
+}
+
+void frmPubMain::rebuildToday()
+{
+    m_today->rebuildToday(m_folder.dayFilePath(today()));
+    // A record arriving in the History view updates the Today list behind it; the user
+    // keeps looking at the range they chose.
+    refreshRowCount();
+}
+
+void frmPubMain::showDetailView()
+{
+    frmPubDetail::Open(this, [this]() -> QTreeView* { return visibleList(); });
+}
+
+void frmPubMain::manageLogFiles()
+{
+    SystemUtility::OpenFolderInFileManager(m_folder.logsFolder());
+}
+
+void frmPubMain::showOptions()
+{
+    frmPubOptions dialog(m_folder.configurationFile(), [this] { visibleList()->refreshTimes(); },
+                         this);
+    dialog.exec();
+}
+
+void frmPubMain::showAbout()
+{
+    frmPubAbout dialog(this);
+    dialog.exec();
+}
+
+void frmPubMain::checkLatestVersion()
+{
+    m_versionChecker->checkOnRequest();
+}
+
+void frmPubMain::mapNetworkDrive()
+{
+    SystemUtility::ShowMapDriveDialog(this, 1);
+}
+
+void frmPubMain::disconnectNetworkDrive()
+{
+    SystemUtility::ShowDisconnectDriveDialog(this, 1);
+}
+
+bool frmPubMain::confirmClose()
+{
+    return MessageBox::show("Are you sure you want to stop tracing your operations in Windows "
+                            "Explorer?",
+                            MessageBox::Icon::Question, MessageBox::Buttons::YesNoCancel,
+                            MessageBox::Answer::Yes) == MessageBox::Answer::Yes;
+}
+
+void frmPubMain::closeEvent(QCloseEvent* event)
+{
+    if (m_shutDown || confirmClose()) {
+        shutDown();
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void frmPubMain::shutDown()
+{
+    if (m_shutDown) {
+        return;
+    }
+    m_shutDown = true;
+    if (m_tray) {
+        m_tray->RemoveTrayIcon();
+    }
+    // Capture stops here; nothing is recorded after this point.
+    if (m_hide) {
+        m_hide->unload();
+    }
+    // Dialogs still open (a modal box left over by a test or by a logout) go with us.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isWindow() && w->parentWidget() == this) {
+            w->close();
+        }
+    }
+}
+
+} // namespace zlv

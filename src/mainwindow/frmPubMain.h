@@ -1,0 +1,116 @@
+#pragma once
+
+#include "capture/NotificationSource.h"
+#include "capture/frmPubHide.h"
+#include "logstore/DataFolder.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace zlv {
+
+class LogListView;
+class StatusBar;
+class TrayIcon;
+class VersionChecker;
+
+// The main window: starts the program, shows the Today and History views, keeps the
+// status bar current and asks before the program stops.
+class frmPubMain final : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr const char* kVersion = "2.0";
+    static constexpr const char* kBuild = "015";
+
+    struct Options
+    {
+        // Where the data folder goes; empty means the user's application-data folder.
+        std::string appData;
+        // Makes the platform's notification source; none means no capture (tests).
+        std::function<std::unique_ptr<NotificationSource>(const DataFolder&)> makeSource;
+        // Overrides whether the desktop has a notification area (tests).
+        std::optional<bool> trayAvailable;
+        // Delay of the one background version check; 0 turns it off.
+        int versionCheckDelayMs = 60000;
+        // Where the version file is fetched from; empty means the maker's server.
+        QString versionUrl;
+    };
+
+    explicit frmPubMain(Options options);
+    ~frmPubMain() override;
+
+    const DataFolder& dataFolder() const { return m_folder; }
+    LogListView* lsvToday() const { return m_today; }
+    LogListView* lsvHistory() const { return m_history; }
+    LogListView* visibleList() const;
+    frmPubHide* capture() const { return m_hide.get(); }
+    TrayIcon* trayIcon() const { return m_tray; }
+    StatusBar* statusBarPanels() const { return m_stb; }
+    QPushButton* progressBanner() const { return m_cmbProgress; }
+
+    // Commands of the menus, the toolbar and the keys.
+    void showTodayView();
+    void showHistoryView();
+    void manageLogFiles();
+    void showDetailView();
+    void showOptions();
+    void showAbout();
+    void checkLatestVersion();
+    void mapNetworkDrive();
+    void disconnectNetworkDrive();
+
+    // The range check, as a change of either picker runs it.
+    void runRangeCheck();
+
+    // Brings lsvToday in line with today's day file (what a recorded operation triggers).
+    void rebuildToday();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void startUp();
+    void placeWindow();
+    void layoutLists();
+    void refreshRowCount();
+    void shutDown();
+    bool confirmClose();
+    void scheduleTodayRebuild();
+    Date today() const;
+
+    Options m_options;
+    DataFolder m_folder;
+    std::unique_ptr<frmPubHide> m_hide;
+
+    QWidget* m_client = nullptr;
+    QRadioButton* m_optTod = nullptr;
+    QRadioButton* m_optHis = nullptr;
+    QLabel* m_lblFrom = nullptr;
+    QLabel* m_lblTo = nullptr;
+    QDateEdit* m_dtpF = nullptr;
+    QDateEdit* m_dtpT = nullptr;
+    LogListView* m_today = nullptr;
+    LogListView* m_history = nullptr;
+    StatusBar* m_stb = nullptr;
+    QPushButton* m_cmbProgress = nullptr;
+    TrayIcon* m_tray = nullptr;
+    VersionChecker* m_versionChecker = nullptr;
+    QSize m_listSize;
+    bool m_rebuildPending = false;
+    bool m_shutDown = false;
+};
+
+} // namespace zlv

@@ -1,0 +1,130 @@
+// Runs the real binary in a home of its own, offscreen, and checks what it leaves on disk.
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class AppEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_app;
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.remove(QStringLiteral("XDG_DATA_HOME"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path() + QStringLiteral("/run"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }
+
+    QString dataFolder() const { return m_home.path() + QStringLiteral("/.local/share/QBS/ZLV"); }
+
+    QString todayFile() const
+    {
+        const QDate d = QDate::currentDate();
+        return dataFolder() + QStringLiteral("/logs/") + d.toString(QStringLiteral("yyyyMM")) +
+               QLatin1Char('/') + d.toString(QStringLiteral("dd")) + QStringLiteral(".log");
+    }
+
+    QString today() const
+    {
+        QFile f(todayFile());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        QDir(m_home.path()).mkpath(QStringLiteral("run"));
+        QDir(m_home.path()).mkpath(QStringLiteral("work"));
+        QFile::setPermissions(m_home.path() + QStringLiteral("/run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void helpAndVersionAnswerWithoutAWindow()
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(ZLV_APP_PATH), {QStringLiteral("--version")});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("Zelvory 2.0 (Build 015)"));
+        p.start(QStringLiteral(ZLV_APP_PATH), {QStringLiteral("--help")});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().contains("--version"));
+        p.start(QStringLiteral(ZLV_APP_PATH), {QStringLiteral("--frobnicate")});
+        QVERIFY(p.waitForFinished(10000));
+        QVERIFY(p.exitCode() != 0);
+        QVERIFY2(!QFileInfo::exists(dataFolder()), "options never touch the data folder");
+    }
+
+    void realOperationsBecomeDayFileLines()
+    {
+        m_app.setProcessEnvironment(environment());
+        m_app.start(QStringLiteral(ZLV_APP_PATH), QStringList());
+        QVERIFY(m_app.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataFolder() + QStringLiteral("/configuration.ini")), 15000);
+        // Capture starts after the configuration is read; give the watches a moment.
+        QTest::qWait(1000);
+
+        const QString work = m_home.path() + QStringLiteral("/work/");
+        QDir().mkpath(work + QStringLiteral("deep/er/est"));
+        QFile(work + QStringLiteral("deep/er/est/inside.txt")).open(QIODevice::WriteOnly);
+        QFile(work + QStringLiteral("note.txt")).open(QIODevice::WriteOnly);
+        QVERIFY(QFile::rename(work + QStringLiteral("note.txt"), work + QStringLiteral("renamed.txt")));
+        QVERIFY(QFile::remove(work + QStringLiteral("renamed.txt")));
+
+        const QString w = work;
+        QTRY_VERIFY_WITH_TIMEOUT(today().contains(QStringLiteral("\tFile\tDeleted\t") + w +
+                                                  QStringLiteral("\trenamed.txt\t\r\n")),
+                                 10000);
+        const QString text = today();
+        QVERIFY(text.contains(QStringLiteral("\tFolder\tCreated\t") + w + QStringLiteral("\tdeep\t\r\n")));
+        QVERIFY(text.contains(QStringLiteral("\tFile\tCreated\t") + w +
+                              QStringLiteral("deep/er/est/\tinside.txt\t\r\n")));
+        QVERIFY(text.contains(QStringLiteral("\tFile\tRenamed\t") + w +
+                              QStringLiteral("\tnote.txt\trenamed.txt\r\n")));
+        QVERIFY2(!text.contains(QStringLiteral("QBS/ZLV")), "the program's own writes are not journalled");
+    }
+
+    void aSecondLaunchLeavesAtOnceAndTouchesNothing()
+    {
+        QVERIFY(m_app.state() == QProcess::Running);
+        const QFileInfo before(todayFile());
+        QProcess second;
+        second.setProcessEnvironment(environment());
+        second.start(QStringLiteral(ZLV_APP_PATH), QStringList());
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        const QFileInfo after(todayFile());
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.lastModified(), before.lastModified());
+        QVERIFY(m_app.state() == QProcess::Running);
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_app.state() == QProcess::Running) {
+            m_app.terminate();
+            if (!m_app.waitForFinished(5000)) {
+                m_app.kill();
+                m_app.waitForFinished(5000);
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(AppEndToEndTest)
+#include "AppEndToEndTest.moc"
