@@ -83,8 +83,8 @@ QMenu* BuildCommands(frmPubMain& w)
     Separator(tools, "mentsa");
     QObject::connect(Item(tools, "mentm", "&Map Network Drive..."), &QAction::triggered, &w,
                      [&w] { w.mapNetworkDrive(); });
-    QObject::connect(Item(tools, "mentd", "&Disconnect Network Drive..."), &QAction::triggered,
-                     &w, [&w] { w.disconnectNetworkDrive(); });
+    QObject::connect(Item(tools, "mentd", "&Disconnect Network Drive..."), &QAction::triggered, &w,
+                     [&w] { w.disconnectNetworkDrive(); });
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menh"));
@@ -137,9 +137,9 @@ QMenu* BuildCommands(frmPubMain& w)
             toolbar->addSeparator();
             continue;
         }
-        QAction* action = toolbar->addAction(
-            QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(b.icon))),
-            QString::fromLatin1(b.caption));
+        QAction* action =
+            toolbar->addAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(b.icon))),
+                               QString::fromLatin1(b.caption));
         action->setObjectName(QStringLiteral("tlb") + QString::fromLatin1(b.key));
         action->setData(QString::fromLatin1(b.key));
         action->setToolTip(QString::fromLatin1(b.tip));

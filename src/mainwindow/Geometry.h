@@ -38,7 +38,12 @@ struct Point
 };
 Point GoldenPlacement(Size screen, Size window);
 
-enum class RangeVerdict { Valid, EndTooLate, StartAfterEnd };
+enum class RangeVerdict
+{
+    Valid,
+    EndTooLate,
+    StartAfterEnd
+};
 
 // The History range rule: the end date is tested first, so a range that breaks both
 // rules is reported as EndTooLate.

@@ -7,8 +7,7 @@ namespace zlv {
 
 TrayIcon::TrayIcon(QWidget* window, QIcon icon, std::optional<bool> available)
     : QObject(window), m_window(window), m_icon(std::move(icon)), m_available(available)
-{
-}
+{}
 
 TrayIcon::~TrayIcon()
 {

@@ -135,7 +135,8 @@ void frmPubMain::buildControls()
     // The Today list follows the calendar even when nothing is recorded at midnight.
     connect(m_stb, &StatusBar::dateChanged, this, &frmPubMain::rebuildToday);
 
-    m_cmbProgress = new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
+    m_cmbProgress =
+        new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
     m_cmbProgress->setObjectName(QStringLiteral("cmbProgress"));
     m_cmbProgress->setFont(Tahoma(20.25, true));
     m_cmbProgress->setGeometry(-10000, 0, Px(9075), Px(1065));
@@ -184,8 +185,8 @@ void frmPubMain::startUp()
 
     m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
 
-    m_versionChecker = new VersionChecker(this, m_cmbProgress, m_options.versionUrl,
-                                          [this] { close(); });
+    m_versionChecker =
+        new VersionChecker(this, m_cmbProgress, m_options.versionUrl, [this] { close(); });
     if (m_options.versionCheckDelayMs > 0) {
         m_versionChecker->startBackgroundTimer(m_options.versionCheckDelayMs);
     }
@@ -215,8 +216,8 @@ void frmPubMain::placeWindow()
         return;
     }
     const QSize outer = frameGeometry().size();
-    const auto at = layout::GoldenPlacement({screen->geometry().width(), screen->geometry().height()},
-                                            {outer.width(), outer.height()});
+    const auto at = layout::GoldenPlacement(
+        {screen->geometry().width(), screen->geometry().height()}, {outer.width(), outer.height()});
     move(screen->geometry().topLeft() + QPoint(at.x, at.y));
 }
 
@@ -296,7 +297,8 @@ void frmPubMain::runRangeCheck()
     const Date to = FromQDate(m_dtpT->date());
     switch (layout::CheckRange(from, to, now)) {
     case layout::RangeVerdict::EndTooLate: {
-        MessageBox::show("The end date cannot be later than yesterday.", MessageBox::Icon::Information);
+        MessageBox::show("The end date cannot be later than yesterday.",
+                         MessageBox::Icon::Information);
         const QSignalBlocker quiet(m_dtpT);
         m_dtpT->setDate(ToQDate(now.addDays(-1)));
         m_dtpT->setFocus();
@@ -355,8 +357,8 @@ void frmPubMain::manageLogFiles()
 
 void frmPubMain::showOptions()
 {
-    frmPubOptions dialog(m_folder.configurationFile(), [this] { visibleList()->refreshTimes(); },
-                         this);
+    frmPubOptions dialog(
+        m_folder.configurationFile(), [this] { visibleList()->refreshTimes(); }, this);
     dialog.exec();
 }
 

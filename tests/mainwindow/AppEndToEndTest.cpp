@@ -46,8 +46,9 @@ private Q_SLOTS:
         QVERIFY(m_home.isValid());
         QDir(m_home.path()).mkpath(QStringLiteral("run"));
         QDir(m_home.path()).mkpath(QStringLiteral("work"));
-        QFile::setPermissions(m_home.path() + QStringLiteral("/run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(m_home.path() + QStringLiteral("/run"), QFileDevice::ReadOwner |
+                                                                          QFileDevice::WriteOwner |
+                                                                          QFileDevice::ExeOwner);
     }
 
     void helpAndVersionAnswerWithoutAWindow()
@@ -74,7 +75,8 @@ private Q_SLOTS:
         m_app.setProcessEnvironment(environment());
         m_app.start(QStringLiteral(ZLV_APP_PATH), QStringList());
         QVERIFY(m_app.waitForStarted(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dataFolder() + QStringLiteral("/configuration.ini")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo::exists(dataFolder() + QStringLiteral("/configuration.ini")), 15000);
         // Capture starts after the configuration is read; give the watches a moment.
         QTest::qWait(1000);
 
@@ -82,7 +84,8 @@ private Q_SLOTS:
         QDir().mkpath(work + QStringLiteral("deep/er/est"));
         QFile(work + QStringLiteral("deep/er/est/inside.txt")).open(QIODevice::WriteOnly);
         QFile(work + QStringLiteral("note.txt")).open(QIODevice::WriteOnly);
-        QVERIFY(QFile::rename(work + QStringLiteral("note.txt"), work + QStringLiteral("renamed.txt")));
+        QVERIFY(
+            QFile::rename(work + QStringLiteral("note.txt"), work + QStringLiteral("renamed.txt")));
         QVERIFY(QFile::remove(work + QStringLiteral("renamed.txt")));
 
         const QString w = work;
@@ -90,12 +93,14 @@ private Q_SLOTS:
                                                   QStringLiteral("\trenamed.txt\t\r\n")),
                                  10000);
         const QString text = today();
-        QVERIFY(text.contains(QStringLiteral("\tFolder\tCreated\t") + w + QStringLiteral("\tdeep\t\r\n")));
+        QVERIFY(text.contains(QStringLiteral("\tFolder\tCreated\t") + w +
+                              QStringLiteral("\tdeep\t\r\n")));
         QVERIFY(text.contains(QStringLiteral("\tFile\tCreated\t") + w +
                               QStringLiteral("deep/er/est/\tinside.txt\t\r\n")));
         QVERIFY(text.contains(QStringLiteral("\tFile\tRenamed\t") + w +
                               QStringLiteral("\tnote.txt\trenamed.txt\r\n")));
-        QVERIFY2(!text.contains(QStringLiteral("QBS/ZLV")), "the program's own writes are not journalled");
+        QVERIFY2(!text.contains(QStringLiteral("QBS/ZLV")),
+                 "the program's own writes are not journalled");
     }
 
     void aSecondLaunchLeavesAtOnceAndTouchesNothing()

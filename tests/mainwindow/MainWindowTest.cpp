@@ -147,7 +147,8 @@ private Q_SLOTS:
     {
         auto w = makeWindow();
         QVERIFY(m_source);
-        m_source->deliver(Notification{shell::SHCNE_CREATE, ShellItem{"a.txt", "/home/u/a.txt"}, {}});
+        m_source->deliver(
+            Notification{shell::SHCNE_CREATE, ShellItem{"a.txt", "/home/u/a.txt"}, {}});
         m_clock->advanceSeconds(1);
         m_source->deliver(Notification{shell::SHCNE_RENAMEITEM, ShellItem{"a.txt", "/home/u/a.txt"},
                                        ShellItem{"b.txt", "/home/u/b.txt"}});
@@ -184,7 +185,8 @@ private Q_SLOTS:
 
         dtpT->setDate(QDate(2024, 3, 5)); // today
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text, std::string("The end date cannot be later than yesterday."));
+        QCOMPARE(m_messages->shown()[0].text,
+                 std::string("The end date cannot be later than yesterday."));
         QCOMPARE(m_messages->shown()[0].icon, MessageBox::Icon::Information);
         QCOMPARE(dtpT->date(), QDate(2024, 3, 4));
         QCOMPARE(w->lsvHistory()->rowCount(), 1);
@@ -197,14 +199,16 @@ private Q_SLOTS:
         }
         dtpT->setDate(QDate(2024, 3, 6));
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text, std::string("The end date cannot be later than yesterday."));
+        QCOMPARE(m_messages->shown()[0].text,
+                 std::string("The end date cannot be later than yesterday."));
         QCOMPARE(dtpT->date(), QDate(2024, 3, 4));
         QCOMPARE(dtpF->date(), QDate(2024, 3, 9));
 
         m_messages->clear();
         dtpF->setDate(QDate(2024, 3, 8));
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text, std::string("The start date cannot be later than the end date."));
+        QCOMPARE(m_messages->shown()[0].text,
+                 std::string("The start date cannot be later than the end date."));
         QCOMPARE(dtpF->date(), QDate(2024, 3, 4));
         QCOMPARE(w->lsvHistory()->rowCount(), 1);
 

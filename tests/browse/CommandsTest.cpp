@@ -1,0 +1,248 @@
+#include "browse/Commands.h"
+
+#include "browse/frmPubDetail.h"
+#include "capture/ShellEvents.h"
+#include "logstore/LogListView.h"
+#include "mainwindow/StatusBar.h"
+#include "mainwindow/frmPubMain.h"
+#include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
+#include "utility/WebPages.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace zlv;
+using zlv::test::ScriptedMessages;
+using zlv::test::TempDir;
+
+namespace {
+
+class FakeSource final : public NotificationSource
+{
+public:
+    bool start(Sink sink) override
+    {
+        m_sink = std::move(sink);
+        return true;
+    }
+    void stop() override { m_sink = nullptr; }
+    void deliver(const Notification& n) const { m_sink(n); }
+
+private:
+    Sink m_sink;
+};
+
+} // namespace
+
+// Catches what would go to the browser or the file manager.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+class CommandsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempDir> m_appData;
+    std::unique_ptr<ScriptedMessages> m_messages;
+    std::unique_ptr<frmPubMain> m_window;
+    FakeSource* m_source = nullptr;
+    UrlCatcher m_urls;
+
+    QAction* toolbarButton(const QString& caption) const
+    {
+        for (QAction* a : m_window->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions()) {
+            if (a->text() == caption) {
+                return a;
+            }
+        }
+        return nullptr;
+    }
+
+    // Runs `route` and reports whether the Detail View came up; closes it if so.
+    bool opensDetailView(const std::function<void()>& route)
+    {
+        bool opened = false;
+        QTimer probe;
+        probe.setInterval(5);
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (frmPubDetail* d = frmPubDetail::openInstance(); d && d->isVisible()) {
+                opened = true;
+                d->reject();
+            }
+        });
+        probe.start();
+        route();
+        QTest::qWait(30);
+        return opened;
+    }
+
+    std::vector<std::pair<const char*, std::function<void()>>> detailRoutes()
+    {
+        LogListView* list = m_window->lsvToday();
+        return {
+            {"Ctrl+D", [this] { QTest::keyClick(m_window.get(), Qt::Key_D, Qt::ControlModifier); }},
+            {"toolbar", [this] { toolbarButton(QStringLiteral("Detail View"))->trigger(); }},
+            {"Logs menu / context menu",
+             [this] { m_window->findChild<QAction*>(QStringLiteral("menlv"))->trigger(); }},
+            {"Enter", [list] { QTest::keyClick(list, Qt::Key_Return); }},
+            {"Shift+Enter", [list] { QTest::keyClick(list, Qt::Key_Enter, Qt::ShiftModifier); }},
+            {"double-click",
+             [list] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 8)); }},
+        };
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_urls, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
+    }
+
+    void cleanupTestCase()
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    void init()
+    {
+        m_appData = std::make_unique<TempDir>();
+        m_messages = std::make_unique<ScriptedMessages>();
+        frmPubMain::Options o;
+        o.appData = m_appData->path();
+        o.trayAvailable = false;
+        o.versionCheckDelayMs = 0;
+        o.makeSource = [this](const DataFolder&) {
+            auto s = std::make_unique<FakeSource>();
+            m_source = s.get();
+            return s;
+        };
+        m_window = std::make_unique<frmPubMain>(std::move(o));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->lsvToday()->setFocus();
+        m_urls.opened.clear();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_messages.reset();
+    }
+
+    void everyRouteToTheDetailViewBehavesAlike()
+    {
+        // An empty list: each route says so and opens nothing.
+        for (const auto& [name, route] : detailRoutes()) {
+            m_messages->clear();
+            QVERIFY2(!opensDetailView(route), name);
+            QCOMPARE(m_messages->shown().size(), std::size_t(1));
+            QCOMPARE(m_messages->shown()[0].text, std::string("No available data for display."));
+            QCOMPARE(m_messages->shown()[0].icon, MessageBox::Icon::Information);
+        }
+
+        m_source->deliver(Notification{shell::SHCNE_CREATE, ShellItem{"a", "/h/a"}, {}});
+        QTRY_COMPARE(m_window->lsvToday()->rowCount(), 1);
+        m_window->lsvToday()->setFocus();
+        m_messages->clear();
+        for (const auto& [name, route] : detailRoutes()) {
+            QVERIFY2(opensDetailView(route), name);
+        }
+        QVERIFY(m_messages->shown().empty());
+
+        // The History view's list is the one the commands then work on.
+        m_window->showHistoryView();
+        QVERIFY(!opensDetailView(
+            [this] { m_window->findChild<QAction*>(QStringLiteral("menlv"))->trigger(); }));
+        QCOMPARE(m_messages->shown().back().text, std::string("No available data for display."));
+    }
+
+    void toolbarButtonsDispatchByTheirExactCaption()
+    {
+        m_messages->answerNext(MessageBox::Answer::No);
+        QVERIFY(RunToolbarCommand(*m_window, QStringLiteral("Exit")));
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QVERIFY(m_window->isVisible());
+
+        QVERIFY(RunToolbarCommand(*m_window, QStringLiteral("Homepage")));
+        QVERIFY(RunToolbarCommand(*m_window, QStringLiteral("Manage Log Files")));
+        QCOMPARE(m_urls.opened.size(), 2);
+        QCOMPARE(m_urls.opened[0].toString(), QString::fromStdString(web::ProductPage()));
+        QCOMPARE(m_urls.opened[1].toLocalFile(),
+                 QString::fromStdString(m_window->dataFolder().logsFolder()));
+
+        for (const char* other : {"exit", "Home page", "", "Detail View "}) {
+            QVERIFY2(!RunToolbarCommand(*m_window, QString::fromLatin1(other)), other);
+        }
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(m_urls.opened.size(), 2);
+    }
+
+    void shortcutsSwitchViewsAndOpenPages()
+    {
+        QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(m_window->findChild<QRadioButton*>(QStringLiteral("optHis"))->isChecked());
+        QVERIFY(m_window->lsvHistory()->isVisible());
+        QTest::keyClick(m_window.get(), Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(m_window->findChild<QRadioButton*>(QStringLiteral("optTod"))->isChecked());
+        QVERIFY(m_window->lsvToday()->isVisible());
+
+        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        m_window->findChild<QAction*>(QStringLiteral("menhr"))->trigger();
+        m_window->findChild<QAction*>(QStringLiteral("menho"))->trigger();
+        m_window->findChild<QAction*>(QStringLiteral("menhe"))->trigger();
+        QCOMPARE(m_urls.opened.size(), 4);
+        QCOMPARE(m_urls.opened[0].toString(), QString::fromStdString(web::ProductPage()));
+        QCOMPARE(m_urls.opened[1].toString(), QString::fromStdString(web::ProductPage()) +
+                                                  QStringLiteral("?selectedTab=recommend"));
+        QVERIFY(m_urls.opened[2].toString().endsWith(QStringLiteral("/?source=zlv-ui")));
+        QVERIFY(m_urls.opened[3].toString().endsWith(QStringLiteral("/contact.htm")));
+    }
+
+    void theVersionPanelOpensTheAboutBox()
+    {
+        bool opened = false;
+        QTimer::singleShot(50, this, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->windowTitle() == QLatin1String("About Zelvory");
+                modal->close();
+            }
+        });
+        QLabel* version = m_window->statusBarPanels()->panel(3);
+        QTest::mouseClick(version, Qt::LeftButton);
+        QVERIFY(opened);
+
+        // The other panels do nothing.
+        QTest::mouseClick(m_window->statusBarPanels()->panel(0), Qt::LeftButton);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void aRightButtonReleasePopsUpTheLogsMenu()
+    {
+        auto* logs = m_window->findChild<QMenu*>(QStringLiteral("menl"));
+        QVERIFY(logs);
+        QTest::mouseRelease(m_window->lsvToday()->viewport(), Qt::RightButton, {}, QPoint(30, 60));
+        QTRY_VERIFY(logs->isVisible());
+        logs->close();
+        QTest::mouseRelease(m_window->lsvToday()->viewport(), Qt::LeftButton, {}, QPoint(30, 60));
+        QTest::qWait(20);
+        QVERIFY(!logs->isVisible());
+    }
+};
+
+QTEST_MAIN(CommandsTest)
+#include "CommandsTest.moc"
