@@ -7,6 +7,7 @@
 // events as inotifywait prints them that is 10,000 + 2 x 10,000 + 10,000 + 50 x 23 = 41,150.
 // Zelvory writes one line per rename where the kernel has two halves, so a "Renamed" line
 // counts twice in `recorded` (31,150 lines make 41,150 operations).
+#include "BurstWorkload.h"
 #include "capture/frmPubHide.h"
 #include "capture/linux/LinuxNotificationSource.h"
 #include "logstore/DayFile.h"
@@ -14,7 +15,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <atomic>
-#include <barrier>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -36,56 +36,14 @@ namespace sfs = std::filesystem;
 
 namespace {
 
-constexpr int kFiles = 10000;
-constexpr int kTrees = 50;
-constexpr int kTreeFiles = 20;
-constexpr int kOperations = kFiles * 4 + kTrees * (3 + kTreeFiles); // 41,150
-constexpr int kLines = kFiles * 3 + kTrees * (3 + kTreeFiles);      // 31,150
+constexpr int kOperations = bench::kBurstOperations; // 41,150
+constexpr int kLines = bench::kBurstLines;           // 31,150
 constexpr int kBlockedFiles = 50000;
 constexpr auto kIdle = 3s; // no new line for this long after the workload: nothing more comes
 
-void Create(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-        ::close(fd);
-    }
-}
-
-std::string Numbered(const std::string& dir, const char* prefix, int i)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "%s%05d", prefix, i);
-    return dir + "/" + name;
-}
-
-// Every name distinct, so the 5-second repeat test never drops a line of the workload.
 void Workload(const std::string& dir)
 {
-    for (int i = 0; i < kFiles; ++i) {
-        Create(Numbered(dir, "c", i));
-    }
-    for (int i = 0; i < kFiles; ++i) {
-        ::rename(Numbered(dir, "c", i).c_str(), Numbered(dir, "r", i).c_str());
-    }
-    for (int i = 0; i < kFiles; ++i) {
-        ::unlink(Numbered(dir, "r", i).c_str());
-    }
-    std::barrier start(kTrees);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kTrees; ++t) {
-        threads.emplace_back([&, t] {
-            const std::string b = dir + "/t" + std::to_string(t) + "/a/b";
-            start.arrive_and_wait();
-            sfs::create_directories(b);
-            for (int f = 0; f < kTreeFiles; ++f) {
-                Create(b + "/f" + std::to_string(f));
-            }
-        });
-    }
-    for (std::thread& t : threads) {
-        t.join();
-    }
+    bench::RunBurst(dir);
 }
 
 struct DayCount
@@ -311,7 +269,7 @@ int main(int argc, char** argv)
         root + "/blocked", kBlockedFiles,
         [](const std::string& dir) {
             for (int i = 0; i < kBlockedFiles; ++i) {
-                Create(Numbered(dir, "b", i));
+                bench::CreateEmptyFile(bench::NumberedPath(dir, "b", i));
             }
         },
         [] { std::this_thread::sleep_for(3s); });
