@@ -70,7 +70,13 @@ bool RecordPipeline::handle(const Notification& n)
     }
 
     record->time = dayfile::FormatStamp(now);
-    return m_folder.append(now.date, dayfile::FormatLine(*record));
+    const std::string line = dayfile::FormatLine(*record);
+    fs::FileState after;
+    if (!m_folder.append(now.date, line, &after)) {
+        return false;
+    }
+    m_index.noteOwnAppend(dayFile, line, after);
+    return true;
 }
 
 } // namespace zlv

@@ -61,7 +61,11 @@ std::string DataFolder::dayFilePath(const Date& date) const
 bool DataFolder::ensureMonthFolder(const Date& date) const
 {
     const std::string month = monthFolder(date);
+    if (month == m_knownMonthFolder) {
+        return true;
+    }
     if (fs::DirectoryExists(month)) {
+        m_knownMonthFolder = month;
         return true;
     }
     if (!fs::DirectoryExists(m_logsFolder)) {
@@ -72,17 +76,22 @@ bool DataFolder::ensureMonthFolder(const Date& date) const
         fs::CreateDirectoryLevel(m_dataFolder);
         fs::CreateDirectoryLevel(m_logsFolder);
     }
-    return fs::CreateDirectoryLevel(month);
+    if (!fs::CreateDirectoryLevel(month)) {
+        return false;
+    }
+    m_knownMonthFolder = month;
+    return true;
 }
 
-bool DataFolder::append(const Date& date, std::string_view line) const
+bool DataFolder::append(const Date& date, std::string_view line, fs::FileState* after) const
 {
     const std::string path = dayFilePath(date);
-    if (fs::AppendWhole(path, line)) {
+    if (fs::AppendWhole(path, line, after)) {
         return true;
     }
     // The folder may have vanished since the last look; one more try after rebuilding it.
-    return ensureMonthFolder(date) && fs::AppendWhole(path, line);
+    m_knownMonthFolder.clear();
+    return ensureMonthFolder(date) && fs::AppendWhole(path, line, after);
 }
 
 } // namespace zlv

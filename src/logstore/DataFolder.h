@@ -1,6 +1,7 @@
 #pragma once
 
 #include "utility/Clock.h"
+#include "utility/FileSystem.h"
 
 #include <string>
 #include <string_view>
@@ -32,14 +33,18 @@ public:
     // first should they have been removed while the program runs.
     bool ensureMonthFolder(const Date& date) const;
 
-    // Appends one whole line to the day file of `date`, creating what is missing.
-    bool append(const Date& date, std::string_view line) const;
+    // Appends one whole line to the day file of `date`, creating what is missing. `after`
+    // receives the day file's state right after the write (see fs::AppendWhole).
+    bool append(const Date& date, std::string_view line, fs::FileState* after = nullptr) const;
 
 private:
     std::string m_appData;
     std::string m_dataFolder;
     std::string m_logsFolder;
     std::string m_configurationFile;
+    // The month folder last seen to exist: most records need no look at the disk for it.
+    // Should it vanish anyway, the append fails and rebuilds it.
+    mutable std::string m_knownMonthFolder;
 };
 
 } // namespace zlv

@@ -32,8 +32,8 @@ void DayFileIndex::indexLines(const DayFileTail::Chunk& chunk)
         const std::string_view line = rest.substr(0, end);
         if (const auto text = dayfile::RecordTextOfLine(line)) {
             // Later lines replace earlier ones: the repeat test wants the latest.
-            m_entries[Hash(*text)] = Entry{offset, static_cast<std::uint32_t>(line.size()),
-                                           SecondsOfDayOfLine(line)};
+            m_entries[Hash(*text)] =
+                Entry{offset, static_cast<std::uint32_t>(line.size()), SecondsOfDayOfLine(line)};
         }
         offset += end;
         rest.remove_prefix(end);
@@ -47,9 +47,20 @@ void DayFileIndex::catchUp(const std::string& path)
         if (chunk.restarted) {
             m_entries.clear();
         }
-        if (chunk.bytes.empty()) {
+        indexLines(chunk);
+        if (!chunk.more || chunk.bytes.empty()) {
             return;
         }
+    }
+}
+
+void DayFileIndex::noteOwnAppend(const std::string& path, const std::string& line,
+                                 const fs::FileState& after)
+{
+    if (m_tail.skipOwnAppend(path, after, line.size())) {
+        DayFileTail::Chunk chunk;
+        chunk.offset = after.size - line.size();
+        chunk.bytes = line;
         indexLines(chunk);
     }
 }

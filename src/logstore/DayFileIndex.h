@@ -20,6 +20,11 @@ public:
     // `recordText` exactly; nullopt when there is none.
     std::optional<int> latestSecondsOfDay(const std::string& path, std::string_view recordText);
 
+    // Takes our own freshly appended `line` into the index without reading it back, when
+    // the file is otherwise as the index last saw it (`after`: the state the append left).
+    void noteOwnAppend(const std::string& path, const std::string& line,
+                       const fs::FileState& after);
+
     std::size_t size() const { return m_entries.size(); }
 
 private:

@@ -9,13 +9,26 @@ void DayFileTail::reset()
     m_offset = 0;
 }
 
+bool DayFileTail::skipOwnAppend(const std::string& path, const fs::FileState& after,
+                                std::uint64_t length)
+{
+    const bool inStep = m_known && path == m_path && after.size != 0 &&
+                        after.identity == m_state.identity && after.device == m_state.device &&
+                        after.size == m_offset + length;
+    if (inStep) {
+        m_offset = after.size;
+        m_state = after;
+    }
+    return inStep;
+}
+
 DayFileTail::Chunk DayFileTail::poll(const std::string& path)
 {
     Chunk chunk;
     const auto state = fs::StatFile(path);
     const bool sameFile = m_known && path == m_path && state &&
-                          state->identity == m_state.identity &&
-                          state->device == m_state.device && state->size >= m_offset;
+                          state->identity == m_state.identity && state->device == m_state.device &&
+                          state->size >= m_offset;
     if (!sameFile) {
         // A restart is worth reporting only when there was something to forget.
         chunk.restarted = m_known || m_offset != 0 || path != m_path;
@@ -47,6 +60,7 @@ DayFileTail::Chunk DayFileTail::poll(const std::string& path)
         bytes.resize(lastNewline + 1);
     }
     chunk.offset = m_offset;
+    chunk.more = m_offset + bytes.size() < state->size;
     m_offset += bytes.size();
     chunk.bytes = std::move(bytes);
     return chunk;

@@ -17,9 +17,10 @@ class DayFileTail final
 public:
     struct Chunk
     {
-        bool restarted = false;      // the caller must forget what it built before
-        std::uint64_t offset = 0;    // file offset of bytes[0]
-        std::string bytes;           // whole lines only, line ends included
+        bool restarted = false;   // the caller must forget what it built before
+        std::uint64_t offset = 0; // file offset of bytes[0]
+        std::string bytes;        // whole lines only, line ends included
+        bool more = false;        // the file holds more than this chunk: poll again
     };
 
     explicit DayFileTail(std::uint64_t maxChunkBytes = 4u << 20) : m_maxChunk(maxChunkBytes) {}
@@ -30,6 +31,11 @@ public:
 
     // Forgets the file, so the next poll starts over.
     void reset();
+
+    // Our own append of `length` bytes left the file in state `after`. When nothing else
+    // changed the file since the last look, moves past those bytes without reading them
+    // and returns true; otherwise changes nothing and the next poll reads as usual.
+    bool skipOwnAppend(const std::string& path, const fs::FileState& after, std::uint64_t length);
 
     const std::string& path() const { return m_path; }
     std::uint64_t offset() const { return m_offset; }

@@ -61,8 +61,8 @@ bool CreateDirectoryLevel(const std::string& path)
 
 bool CreateEmptyFileIfMissing(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return FileExists(path);
     }
@@ -93,7 +93,7 @@ std::optional<FileState> StatFile(const std::string& path)
     return s;
 }
 
-bool AppendWhole(const std::string& path, std::string_view bytes)
+bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after)
 {
     HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -109,6 +109,14 @@ bool AppendWhole(const std::string& path, std::string_view bytes)
         // Take a torn line back so the next record does not glue onto it.
         SetFilePointerEx(h, before, nullptr, FILE_BEGIN);
         SetEndOfFile(h);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (complete && after && GetFileInformationByHandle(h, &info)) {
+        after->size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        after->identity = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        after->device = info.dwVolumeSerialNumber;
+    } else if (after) {
+        *after = FileState{};
     }
     CloseHandle(h);
     return complete;
@@ -151,13 +159,17 @@ std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_
 
 bool DirectoryExists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool FileExists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
@@ -178,7 +190,9 @@ bool CreateEmptyFileIfMissing(const std::string& path)
 
 std::optional<FileState> StatFile(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return std::nullopt;
     }
@@ -189,7 +203,7 @@ std::optional<FileState> StatFile(const std::string& path)
     return s;
 }
 
-bool AppendWhole(const std::string& path, std::string_view bytes)
+bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -208,6 +222,16 @@ bool AppendWhole(const std::string& path, std::string_view bytes)
             (void)::ftruncate(fd, end - written);
         }
     }
+    struct stat st
+    {
+    };
+    if (complete && after && ::fstat(fd, &st) == 0) {
+        after->size = static_cast<std::uint64_t>(st.st_size);
+        after->identity = static_cast<std::uint64_t>(st.st_ino);
+        after->device = static_cast<std::uint64_t>(st.st_dev);
+    } else if (after) {
+        *after = FileState{};
+    }
     ::close(fd);
     return complete;
 }
@@ -223,7 +247,9 @@ std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_
         return {};
     }
     std::string out;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > offset) {
         std::uint64_t want = static_cast<std::uint64_t>(st.st_size) - offset;
         if (want > maxBytes) {
@@ -232,8 +258,8 @@ std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_
         out.resize(want);
         std::size_t have = 0;
         while (have < want) {
-            const ssize_t got = ::pread(fd, out.data() + have, want - have,
-                                        static_cast<off_t>(offset + have));
+            const ssize_t got =
+                ::pread(fd, out.data() + have, want - have, static_cast<off_t>(offset + have));
             if (got < 0 && errno == EINTR) {
                 continue;
             }

@@ -32,14 +32,15 @@ struct FileState
 {
     std::uint64_t size = 0;
     std::uint64_t identity = 0; // inode (Linux) or file index (Windows)
-    std::uint64_t device = 0; // device (Linux) or volume serial number (Windows)
+    std::uint64_t device = 0;   // device (Linux) or volume serial number (Windows)
 };
 std::optional<FileState> StatFile(const std::string& path);
 
 // Appends `bytes` to the file with a single write on a handle opened for appending,
 // creating the file when missing. A write that cannot be completed is taken back, so
-// the file never ends in part of a line.
-bool AppendWhole(const std::string& path, std::string_view bytes);
+// the file never ends in part of a line. When `after` is given and the write succeeded,
+// it receives the file's state right after the write (size 0 when that is unknown).
+bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after = nullptr);
 
 // Reads the file from `offset` to its end (at most `maxBytes`). Empty when nothing could be
 // read; `ok` tells a failure from an empty range.
