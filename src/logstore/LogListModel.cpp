@@ -5,9 +5,15 @@
 
 #include <QBrush>
 #include <QColor>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <limits>
+#include <new>
 #include <numeric>
 
 namespace zlv {
@@ -18,6 +24,9 @@ constexpr std::uint32_t kBlockBytes = 4u << 20;
 constexpr std::uint8_t kGreenFlag = 1;
 // Beyond this a list would not fit in memory anyway; refusing more keeps row numbers in int.
 constexpr std::size_t kMaxRecords = static_cast<std::size_t>(std::numeric_limits<int>::max()) / 2;
+// A time text longer than this comes only from a hand-edited format; it is cut here, so
+// that neither showing nor sorting a million rows can run away with it.
+constexpr std::size_t kMaxTimeText = 256;
 // An unterminated last line is read at most this far, as DayFileTail reads a line.
 constexpr std::uint64_t kMaxUnterminated = 4u << 20;
 
@@ -118,7 +127,58 @@ std::uint64_t Prefix(std::string_view key)
     return p;
 }
 
+// A million rows take a hundred megabytes of arena, touched once as they are read in. On
+// Linux the blocks ask for huge pages, so that filling them costs a few hundred page faults
+// instead of tens of thousands.
+char* AllocateBlock(std::size_t bytes)
+{
+#ifdef __linux__
+    constexpr std::size_t kHugePage = 2u << 20;
+    if (bytes % kHugePage == 0) {
+        if (void* block = std::aligned_alloc(kHugePage, bytes)) {
+            ::madvise(block, bytes, MADV_HUGEPAGE);
+            return static_cast<char*>(block);
+        }
+    }
+#endif
+    auto* block = static_cast<char*>(std::malloc(bytes));
+    if (!block) {
+        throw std::bad_alloc();
+    }
+    return block;
+}
+
+std::size_t HugePageRounded(std::size_t bytes)
+{
+    constexpr std::size_t kHugePage = 2u << 20;
+    if (bytes < kHugePage / 2) {
+        return std::max<std::size_t>(bytes, 1);
+    }
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+// For the large arrays a sort builds and drops again.
+template <typename T> struct BulkAllocator
+{
+    using value_type = T;
+    BulkAllocator() = default;
+    template <typename U> BulkAllocator(const BulkAllocator<U>&) {}
+    T* allocate(std::size_t n)
+    {
+        return reinterpret_cast<T*>(AllocateBlock(HugePageRounded(n * sizeof(T))));
+    }
+    void deallocate(T* p, std::size_t) { std::free(p); }
+    friend bool operator==(const BulkAllocator&, const BulkAllocator&) { return true; }
+};
+
+template <typename T> using BulkVector = std::vector<T, BulkAllocator<T>>;
+
 } // namespace
+
+void LogListModel::FreeBlock::operator()(char* block) const
+{
+    std::free(block);
+}
 
 LogListModel::LogListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -210,7 +270,7 @@ std::string_view LogListModel::key(RecordId id, int column, std::string& buffer)
     buffer.clear();
     const std::string_view stored = field(row, 0);
     if (const auto at = dayfile::ParseStamp(stored)) {
-        m_patterns[row.pattern].renderTo(*at, buffer);
+        m_patterns[row.pattern].renderTo(*at, buffer, kMaxTimeText);
         return buffer;
     }
     return stored;
@@ -315,7 +375,7 @@ void LogListModel::appendRecord(std::string_view text, std::uint16_t pattern)
         std::min<std::size_t>(text.size(), std::numeric_limits<std::uint32_t>::max() / 2));
     if (m_blocks.empty() || m_blockSize - m_blockUsed < length) {
         m_blockSize = std::max(kBlockBytes, length);
-        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_blockSize));
+        m_blocks.emplace_back(AllocateBlock(m_blockSize));
         m_blockUsed = 0;
     }
     std::copy_n(text.data(), length, m_blocks.back().get() + m_blockUsed);
@@ -365,6 +425,7 @@ LogListModel::ReadResult LogListModel::readFile(DayFileTail& tail, const std::st
     ReadResult result;
     const std::uint16_t pattern = currentPatternIndex();
     const std::size_t start = m_rows.size();
+    bool atEnd = false; // the last chunk ended where the file ends
     for (bool first = true;; first = false) {
         const DayFileTail::Chunk chunk = tail.poll(path);
         if (chunk.restarted) {
@@ -378,6 +439,13 @@ LogListModel::ReadResult LogListModel::readFile(DayFileTail& tail, const std::st
             break;
         }
         appendLines(chunk.bytes, pattern);
+        if (!chunk.more) {
+            atEnd = true;
+            break;
+        }
+    }
+    if (atEnd) {
+        return result;
     }
     // A last line without its line end is part of the file as it stands; it is kept apart
     // so that it can be taken back once the rest of that line arrives.
@@ -401,26 +469,22 @@ void LogListModel::sortOrderArray(int column)
     if (n < 2) {
         return;
     }
-    std::vector<std::string_view> keys(n);
-    std::string rendered;
+    BulkVector<std::string_view> keys(n);
+    BulkVector<char> rendered;
     if (column == 0) {
         // Rendered once per sort into one buffer; its views are taken only when it is
         // complete, since it may move while it grows.
-        std::vector<std::uint32_t> ends(n);
+        BulkVector<std::uint64_t> ends(n);
         rendered.reserve(n * 24);
+        std::string buffer;
         for (std::size_t i = 0; i < n; ++i) {
-            const Row& row = m_rows[m_order[i]];
-            const std::string_view stored = line(row).substr(0, dayfile::kStampLength);
-            if (const auto at = dayfile::ParseStamp(stored)) {
-                m_patterns[row.pattern].renderTo(*at, rendered);
-            } else {
-                rendered.append(stored);
-            }
-            ends[i] = static_cast<std::uint32_t>(rendered.size());
+            const std::string_view k = key(m_order[i], 0, buffer);
+            rendered.insert(rendered.end(), k.begin(), k.end());
+            ends[i] = rendered.size();
         }
-        std::uint32_t begin = 0;
+        std::uint64_t begin = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            keys[i] = std::string_view(rendered).substr(begin, ends[i] - begin);
+            keys[i] = std::string_view(rendered.data() + begin, ends[i] - begin);
             begin = ends[i];
         }
     } else {
@@ -429,26 +493,75 @@ void LogListModel::sortOrderArray(int column)
         }
     }
 
+    // Bytes that every key shares (a common folder, say) decide nothing; the sixteen after
+    // them, held in the item itself, decide most comparisons without touching the keys.
+    std::size_t shared = keys[0].size();
+    for (std::size_t i = 1; i < n && shared > 0; ++i) {
+        const std::string_view k = keys[i];
+        std::size_t same = 0;
+        const std::size_t limit = std::min(shared, k.size());
+        while (same < limit && k[same] == keys[0][same]) {
+            ++same;
+        }
+        shared = same;
+    }
     struct Item
     {
-        std::uint64_t prefix;
+        std::uint64_t high;
+        std::uint64_t low;
         RecordId id;
         std::uint32_t slot;
     };
-    std::vector<Item> items(n);
+    BulkVector<Item> items;
+    items.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        items[i] = Item{Prefix(keys[i]), m_order[i], static_cast<std::uint32_t>(i)};
+        const std::string_view rest = keys[i].substr(shared);
+        items.push_back(Item{Prefix(rest),
+                             Prefix(rest.substr(std::min<std::size_t>(8, rest.size()))), m_order[i],
+                             static_cast<std::uint32_t>(i)});
     }
-    const auto less = [&keys](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix) {
-            return a.prefix < b.prefix;
+    const auto less = [&keys, shared](const Item& a, const Item& b) {
+        if (a.high != b.high) {
+            return a.high < b.high;
         }
-        const int c = keys[a.slot].compare(keys[b.slot]);
+        if (a.low != b.low) {
+            return a.low < b.low;
+        }
+        const int c = keys[a.slot].substr(shared).compare(keys[b.slot].substr(shared));
         return c != 0 ? c < 0 : a.id < b.id;
     };
-    // A day file read in order is usually in order already for the time column.
-    if (!std::is_sorted(items.begin(), items.end(), less)) {
+    // Loaded day files are mostly in order already for the time column: one day file is
+    // one ascending run, and with the default format a whole month of them is. Merging the
+    // runs costs far less than sorting from scratch; rows in no order get a plain sort.
+    std::vector<std::size_t> runs{0};
+    for (std::size_t i = 1; i < n; ++i) {
+        if (less(items[i], items[i - 1])) {
+            runs.push_back(i);
+            if (runs.size() > n / 64 + 1) {
+                break;
+            }
+        }
+    }
+    if (runs.size() > n / 64 + 1) {
         std::sort(items.begin(), items.end(), less);
+    } else if (runs.size() > 1) {
+        runs.push_back(n);
+        BulkVector<Item> spare(n);
+        while (runs.size() > 2) {
+            std::vector<std::size_t> merged{0};
+            for (std::size_t r = 0; r + 1 < runs.size(); r += 2) {
+                const auto first = items.begin() + static_cast<std::ptrdiff_t>(runs[r]);
+                const auto middle = items.begin() + static_cast<std::ptrdiff_t>(runs[r + 1]);
+                const auto last = r + 2 < runs.size()
+                                      ? items.begin() + static_cast<std::ptrdiff_t>(runs[r + 2])
+                                      : middle;
+                std::merge(first, middle, middle, last,
+                           spare.begin() + static_cast<std::ptrdiff_t>(runs[r]), less);
+                merged.push_back(r + 2 < runs.size() ? runs[r + 2] : runs[r + 1]);
+            }
+            items.swap(spare);
+            runs.swap(merged);
+        }
     }
     for (std::size_t i = 0; i < n; ++i) {
         m_order[i] = items[i].id;
@@ -591,8 +704,19 @@ void LogListModel::loadFiles(const std::vector<std::string>& dayFilePaths)
 {
     beginResetModel();
     clearStorage();
-    bool any = false;
+    std::uint64_t bytes = 0;
+    std::vector<std::string> present;
     for (const std::string& path : dayFilePaths) {
+        if (const auto state = fs::StatFile(path)) {
+            bytes += state->size;
+            present.push_back(path);
+        }
+    }
+    // Day-file lines are rarely shorter than this, so the rows are sized once from a good
+    // guess instead of being doubled up from nothing while a million of them arrive.
+    m_rows.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 80, kMaxRecords)));
+    bool any = false;
+    for (const std::string& path : present) {
         if (!fs::FileExists(path)) {
             continue;
         }

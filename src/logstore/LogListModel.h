@@ -124,7 +124,11 @@ private:
     bool fullReload(const std::string& path);
 
     QStringList m_captions;
-    std::vector<std::unique_ptr<char[]>> m_blocks;
+    struct FreeBlock
+    {
+        void operator()(char* block) const;
+    };
+    std::vector<std::unique_ptr<char[], FreeBlock>> m_blocks;
     std::uint32_t m_blockUsed = 0;
     std::uint32_t m_blockSize = 0;
     std::vector<Row> m_rows;       // every record, in the order it was read

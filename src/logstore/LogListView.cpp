@@ -218,6 +218,19 @@ QString LogListView::tagAt(int row) const
     return m_model->stamp(row);
 }
 
+void LogListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                              const QList<int>& roles)
+{
+    // A change over many rows is a re-rendered time column or moved colours: every row keeps
+    // its height, so repainting the screen is all it takes. QTreeView would visit every row
+    // of the range, which after each record would cost as much as the day is long.
+    if (topLeft.row() != bottomRight.row()) {
+        viewport()->update();
+        return;
+    }
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+}
+
 void LogListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTreeView::mouseDoubleClickEvent(event);

@@ -237,8 +237,10 @@ void CompiledPattern::addLiteral(std::string_view bytes)
     m_literals.append(bytes);
 }
 
-void CompiledPattern::renderTo(const LocalDateTime& at, std::string& out) const
+void CompiledPattern::renderTo(const LocalDateTime& at, std::string& out,
+                               std::size_t maxBytes) const
 {
+    const std::size_t start = out.size();
     int hour = at.hour;
     if (m_twelveHour) {
         hour %= 12;
@@ -247,9 +249,17 @@ void CompiledPattern::renderTo(const LocalDateTime& at, std::string& out) const
         }
     }
     for (const Token& t : m_tokens) {
+        const std::size_t written = out.size() - start;
+        if (written >= maxBytes) {
+            break;
+        }
         switch (t.kind) {
         case Kind::Literal:
-            out.append(m_literals, t.begin, t.length);
+            // A few bytes past the limit show whether the cut falls inside a character.
+            out.append(m_literals, t.begin,
+                       maxBytes - written >= t.length
+                           ? t.length
+                           : std::min<std::size_t>(t.length, maxBytes - written + 4));
             break;
         case Kind::Year4:
             AppendNumber(out, at.date.year, 4);
@@ -303,6 +313,13 @@ void CompiledPattern::renderTo(const LocalDateTime& at, std::string& out) const
             out += at.hour >= 12 ? "PM" : "AM";
             break;
         }
+    }
+    if (out.size() - start > maxBytes) {
+        std::size_t cut = start + maxBytes;
+        while (cut > start && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        out.resize(cut);
     }
 }
 

@@ -47,8 +47,10 @@ public:
 
     const std::string& pattern() const { return m_pattern; }
 
-    // Appends the rendering of `at` to `out`.
-    void renderTo(const LocalDateTime& at, std::string& out) const;
+    // Appends the rendering of `at` to `out`, at most `maxBytes` of it (cut at a character
+    // boundary), so that a runaway hand-edited pattern costs no more than that per stamp.
+    void renderTo(const LocalDateTime& at, std::string& out,
+                  std::size_t maxBytes = std::string::npos) const;
     std::string render(const LocalDateTime& at) const;
 
 private:

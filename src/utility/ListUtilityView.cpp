@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QTreeView>
 #include <algorithm>
+#include <array>
 
 namespace zlv {
 
@@ -19,6 +20,7 @@ constexpr int kSampledRows = 48;
 // would widen may grow with it.
 constexpr int kMeasuredChars = 400;
 constexpr int kWidestColumnPx = 900;
+constexpr std::size_t kMeasuredPerColumn = 3;
 
 } // namespace
 
@@ -42,21 +44,31 @@ void ListUtility::AdjustListView(QTreeView& view)
         if (header->isSectionHidden(column)) {
             continue;
         }
-        int wanted = header->sectionSizeHint(column);
-        const auto measure = [&](int from) {
+        // Shaping text is what costs; only the few longest texts of the sample are
+        // measured, the length in characters being a fair guess at the widest.
+        std::array<QString, kMeasuredPerColumn> longest;
+        const auto consider = [&](int from) {
             const int to = std::min(rows, from + kSampledRows);
             for (int row = from; row < to; ++row) {
-                const QString text = model->index(row, column).data().toString();
-                wanted =
-                    std::max(wanted, metrics.horizontalAdvance(text.left(kMeasuredChars)) + margin);
+                QString text = model->index(row, column).data().toString();
+                text.truncate(kMeasuredChars);
+                for (QString& kept : longest) {
+                    if (text.size() > kept.size()) {
+                        std::swap(text, kept);
+                    }
+                }
             }
         };
-        measure(0);
+        consider(0);
         if (firstShown >= kSampledRows) {
-            measure(firstShown);
+            consider(firstShown);
         }
-        // Columns only ever widen: the designed widths stay the least a column shows, and
-        // a column the user widened is not taken back.
+        int wanted = header->sectionSizeHint(column);
+        for (const QString& text : longest) {
+            if (!text.isEmpty()) {
+                wanted = std::max(wanted, metrics.horizontalAdvance(text) + margin);
+            }
+        }
         wanted = std::min(wanted, kWidestColumnPx);
         if (wanted > header->sectionSize(column)) {
             header->resizeSection(column, wanted);

@@ -81,6 +81,43 @@ private:
                                      &model);
     }
 
+    // Loads 300 records per day, the n-th at second `secondOf(n)` after 01:00, and checks the
+    // order against a stable sort of the rendered texts, both for a range load and for the
+    // same files appended one by one.
+    template <typename SecondOf>
+    void checkLoadOrder(std::initializer_list<const char*> days, SecondOf secondOf)
+    {
+        std::vector<std::string> paths;
+        std::vector<std::pair<std::string, std::string>> expected; // (time text, name)
+        for (const char* day : days) {
+            std::string lines;
+            for (int i = 0; i < 300; ++i) {
+                const int second = secondOf(i);
+                const std::string stamp = Stamp(1, second / 60, second % 60, day);
+                const std::string name = "n" + std::to_string(expected.size());
+                lines += CreatedLine(stamp, name);
+                expected.emplace_back(*FormatTimestamp(stamp, GetDisplayPattern()), name);
+            }
+            paths.push_back(file((std::string(day) + ".log").c_str()));
+            WriteBytes(paths.back(), lines);
+        }
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        QStringList want;
+        for (auto it = expected.rbegin(); it != expected.rend(); ++it) {
+            want << QString::fromStdString(it->second);
+        }
+
+        LogListModel range;
+        range.loadFiles(paths);
+        QCOMPARE(Column(range, 4), want);
+        LogListModel appended;
+        for (const std::string& path : paths) {
+            appended.appendFile(path);
+        }
+        QCOMPARE(Column(appended, 4), want);
+    }
+
 private Q_SLOTS:
     void init() { ProgramDisplayFormat() = DefaultDisplayFormat(); }
 
@@ -307,6 +344,36 @@ private Q_SLOTS:
         model.appendFile(b);
         // Rows already loaded keep their rendering until the list is refreshed.
         QCOMPARE(Column(model, 0), Texts({"Mar 06 2024 10", "Mar 05 2024 10:00:00"}));
+    }
+
+    void aRunawayFormatCostsABoundedText()
+    {
+        const std::string path = file("runaway.log");
+        std::string lines;
+        for (int i = 0; i < 500; ++i) {
+            lines += CreatedLine(Stamp(i / 60, i % 60, i % 7));
+        }
+        WriteBytes(path, lines);
+        ProgramDisplayFormat()[kTimeSlot] = "H " + std::string(200000, '#') + " \xC3\xA9";
+        LogListModel model;
+        model.appendFile(path);
+        QCOMPARE(model.rowCount(), 500);
+        const QString first = model.text(0, 0);
+        QVERIFY(first.startsWith(Texts({"Mar 05 2024 8 ###"}).first()));
+        QVERIFY(first.toUtf8().size() <= 256);
+        model.sortBy(0, Qt::AscendingOrder);
+        QCOMPARE(model.stamp(0), QStringLiteral("2024-03-05 00:00:00"));
+    }
+
+    void largeLoadsSortExactlyLikeAPlainSort()
+    {
+        // Files in no order (a plain sort) and files in order whose months form a few runs
+        // (merged), with equal stamps within and across files.
+        const auto scrambled = [](int i) { return i * 97 % 300; };
+        const auto ordered = [](int i) { return i / 2; };
+        checkLoadOrder({"2024-01-31", "2024-02-01", "2024-02-02", "2024-04-01"}, scrambled);
+        checkLoadOrder({"2024-04-15", "2024-05-01", "2024-06-01", "2024-12-01", "2024-12-02"},
+                       ordered);
     }
 
     void loadFilesIsOneResetInDayOrderAndKeepsTheStateWhenNothingLoads()

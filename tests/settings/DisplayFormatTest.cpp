@@ -221,3 +221,22 @@ TEST(CompiledPattern, RendersLikeTheOneShotCallAndAppends)
     // An impossible moment (only reachable through a hand-built value) still renders.
     EXPECT_EQ(CompiledPattern("MMM MMMM").render(At(0, 0, 0, {2006, 13, 1})), "13 13");
 }
+
+TEST(CompiledPattern, ALimitCutsTheTextAtACharacterBoundary)
+{
+    std::string out = "ab";
+    CompiledPattern("YYYY-MM").renderTo(kSample, out, 4);
+    EXPECT_EQ(out, "ab2006");
+
+    out.clear();
+    CompiledPattern(std::string(100000, 'x') + "YYYY").renderTo(kSample, out, 10);
+    EXPECT_EQ(out, std::string(10, 'x'));
+
+    out.clear();
+    CompiledPattern("\xC3\xA9\xC3\xA9\xC3\xA9").renderTo(kSample, out, 3);
+    EXPECT_EQ(out, "\xC3\xA9") << "never half a character";
+
+    out.clear();
+    CompiledPattern("DD").renderTo(kSample, out, 0);
+    EXPECT_EQ(out, "");
+}

@@ -1,0 +1,141 @@
+// Range-loads a year of day files holding a million records into the History list, then
+// sorts the same files with the system's sort as a yardstick for reading and ordering that
+// many lines.
+#include "logstore/DataFolder.h"
+#include "logstore/DayFile.h"
+#include "logstore/LogListView.h"
+#include "settings/DisplayFormat.h"
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+using namespace zlv;
+using Seconds = std::chrono::duration<double>;
+
+namespace {
+
+constexpr int kDays = 365;
+constexpr long kRecords = 1000000;
+const Date kFirstDay{2023, 1, 1};
+
+double Since(std::chrono::steady_clock::time_point start)
+{
+    return Seconds(std::chrono::steady_clock::now() - start).count();
+}
+
+double PeakRssMb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024.0;
+        }
+    }
+    return -1;
+}
+
+// A year of plausible records: created, deleted and renamed files and folders in a few
+// thousand project folders, in time order within each day.
+std::vector<std::string> WriteDays(const DataFolder& folder)
+{
+    std::mt19937 random(42);
+    const char* objects[] = {"File", "File", "File", "Folder"};
+    const char* actions[] = {"Created", "Deleted", "Renamed", "Created"};
+    std::vector<std::string> paths;
+    for (int d = 0; d < kDays; ++d) {
+        const Date day = kFirstDay.addDays(d);
+        folder.ensureMonthFolder(day);
+        const long count = (d + 1) * kRecords / kDays - d * kRecords / kDays;
+        std::string text;
+        text.reserve(static_cast<std::size_t>(count) * 110);
+        for (long i = 0; i < count; ++i) {
+            const int second = static_cast<int>(i * 86400 / count);
+            LogRecord r;
+            r.time = dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60});
+            r.object = objects[random() % 4];
+            r.action = actions[random() % 4];
+            const unsigned project = random() % 5000;
+            r.path = "/home/user/Documents/project-" + std::to_string(project) + "/src/module-" +
+                     std::to_string(random() % 40) + "/";
+            r.originalName = "file_" + std::to_string(random() % 100000) + ".txt";
+            if (r.action == "Renamed") {
+                r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
+            }
+            text += dayfile::FormatLine(r);
+        }
+        const std::string path = folder.dayFilePath(day);
+        std::ofstream(path, std::ios::binary) << text;
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ProgramDisplayFormat() = DefaultDisplayFormat();
+
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("zlv-bench-history-" + std::to_string(::getpid()));
+    DataFolder folder;
+    if (!folder.establish(root.string())) {
+        std::fprintf(stderr, "cannot create %s\n", root.c_str());
+        return 1;
+    }
+    const std::vector<std::string> files = WriteDays(folder);
+
+    LogListView history(LogListView::Kind::History);
+    history.resize(1000, 700);
+    auto start = std::chrono::steady_clock::now();
+    history.loadRange(folder, kFirstDay, kFirstDay.addDays(kDays - 1));
+    const double load = Since(start);
+    const double rss = PeakRssMb();
+    if (history.rowCount() != kRecords) {
+        std::fprintf(stderr, "loaded %d rows instead of %ld\n", history.rowCount(), kRecords);
+        return 1;
+    }
+    std::printf("rows: %d\n", history.rowCount());
+    std::printf("load_s: %.3f\n", load);
+    std::printf("peak_rss_mb: %.1f\n", rss);
+
+    // What the user meets next: the list shown, then sorted by another column.
+    start = std::chrono::steady_clock::now();
+    history.show();
+    QApplication::processEvents();
+    std::printf("first_show_s: %.3f\n", Since(start));
+    start = std::chrono::steady_clock::now();
+    history.headerClicked(3);
+    QApplication::processEvents();
+    std::printf("header_sort_s: %.3f\n", Since(start));
+    history.hide();
+
+    std::string command = "LC_ALL=C sort --parallel=1 -r";
+    for (const std::string& file : files) {
+        command += " '" + file + "'";
+    }
+    command += " > /dev/null";
+    start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const double sortTime = Since(start);
+    std::filesystem::remove_all(root);
+    if (status != 0) {
+        std::fprintf(stderr, "sort failed\n");
+        return 1;
+    }
+    std::printf("sort_s: %.3f\n", sortTime);
+    std::printf("ratio_vs_sort: %.2f\n", load / sortTime);
+    return 0;
+}
