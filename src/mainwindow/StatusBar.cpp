@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QRegularExpression>
 
 namespace zlv {
 
@@ -62,8 +63,10 @@ void StatusBar::refreshClock()
     const QLocale locale;
     const QString dateText = locale.toString(date, QLocale::ShortFormat);
     m_panels[1]->setText(QLatin1Char(' ') + dateText + QLatin1Char(' '));
-    m_panels[2]->setText(QLatin1Char(' ') +
-                         locale.toString(QTime(now.hour, now.minute), QLocale::ShortFormat) +
+    // The system's time form, but to the minute: the panel changes once a minute.
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("[:.]?s+")));
+    m_panels[2]->setText(QLatin1Char(' ') + locale.toString(QTime(now.hour, now.minute), timeFormat) +
                          QLatin1Char(' '));
     if (!m_lastDate.isEmpty() && dateText != m_lastDate) {
         Q_EMIT dateChanged();

@@ -11,6 +11,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
@@ -123,6 +124,12 @@ private Q_SLOTS:
                  QStringLiteral("Mar 05 2024 09:15:00"));
         QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 1 "));
         QCOMPARE(panel(*w, 3), QStringLiteral(" Version 2.0 (Build 015) "));
+        // Date and time come from the program's clock, the time to the minute only.
+        QCOMPARE(panel(*w, 1).trimmed(), QLocale().toString(QDate(2024, 3, 5), QLocale::ShortFormat));
+        QVERIFY2(panel(*w, 2).contains(QStringLiteral("07")) && !panel(*w, 2).contains(QStringLiteral("09")),
+                 qPrintable(panel(*w, 2)));
+        QCOMPARE(w->statusBarPanels()->panel(0)->toolTip(), QStringLiteral("Rows total."));
+        QCOMPARE(w->statusBarPanels()->panel(2)->toolTip(), QStringLiteral("Now."));
 
         auto* optTod = w->findChild<QRadioButton*>(QStringLiteral("optTod"));
         auto* dtpF = w->findChild<QDateEdit*>(QStringLiteral("dtpF"));
