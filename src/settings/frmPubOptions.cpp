@@ -44,7 +44,7 @@ QLabel* Label(QWidget* parent, int index, const char* caption, int left, int top
     return label;
 }
 
-struct ListSpec
+struct ListLayout
 {
     int label;
     const char* caption;
@@ -55,7 +55,7 @@ struct ListSpec
     int width;
 };
 // Slot order: Sequence, Separator, Year, Month, Day, Time.
-constexpr ListSpec kListSpecs[] = {
+constexpr ListLayout kListLayouts[] = {
     {1, "S&equence", 90, 615, 885, 555, 1685}, {2, "Se&parator", 2660, 615, 3470, 555, 930},
     {3, "&Year", 885, 1020, 1305, 960, 1265},  {5, "&Month", 2930, 1020, 3470, 960, 930},
     {6, "D&ay", 4490, 1020, 4865, 960, 595},   {8, "&Format", 285, 1800, 885, 1740, 1685},
@@ -97,8 +97,8 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
 
     const auto& entries = DisplayFormatEntries();
     for (int slot = 0; slot < 6; ++slot) {
-        const ListSpec& spec = kListSpecs[slot];
-        QLabel* label = Label(frame, spec.label, spec.caption, spec.labelLeft, spec.labelTop);
+        const ListLayout& entry = kListLayouts[slot];
+        QLabel* label = Label(frame, entry.label, entry.caption, entry.labelLeft, entry.labelTop);
         auto* list = new QComboBox(frame);
         list->setObjectName(QStringLiteral("cbb%1").arg(slot));
         list->setFont(FormFont(false));
@@ -106,7 +106,7 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
         for (const std::string& entry : entries[slot]) {
             list->addItem(QString::fromStdString(entry));
         }
-        list->setGeometry(Px(spec.left), Px(spec.top), Px(spec.width), Px(kComboHeightTwips));
+        list->setGeometry(Px(entry.left), Px(entry.top), Px(entry.width), Px(kComboHeightTwips));
         label->setBuddy(list);
         connect(list, &QComboBox::currentIndexChanged, this, &frmPubOptions::updatePreview);
         m_lists[slot] = list;
