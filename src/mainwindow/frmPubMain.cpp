@@ -223,7 +223,9 @@ void frmPubMain::placeWindow()
 
 LogListView* frmPubMain::visibleList() const
 {
-    return m_today->isVisible() || !m_history->isVisible() ? m_today : m_history;
+    // Asked of the lists themselves, not of the screen: while the window sits in the
+    // notification area nothing is visible, yet the view the user chose still counts.
+    return m_history->isHidden() ? m_today : m_history;
 }
 
 void frmPubMain::refreshRowCount()
@@ -234,7 +236,7 @@ void frmPubMain::refreshRowCount()
 void frmPubMain::layoutLists()
 {
     // The client area of the design includes the toolbar and the status bar.
-    const int statusHeight = m_stb->isVisible() ? m_stb->height() : 0;
+    const int statusHeight = m_stb->isHidden() ? 0 : m_stb->height();
     const QSize client(m_client->width(),
                        m_client->height() + layout::kToolbarDesignPx + statusHeight);
     const auto size = layout::ListSize({client.width(), client.height()}, statusHeight,

@@ -7,6 +7,7 @@
 #include "mainwindow/frmPubMain.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
+#include "support/TestWindow.h"
 #include "utility/WebPages.h"
 
 #include <QAction>
@@ -19,27 +20,9 @@
 #include <QToolBar>
 
 using namespace zlv;
+using zlv::test::FakeSource;
 using zlv::test::ScriptedMessages;
 using zlv::test::TempDir;
-
-namespace {
-
-class FakeSource final : public NotificationSource
-{
-public:
-    bool start(Sink sink) override
-    {
-        m_sink = std::move(sink);
-        return true;
-    }
-    void stop() override { m_sink = nullptr; }
-    void deliver(const Notification& n) const { m_sink(n); }
-
-private:
-    Sink m_sink;
-};
-
-} // namespace
 
 // Catches what would go to the browser or the file manager.
 class UrlCatcher : public QObject
@@ -122,17 +105,7 @@ private Q_SLOTS:
     {
         m_appData = std::make_unique<TempDir>();
         m_messages = std::make_unique<ScriptedMessages>();
-        frmPubMain::Options o;
-        o.appData = m_appData->path();
-        o.trayAvailable = false;
-        o.versionCheckDelayMs = 0;
-        o.makeSource = [this](const DataFolder&) {
-            auto s = std::make_unique<FakeSource>();
-            m_source = s.get();
-            return s;
-        };
-        m_window = std::make_unique<frmPubMain>(std::move(o));
-        m_window->show();
+        m_window = zlv::test::MakeTestWindow(m_appData->path(), m_source);
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->lsvToday()->setFocus();
         m_urls.opened.clear();
@@ -155,7 +128,7 @@ private Q_SLOTS:
             QCOMPARE(m_messages->shown()[0].icon, MessageBox::Icon::Information);
         }
 
-        m_source->deliver(Notification{shell::SHCNE_CREATE, ShellItem{"a", "/h/a"}, {}});
+        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a", "/h/a"});
         QTRY_COMPARE(m_window->lsvToday()->rowCount(), 1);
         m_window->lsvToday()->setFocus();
         m_messages->clear();
