@@ -1,6 +1,8 @@
 #include "browse/frmPubDetail.h"
 
+#include "utility/FormFont.h"
 #include "utility/MessageBox.h"
+#include "utility/Twips.h"
 
 #include <QAbstractItemModel>
 #include <QClipboard>
@@ -17,14 +19,6 @@
 namespace zlv {
 
 namespace {
-
-// The dialog is laid out in twips, 15 to a pixel at 96 dots per inch.
-int Px(int twips)
-{
-    return (twips + 7) / 15;
-}
-
-constexpr int kMarginTwips = 90;
 
 QPointer<frmPubDetail> g_open;
 
@@ -89,14 +83,6 @@ void SelectRow(QTreeView& list, int row)
     list.scrollTo(index);
 }
 
-QFont FormFont(bool bold = false)
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(8.25);
-    font.setBold(bold);
-    return font;
-}
-
 } // namespace
 
 frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
@@ -122,7 +108,8 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
         auto* label = new QLabel(QString::fromUtf8(kFields[i].caption), this);
         label->setObjectName(QStringLiteral("lbl%1").arg(i));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setGeometry(Px(kMarginTwips), Px(kFields[i].top), Px(1140 - kMarginTwips), Px(300));
+        label->setGeometry(Px(kFormMarginTwips), Px(kFields[i].top), Px(1140 - kFormMarginTwips),
+                           Px(300));
         label->setBuddy(field);
         m_fields[i] = field;
     }
@@ -132,7 +119,7 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
         button->setObjectName(QStringLiteral("cmb%1").arg(i));
         button->setToolTip(QString::fromUtf8(kButtons[i].tip));
         button->setGeometry(Px(kButtons[i].left), Px(2430), Px(585), Px(360));
-        button->setFont(FormFont(i <= kLast));
+        button->setFont(FormFont(8.25, i <= kLast));
         m_buttons[i] = button;
     }
     m_buttons[kCopy]->setDefault(true);
@@ -158,8 +145,8 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
 
     // The client area ends 90 twips right of and below the Close button.
     const QRect close = m_buttons[kClose]->geometry();
-    setFixedSize(close.x() + close.width() + Px(kMarginTwips),
-                 close.y() + close.height() + Px(kMarginTwips));
+    setFixedSize(close.x() + close.width() + Px(kFormMarginTwips),
+                 close.y() + close.height() + Px(kFormMarginTwips));
 }
 
 frmPubDetail* frmPubDetail::openInstance()

@@ -3,12 +3,12 @@
 #include "logstore/DataFolder.h"
 #include "utility/FileSystem.h"
 #include "utility/ListUtility.h"
+#include "utility/Twips.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <array>
-#include <cmath>
 
 namespace zlv {
 
@@ -17,11 +17,6 @@ namespace {
 // Designed column widths in twips (1/1440 inch); 15 twips make a pixel at 96 dpi.
 constexpr std::array<int, 6> kTodayWidthsTwips{1605, 701, 765, 3500, 2500, 1050};
 constexpr std::array<int, 6> kHistoryWidthsTwips{1250, 700, 700, 600, 1250, 1000};
-
-int TwipsToPixels(int twips)
-{
-    return static_cast<int>(std::lround(twips / 15.0));
-}
 
 Date FirstOfNextMonth(const Date& d)
 {
@@ -61,7 +56,7 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     head->setSortIndicatorShown(true);
     const auto& widths = today ? kTodayWidthsTwips : kHistoryWidthsTwips;
     for (int column = 0; column < LogListModel::kColumnCount; ++column) {
-        head->resizeSection(column, TwipsToPixels(widths[static_cast<std::size_t>(column)]));
+        head->resizeSection(column, Px(widths[static_cast<std::size_t>(column)]));
     }
     showSortState();
 

@@ -1,18 +1,13 @@
 #pragma once
 
 #include "utility/Clock.h"
+#include "utility/Twips.h"
 
 // Window geometry of the main window, and the date-range rule, as plain values so that
 // they can be tested without a window.
 namespace zlv::layout {
 
-// Lengths are designed in twips; the screen has 15 twips to a pixel at 96 dots per inch.
-constexpr int Px(int twips)
-{
-    return (twips + 7) / 15;
-}
-
-inline constexpr int kMarginPx = Px(90);
+inline constexpr int kMarginPx = Px(kFormMarginTwips);
 inline constexpr int kListLeftPx = Px(90);
 inline constexpr int kListTopPx = Px(1245);      // from the top of the client area
 inline constexpr int kToolbarDesignPx = Px(840); // the toolbar's design height

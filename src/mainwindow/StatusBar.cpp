@@ -1,6 +1,7 @@
 #include "mainwindow/StatusBar.h"
 
 #include "utility/Clock.h"
+#include "utility/FormFont.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -13,10 +14,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 {
     setObjectName(QStringLiteral("stb"));
     setSizeGripEnabled(true);
-    QFont bold(QStringLiteral("Tahoma"));
-    bold.setPointSizeF(8.25);
-    bold.setBold(true);
-    setFont(bold);
+    setFont(FormFont(8.25, true));
 
     const char* tips[4] = {"Rows total.", "Today.", "Now.", "Program version."};
     for (int i = 0; i < 4; ++i) {
@@ -66,7 +64,8 @@ void StatusBar::refreshClock()
     // The system's time form, but to the minute: the panel changes once a minute.
     QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
     timeFormat.remove(QRegularExpression(QStringLiteral("[:.]?s+")));
-    m_panels[2]->setText(QLatin1Char(' ') + locale.toString(QTime(now.hour, now.minute), timeFormat) +
+    m_panels[2]->setText(QLatin1Char(' ') +
+                         locale.toString(QTime(now.hour, now.minute), timeFormat) +
                          QLatin1Char(' '));
     if (!m_lastDate.isEmpty() && dateText != m_lastDate) {
         Q_EMIT dateChanged();

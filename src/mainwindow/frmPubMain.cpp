@@ -11,6 +11,7 @@
 #include "settings/Settings.h"
 #include "settings/frmPubAbout.h"
 #include "settings/frmPubOptions.h"
+#include "utility/FormFont.h"
 #include "utility/ListUtility.h"
 #include "utility/MessageBox.h"
 #include "utility/SystemUtility.h"
@@ -31,8 +32,6 @@ namespace zlv {
 
 namespace {
 
-using layout::Px;
-
 QDate ToQDate(const Date& d)
 {
     return QDate(d.year, d.month, d.day);
@@ -41,14 +40,6 @@ QDate ToQDate(const Date& d)
 Date FromQDate(const QDate& d)
 {
     return Date{d.year(), d.month(), d.day()};
-}
-
-QFont Tahoma(double points, bool bold = false)
-{
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
 }
 
 // The controls were designed on a client area whose top held the toolbar; here the
@@ -81,7 +72,7 @@ void frmPubMain::buildControls()
     m_client->setObjectName(QStringLiteral("client"));
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
-    m_client->setFont(Tahoma(8.25));
+    m_client->setFont(FormFont(8.25));
 
     m_optTod = new QRadioButton(QStringLiteral("Today"), m_client);
     m_optTod->setObjectName(QStringLiteral("optTod"));
@@ -120,7 +111,7 @@ void frmPubMain::buildControls()
     m_history = new LogListView(LogListView::Kind::History, m_client);
     for (LogListView* list : {m_today, m_history}) {
         list->move(layout::kListLeftPx, layout::kListTopPx - layout::kToolbarDesignPx);
-        list->setFont(Tahoma(8.25));
+        list->setFont(FormFont(8.25));
         connect(list, &LogListView::detailRequested, this, [this, list] {
             if (list == visibleList()) {
                 showDetailView();
@@ -138,7 +129,7 @@ void frmPubMain::buildControls()
     m_cmbProgress =
         new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
     m_cmbProgress->setObjectName(QStringLiteral("cmbProgress"));
-    m_cmbProgress->setFont(Tahoma(20.25, true));
+    m_cmbProgress->setFont(FormFont(20.25, true));
     m_cmbProgress->setGeometry(-10000, 0, Px(9075), Px(1065));
     m_cmbProgress->setStyleSheet(QStringLiteral("background-color: rgb(128, 128, 255);"));
     m_cmbProgress->setFocusPolicy(Qt::NoFocus);

@@ -1,7 +1,9 @@
 #include "settings/frmPubAbout.h"
 
+#include "utility/FormFont.h"
 #include "utility/ProductVersion.h"
 #include "utility/SystemUtility.h"
+#include "utility/Twips.h"
 #include "utility/WebPages.h"
 
 #include <QEvent>
@@ -17,22 +19,7 @@ namespace zlv {
 
 namespace {
 
-// Laid out in twips, 15 to a pixel at 96 dots per inch.
-int Px(int twips)
-{
-    return (twips + 7) / 15;
-}
-
-constexpr int kMarginTwips = 90;
 constexpr int kLogoGapTwips = 10;
-
-QFont FormFont(double points, bool bold)
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
 
 // Drawn here rather than through QIcon, so that no icon-engine plugin is needed.
 QPixmap RenderSvg(const QString& path, QSize size, qreal pixelRatio)
@@ -117,8 +104,8 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
 
     // The client area ends 90 twips right of and below the frame. No button is needed
     // for Esc: the dialog itself rejects on it.
-    setFixedSize(m_frame->x() + m_frame->width() + Px(kMarginTwips),
-                 m_frame->y() + m_frame->height() + Px(kMarginTwips));
+    setFixedSize(m_frame->x() + m_frame->width() + Px(kFormMarginTwips),
+                 m_frame->y() + m_frame->height() + Px(kFormMarginTwips));
 }
 
 void frmPubAbout::setCompanyLogo(const QPixmap& logo)

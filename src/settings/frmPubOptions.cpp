@@ -3,8 +3,10 @@
 #include "settings/DisplayFormat.h"
 #include "settings/Settings.h"
 #include "utility/Clock.h"
+#include "utility/FormFont.h"
 #include "utility/MessageBox.h"
 #include "utility/SystemUtility.h"
+#include "utility/Twips.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -16,23 +18,8 @@ namespace zlv {
 
 namespace {
 
-// Laid out in twips, 15 to a pixel at 96 dots per inch.
-int Px(int twips)
-{
-    return (twips + 7) / 15;
-}
-
-constexpr int kMarginTwips = 90;
 constexpr int kComboHeightTwips = 315;
 constexpr const char* kSection = "DTF";
-
-QFont FormFont(bool bold)
-{
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(8.25);
-    font.setBold(bold);
-    return font;
-}
 
 QLabel* Label(QWidget* parent, int index, const char* caption, int left, int top, bool bold = false)
 {
@@ -83,11 +70,11 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
     setWindowTitle(QStringLiteral("Options"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFont(FormFont(false));
+    setFont(FormFont(8.25, false));
 
     auto* frame = new QGroupBox(QStringLiteral("Display Format"), this);
     frame->setObjectName(QStringLiteral("fra0"));
-    frame->setFont(FormFont(true)); // the caption only: every child sets its own font
+    frame->setFont(FormFont(8.25, true)); // the caption only: every child sets its own font
     frame->setGeometry(Px(90), Px(90), Px(5550), Px(2145));
 
     Label(frame, 0, "Date", 90, 270, true);
@@ -101,7 +88,7 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
         QLabel* label = Label(frame, entry.label, entry.caption, entry.labelLeft, entry.labelTop);
         auto* list = new QComboBox(frame);
         list->setObjectName(QStringLiteral("cbb%1").arg(slot));
-        list->setFont(FormFont(false));
+        list->setFont(FormFont(8.25, false));
         list->setEditable(false);
         for (const std::string& entry : entries[slot]) {
             list->addItem(QString::fromStdString(entry));
@@ -120,7 +107,7 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
 
     m_preview = new QLabel(QStringLiteral("Feb 08 2006 23:34:23"), frame);
     m_preview->setObjectName(QStringLiteral("lblPreview"));
-    m_preview->setFont(FormFont(true));
+    m_preview->setFont(FormFont(8.25, true));
     m_preview->setGeometry(Px(2660), Px(1800), Px(1785), Px(240));
 
     for (int i = 0; i < 3; ++i) {
@@ -148,8 +135,8 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
 
     loadLists();
     // The inner area ends 90 twips below the buttons and right of the frame.
-    setFixedSize(frame->x() + frame->width() + Px(kMarginTwips),
-                 m_buttons[kSave]->y() + m_buttons[kSave]->height() + Px(kMarginTwips));
+    setFixedSize(frame->x() + frame->width() + Px(kFormMarginTwips),
+                 m_buttons[kSave]->y() + m_buttons[kSave]->height() + Px(kFormMarginTwips));
 }
 
 QComboBox* frmPubOptions::list(int slot) const

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QFont>
+
+namespace zlv {
+
+// The typeface every form is designed in, at the given size.
+inline QFont FormFont(double points = 8.25, bool bold = false)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace zlv
