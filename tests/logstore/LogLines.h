@@ -3,7 +3,7 @@
 // Day-file lines and files for the log-list tests.
 #include "logstore/DayFile.h"
 
-#include <QString>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -16,13 +16,6 @@ inline std::string RecordLine(const std::string& stamp, const std::string& objec
     return dayfile::FormatLine(LogRecord{stamp, object, action, path, name, newName});
 }
 
-// A created file named after its own stamp, so that every line is told apart.
-inline std::string CreatedLine(const std::string& stamp, const std::string& name = {})
-{
-    return RecordLine(stamp, "File", "Created", "/home/u/",
-                      name.empty() ? "f " + stamp.substr(11) : name);
-}
-
 inline std::string Stamp(int hour, int minute, int second, const std::string& day = "2024-03-05")
 {
     char buffer[16];
@@ -30,19 +23,27 @@ inline std::string Stamp(int hour, int minute, int second, const std::string& da
     return day + buffer;
 }
 
-inline void AppendBytes(const std::string& path, const std::string& bytes)
+// A created file named after its own time unless named otherwise.
+inline std::string CreatedLine(const std::string& stamp, const std::string& name = {})
 {
-    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
+    return RecordLine(stamp, "File", "Created", "/home/u/",
+                      name.empty() ? "f " + stamp.substr(11) : name);
 }
 
-inline void WriteBytes(const std::string& path, const std::string& bytes)
+// `count` created files a minute apart, from 10:00 plus `firstMinute`.
+inline std::string Lines(int count, int firstMinute = 0)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    std::string text;
+    for (int i = firstMinute; i < firstMinute + count; ++i) {
+        text += CreatedLine(Stamp(10 + i / 60, i % 60, 0));
+    }
+    return text;
 }
 
-inline std::string Path(const QString& path)
+inline void WriteBytes(const std::string& path, const std::string& bytes,
+                       std::ios::openmode mode = std::ios::trunc)
 {
-    return path.toStdString();
+    std::ofstream(path, std::ios::binary | mode) << bytes;
 }
 
 } // namespace zlv::test

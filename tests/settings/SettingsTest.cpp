@@ -10,7 +10,6 @@
 
 using namespace zlv;
 using zlv::test::ReadAll;
-using zlv::test::TempDir;
 using zlv::test::WriteAll;
 
 namespace {
@@ -27,108 +26,71 @@ bool Write(const std::string& file, const std::string& key, const std::string& v
     return SystemUtility::WriteSetting(file, section, key, value);
 }
 
-std::size_t EntriesIn(const std::string& folder)
-{
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
-        ++n;
-    }
-    return n;
-}
-
 // Every test starts from memory as the program has it before the first load.
 class SettingsFile : public ::testing::Test
 {
 protected:
     void SetUp() override { ProgramDisplayFormat() = DisplayFormatFields{}; }
     void TearDown() override { ProgramDisplayFormat() = DisplayFormatFields{}; }
+    // Temporary or lock files left behind would show here.
+    long entries() const
+    {
+        return std::distance(std::filesystem::directory_iterator(dir.path()), {});
+    }
 
-    TempDir dir;
+    zlv::test::TempDir dir;
     std::string file = dir / "configuration.ini";
 };
 
 } // namespace
 
-TEST_F(SettingsFile, EveryListEntryIsStoredAsItsOwnTextAndReadsBack)
+TEST_F(SettingsFile, AwkwardValuesReadBackAndListEntriesAreStoredPlainly)
 {
-    WriteAll(file, "");
-    const auto& entries = DisplayFormatEntries();
-    for (std::size_t slot = 0; slot < entries.size(); ++slot) {
-        for (const std::string& value : entries[slot]) {
-            ASSERT_TRUE(Write(file, kDisplayFormatKeys[slot], value));
-            EXPECT_EQ(Read(file, kDisplayFormatKeys[slot]), value);
-            const std::string line = std::string(kDisplayFormatKeys[slot]) + "=" + value + "\n";
-            EXPECT_NE(ReadAll(file).find(line), std::string::npos)
-                << "stored plainly, no quoting: " << line;
-        }
-    }
-    EXPECT_EQ(ReadAll(file), "[DTF]\nSequence=Day Month Year\nSeparator=.\nYear=YY\nMonth=M\n"
-                             "Day=D\nTime=H:M:S AM/PM\n")
-        << "one section, one line per key, a rewrite replaces the line in place";
-    EXPECT_EQ(EntriesIn(dir.path()), 1u) << "no temporary or lock file is left behind";
-}
-
-TEST_F(SettingsFile, AwkwardValuesRoundTrip)
-{
-    const std::string values[] = {
-        "a=b",
-        "x;y # z",
-        "  leading",
-        "trailing  ",
-        " both ",
-        "\"quoted\"",
-        "\"",
-        "\"half",
-        "Month, Day, Year",
-        "",
-        "\xC3\xA9t\xC3\xA9",
-        "\xFF\xFE",
-        "[DTF]",
-        "@Variant(x)",
-        "%20 and \\n",
-        "\t tab",
-    };
-    for (const std::string& value : values) {
+    for (const std::string value :
+         {"a=b", "x;y # z", "  leading", "trailing  ", " both ", "\"quoted\"", "\"", "\"half",
+          "Month, Day, Year", "", "\xC3\xA9t\xC3\xA9", "\xFF\xFE", "[DTF]", "@Variant(x)",
+          "%20 and \\n", "\t tab"}) {
         ASSERT_TRUE(Write(file, "Time", value)) << value;
-        EXPECT_EQ(Read(file, "Time"), value);
         ASSERT_TRUE(Write(file, "Other", "kept"));
-        EXPECT_EQ(Read(file, "Time"), value) << "unchanged by a write of another key";
+        EXPECT_EQ(Read(file, "Time"), value) << "also through a write of another key";
     }
+    // A list entry is stored plainly, a rewrite in place of the old line.
+    ASSERT_TRUE(Write(file, "Time", "H:M:S AM/PM"));
+    EXPECT_EQ(ReadAll(file), "[DTF]\nTime=H:M:S AM/PM\nOther=kept\n");
+    EXPECT_EQ(entries(), 1);
 }
 
-TEST_F(SettingsFile, WritesThatCouldNotBeReadBackAreRefusedAndChangeNothing)
+TEST_F(SettingsFile, WritesThatCouldNotBeReadBackOrFailChangeNothing)
 {
     WriteAll(file, "[DTF]\nTime=HH:MM:SS\n");
     EXPECT_FALSE(Write(file, "Time", "two\nlines"));
     EXPECT_FALSE(Write(file, "Time", "cr\rhere"));
-    EXPECT_FALSE(Write(file, "Ti=me", "x"));
-    EXPECT_FALSE(Write(file, "", "x"));
-    EXPECT_FALSE(Write(file, " Time", "x"));
-    EXPECT_FALSE(Write(file, ";Time", "x"));
+    for (const char* key : {"Ti=me", "", " Time", ";Time"}) {
+        EXPECT_FALSE(Write(file, key, "x")) << key;
+    }
     EXPECT_FALSE(Write(file, "Time", "x", "D]TF"));
     EXPECT_FALSE(Write(file, "Time", "x", ""));
-    EXPECT_EQ(ReadAll(file), "[DTF]\nTime=HH:MM:SS\n");
-
     // A path that is a folder, and a folder that does not exist, cannot be written.
     EXPECT_FALSE(Write(dir.path(), "Time", "x"));
     EXPECT_FALSE(Write(dir / "missing/configuration.ini", "Time", "x"));
     EXPECT_EQ(Read(dir.path(), "Time"), "");
+    if (::geteuid() != 0) { // permissions do not bind the superuser
+        namespace fs = std::filesystem;
+        fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_FALSE(Write(file, "Time", "H:M:S"));
+        fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
+    }
+    EXPECT_EQ(ReadAll(file), "[DTF]\nTime=HH:MM:SS\n");
+    EXPECT_EQ(entries(), 1);
 }
 
-TEST_F(SettingsFile, MissingThingsReadAsEmpty)
+TEST_F(SettingsFile, HandEditedAndMissingThingsAreReadAsAPersonMeantThem)
 {
     EXPECT_EQ(Read(file, "Sequence"), "") << "no file";
-    WriteAll(file, "");
-    EXPECT_EQ(Read(file, "Sequence"), "") << "empty file";
-    WriteAll(file, "[Other]\nSequence=Year Month Day\n[DTF]\nTime=H:M:S\nSequence\n");
-    EXPECT_EQ(Read(file, "Sequence"), "") << "only in another section, or without '='";
+    WriteAll(file, "Sequence=Year Month Day\n[Other]\nSequence=Year Month Day\n[DTF]\nSequence\n");
+    EXPECT_EQ(Read(file, "Sequence"), "") << "before any section, in another, or without '='";
     EXPECT_EQ(Read(file, "Time", "Nowhere"), "");
-    WriteAll(file, "Sequence=Year Month Day\n[DTF]\n");
-    EXPECT_EQ(Read(file, "Sequence"), "") << "a key before any section belongs to none";
-}
 
-TEST_F(SettingsFile, HandEditedFilesAreReadAsAPersonMeantThem)
-{
     WriteAll(file, "\xEF\xBB\xBF; my settings\r\n[ dtf ]\r\n  sequence = Year Month Day  \r\n"
                    "; Time=H:M:S\r\nTime=HH:MM:SS AM/PM\r\nTime=H:M:S\r\n"
                    "Separator=\"{Space}\"\r\nDay=D ; not a comment\r\n");
@@ -151,94 +113,55 @@ TEST_F(SettingsFile, AWriteChangesOneLineAndKeepsEveryOtherByte)
     ASSERT_TRUE(Write(file, "Sequence", "Month Day Year"));
     expected.insert(expected.find("X=y\r\n") + 5, "Sequence=Month Day Year\r\n");
     EXPECT_EQ(ReadAll(file), expected) << "a new key joins the end of its section, CR LF kept";
-
     ASSERT_TRUE(Write(file, "D", "4", "Last"));
-    EXPECT_EQ(ReadAll(file), expected + "\r\nD=4\r\n") << "a last line without a line end";
-
     ASSERT_TRUE(Write(file, "E", "5", "New"));
-    EXPECT_EQ(ReadAll(file), expected + "\r\nD=4\r\n[New]\r\nE=5\r\n");
+    EXPECT_EQ(ReadAll(file), expected + "\r\nD=4\r\n[New]\r\nE=5\r\n")
+        << "a last line without a line end is ended";
     EXPECT_EQ(Read(file, "A", "Other"), "1, 2");
     EXPECT_EQ(Read(file, "B", "Other"), " x ");
 }
 
-TEST_F(SettingsFile, AFailedWriteLeavesTheFileAsItWas)
+TEST_F(SettingsFile, StartupWritesTheDefaultsOnlyWhenNoSequenceIsStored)
 {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind the superuser";
-    }
-    WriteAll(file, "[DTF]\nTime=H:M:S\n");
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    EXPECT_FALSE(Write(file, "Time", "HH:MM:SS"));
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
-    EXPECT_EQ(ReadAll(file), "[DTF]\nTime=H:M:S\n");
-    EXPECT_EQ(EntriesIn(dir.path()), 1u);
-}
-
-TEST_F(SettingsFile, FirstStartWritesAndLoadsTheDefaults)
-{
+    const std::string defaults = "[DTF]\nSequence=Month Day Year\nSeparator={Space}\nYear=YYYY\n"
+                                 "Month=MMM\nDay=DD\nTime=HH:MM:SS\n";
     WriteAll(file, "");
     LoadSettingsAtStartup(file);
     EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
-    EXPECT_EQ(ReadAll(file), "[DTF]\nSequence=Month Day Year\nSeparator={Space}\nYear=YYYY\n"
-                             "Month=MMM\nDay=DD\nTime=HH:MM:SS\n");
-    EXPECT_EQ(FormatTimestamp("2006-02-08 23:34:23", GetDisplayPattern()),
-              std::optional<std::string>("Feb 08 2006 23:34:23"));
+    EXPECT_EQ(ReadAll(file), defaults);
 
     // A file that lost its section is given the defaults again; other sections stay.
     WriteAll(file, "[Window]\nLeft=10\n");
     ProgramDisplayFormat() = DisplayFormatFields{};
     LoadSettingsAtStartup(file);
     EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
-    EXPECT_EQ(Read(file, "Left", "Window"), "10");
-}
+    EXPECT_EQ(ReadAll(file), "[Window]\nLeft=10\n" + defaults);
 
-TEST_F(SettingsFile, AFileWithOnlySequenceIsNotRepaired)
-{
-    const std::string text = "[DTF]\nSequence=Year Month Day\n";
-    WriteAll(file, text);
+    // A Sequence alone is no first run: nothing is repaired, every other slot is empty.
+    WriteAll(file, "[DTF]\nSequence=Year Month Day\n");
     LoadSettingsAtStartup(file);
-    const DisplayFormatFields expected{"Year Month Day", "", "", "", "", ""};
-    EXPECT_EQ(ProgramDisplayFormat(), expected);
-    EXPECT_EQ(ReadAll(file), text);
+    EXPECT_EQ(ProgramDisplayFormat(), (DisplayFormatFields{"Year Month Day", "", "", "", "", ""}));
+    EXPECT_EQ(ReadAll(file), "[DTF]\nSequence=Year Month Day\n");
+
+    // Defaults that cannot be stored still render times.
+    const std::string nowhere = dir / "no-such-folder/configuration.ini";
+    ProgramDisplayFormat() = DisplayFormatFields{};
+    LoadSettingsAtStartup(nowhere);
+    EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
+    EXPECT_FALSE(std::filesystem::exists(nowhere));
 }
 
-TEST_F(SettingsFile, HandEditedValuesLoadUnchanged)
+TEST_F(SettingsFile, HandEditedValuesLoadUnchangedAndAnUnreadableFileChangesNothing)
 {
     WriteAll(file, "[DTF]\nSequence=Month, Day, Year\nSeparator={Space}\nYear=yyyy\n"
                    "Month=MMMM\nDay=DD\nTime=hh:mm\n");
     LoadSettings(file);
-    const DisplayFormatFields expected{
-        "Month, Day, Year", "{Space}", "yyyy", "MMMM", "DD", "hh:mm"};
-    EXPECT_EQ(ProgramDisplayFormat(), expected);
+    EXPECT_EQ(ProgramDisplayFormat(),
+              (DisplayFormatFields{"Month, Day, Year", "{Space}", "yyyy", "MMMM", "DD", "hh:mm"}));
     EXPECT_EQ(FormatTimestamp("2006-02-08 23:34:23", GetDisplayPattern()),
               std::optional<std::string>("08 February 2006 23:34"))
         << "{Space} is one space, and the unknown sequence gives day, month, year";
-}
 
-TEST_F(SettingsFile, LoadingReplacesEveryFieldButAnUnreadableFileChangesNothing)
-{
-    ProgramDisplayFormat() = DefaultDisplayFormat();
-    WriteAll(file, "[DTF]\nTime=H:M:S\n");
-    LoadSettings(file);
-    EXPECT_EQ(ProgramDisplayFormat(), (DisplayFormatFields{"", "", "", "", "", "H:M:S"}));
-
-    ProgramDisplayFormat() = DefaultDisplayFormat();
     LoadSettings(dir / "gone.ini");
-    EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
-}
-
-TEST_F(SettingsFile, DefaultsThatCannotBeStoredStillRenderTimes)
-{
-    const std::string nowhere = dir / "no-such-folder/configuration.ini";
-    LoadSettingsAtStartup(nowhere);
-    EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
-    EXPECT_FALSE(std::filesystem::exists(nowhere));
-
-    // WriteDefaultSettings leaves memory alone.
-    ProgramDisplayFormat() = DisplayFormatFields{};
-    WriteDefaultSettings(file);
-    EXPECT_EQ(ProgramDisplayFormat(), DisplayFormatFields{});
-    EXPECT_EQ(Read(file, "Month"), "MMM");
+    EXPECT_EQ(ProgramDisplayFormat()[kTimeSlot], "hh:mm");
 }
