@@ -25,7 +25,7 @@ QLabel* Label(QWidget* parent, int index, const char* caption, int left, int top
 {
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QStringLiteral("lbl%1").arg(index));
-    label->setFont(FormFont(bold));
+    label->setFont(FormFont(8.25, bold));
     label->move(Px(left), Px(top));
     label->adjustSize();
     return label;

@@ -13,4 +13,7 @@ inline QFont FormFont(double points = 8.25, bool bold = false)
     return font;
 }
 
+// A truth value is no size: FormFont(true) would quietly ask for a 1-point font.
+QFont FormFont(bool) = delete;
+
 } // namespace zlv
