@@ -1,13 +1,11 @@
 #include "logstore/DataFolder.h"
+
 #include "support/TempDir.h"
 #include "utility/FileSystem.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 using zlv::DataFolder;
 using zlv::Date;
@@ -40,7 +38,9 @@ TEST(DataFolder, FirstStartCreatesTheLayoutAndASecondStartChangesNothing)
     EXPECT_EQ(folder.dataFolder(), zlv);
     EXPECT_TRUE(stdfs::is_directory(folder.logsFolder()));
     EXPECT_EQ(stdfs::file_size(folder.configurationFile()), 0u);
-    EXPECT_EQ(stdfs::file_size(zlv + zlv::fs::kSeparator + "ZLV data folder, please do not delete it"), 0u);
+    EXPECT_EQ(
+        stdfs::file_size(zlv + zlv::fs::kSeparator + "ZLV data folder, please do not delete it"),
+        0u);
     EXPECT_TRUE(stdfs::is_empty(folder.logsFolder())) << "no month folder at start-up";
 
     // The user's settings and an existing day file survive any number of restarts.
@@ -80,25 +80,6 @@ TEST(DataFolder, AppendRecreatesFoldersRemovedDuringTheRun)
     ASSERT_TRUE(folder.append(day, "third\r\n"));
     EXPECT_EQ(ReadAll(folder.dayFilePath(day)), "second\r\nthird\r\n");
 }
-
-#ifndef _WIN32
-TEST(DataFolder, AFailedAppendReportsFailureAndKeepsWhatWasWritten)
-{
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root ignores folder permissions";
-    }
-    TempDir appData;
-    DataFolder folder;
-    folder.establish(appData.path());
-    const Date day{2024, 3, 5};
-    ASSERT_TRUE(folder.append(day, "kept\r\n"));
-    stdfs::permissions(folder.monthFolder(day), stdfs::perms::owner_read | stdfs::perms::owner_exec);
-    stdfs::permissions(folder.dayFilePath(day), stdfs::perms::owner_read);
-    EXPECT_FALSE(folder.append(day, "refused\r\n"));
-    stdfs::permissions(folder.monthFolder(day), stdfs::perms::owner_all);
-    EXPECT_EQ(ReadAll(folder.dayFilePath(day)), "kept\r\n");
-}
-#endif
 
 TEST(DataFolder, AMissingApplicationDataFolderIsCreated)
 {

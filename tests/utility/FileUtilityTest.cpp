@@ -1,5 +1,4 @@
 #include "support/TempDir.h"
-#include "utility/ListUtility.h"
 #include "utility/SystemUtility.h"
 #include "utility/TextFileUtility.h"
 
@@ -38,17 +37,6 @@ TEST(TextFileUtility, FindLineReadsAcrossChunkBoundaries)
     }
     WriteAll(file, content);
     EXPECT_EQ(zlv::TextFileUtility::FindLine(file, "one we", 0), "the one we want");
-}
-
-TEST(ListUtility, IsInListMatchesWholeValuesWithCase)
-{
-    using zlv::ListUtility;
-    EXPECT_TRUE(ListUtility::IsInList("File", {"File", "Folder"}));
-    EXPECT_TRUE(ListUtility::IsInList("Folder", {"File", "Folder"}));
-    EXPECT_FALSE(ListUtility::IsInList("file", {"File", "Folder"}));
-    EXPECT_FALSE(ListUtility::IsInList("Fil", {"File", "Folder"}));
-    EXPECT_FALSE(ListUtility::IsInList("Driver", {"File", "Folder"}));
-    EXPECT_FALSE(ListUtility::IsInList("", {}));
 }
 
 #ifndef _WIN32
