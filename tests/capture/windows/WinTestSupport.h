@@ -1,41 +1,89 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
-#include <string>
+#include <map>
 #include <vector>
 #include <windows.h>
 
 namespace zlv::test {
 
+constexpr UINT kNotify = 0x0401; // what the shell posts for a change
+
 // A plain top-level window whose own procedure keeps every message it sees and answers
-// message 0x401 with kNotifyResult, so that a test can tell what was passed on to it.
+// kNotify with kNotifyResult, so that a test can tell what was passed on to it.
 class PlainWindow
 {
 public:
     static constexpr LRESULT kNotifyResult = 0x5A5A;
 
-    explicit PlainWindow(const char* title = "plain");
-    ~PlainWindow();
-    PlainWindow(const PlainWindow&) = delete;
-    PlainWindow& operator=(const PlainWindow&) = delete;
+    explicit PlainWindow(const char* title = "plain")
+    {
+        static const bool registered = [] {
+            WNDCLASSA c{};
+            c.lpfnWndProc = Procedure;
+            c.hInstance = GetModuleHandleA(nullptr);
+            c.lpszClassName = "ZlvTestPlainWindow";
+            return RegisterClassA(&c) != 0;
+        }();
+        m_hwnd = registered
+                     ? CreateWindowExA(0, "ZlvTestPlainWindow", title, WS_POPUP, -32000, -32000, 1,
+                                       1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)
+                     : nullptr;
+        Seen()[m_hwnd].clear(); // from a window that had the same handle before
+    }
+    ~PlainWindow()
+    {
+        if (IsWindow(m_hwnd)) {
+            DestroyWindow(m_hwnd);
+        }
+        Seen().erase(m_hwnd);
+    }
 
     HWND handle() const { return m_hwnd; }
-    static WNDPROC procedure();
-
     // How many times this window's own procedure received `message`.
-    int count(UINT message) const;
+    int count(UINT message) const
+    {
+        return static_cast<int>(std::ranges::count(Seen()[m_hwnd], message));
+    }
+
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        Seen()[hwnd].push_back(message);
+        return message == kNotify ? kNotifyResult : DefWindowProcA(hwnd, message, wParam, lParam);
+    }
 
 private:
-    HWND m_hwnd = nullptr;
+    static std::map<HWND, std::vector<UINT>>& Seen()
+    {
+        static std::map<HWND, std::vector<UINT>> seen;
+        return seen;
+    }
+
+    HWND m_hwnd;
 };
 
 // Dispatches this thread's messages until `done` holds or `timeoutMs` passes; the last
 // value of `done`.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
-// Dispatches whatever is queued now, waiting a little for stragglers.
-void PumpFor(DWORD ms);
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000)
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+        if (done() || GetTickCount64() >= end) {
+            return done();
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
 
-// The handle as printf spells it, to check the messages against an independent rendering.
-std::string PrintfHex(HWND hwnd);
+// Dispatches whatever comes within `ms`, to see that nothing more does.
+inline void PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
 
 } // namespace zlv::test
