@@ -46,14 +46,14 @@ std::string DataFolder::markerFile() const
 
 std::string DataFolder::monthFolder(const Date& date) const
 {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "%04d%02d", date.year, date.month);
     return Join(m_logsFolder, name);
 }
 
 std::string DataFolder::dayFilePath(const Date& date) const
 {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "%02d.log", date.day);
     return Join(monthFolder(date), name);
 }

@@ -18,7 +18,7 @@ inline std::string RecordLine(const std::string& stamp, const std::string& objec
 
 inline std::string Stamp(int hour, int minute, int second, const std::string& day = "2024-03-05")
 {
-    char buffer[16];
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, " %02d:%02d:%02d", hour, minute, second);
     return day + buffer;
 }
