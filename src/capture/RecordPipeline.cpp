@@ -53,7 +53,7 @@ std::optional<LogRecord> RecordPipeline::Classify(const Notification& n)
 
 bool RecordPipeline::handle(const Notification& n)
 {
-    std::optional<LogRecord> record = Classify(n);
+    const std::optional<LogRecord> record = Classify(n);
     if (!record) {
         return false;
     }
@@ -63,14 +63,14 @@ bool RecordPipeline::handle(const Notification& n)
     m_folder.ensureMonthFolder(now.date);
 
     const std::string dayFile = m_folder.dayFilePath(now.date);
-    if (const auto then = m_index.latestSecondsOfDay(dayFile, dayfile::RecordText(*record))) {
+    const std::string text = dayfile::RecordText(*record);
+    if (const auto then = m_index.latestSecondsOfDay(dayFile, text)) {
         if (std::abs(now.secondsOfDay() - *then) < kRepeatWindowSeconds) {
             return false;
         }
     }
 
-    record->time = dayfile::FormatStamp(now);
-    const std::string line = dayfile::FormatLine(*record);
+    const std::string line = dayfile::FormatLine(dayfile::FormatStamp(now), text);
     fs::FileState after;
     if (!m_folder.append(now.date, line, &after)) {
         return false;

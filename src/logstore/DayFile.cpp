@@ -45,8 +45,8 @@ std::optional<LocalDateTime> ParseStamp(std::string_view s)
     int c = 0, y = 0;
     LocalDateTime t;
     if (!TwoDigits(s, 0, c) || !TwoDigits(s, 2, y) || !TwoDigits(s, 5, t.date.month) ||
-        !TwoDigits(s, 8, t.date.day) || !TwoDigits(s, 11, t.hour) ||
-        !TwoDigits(s, 14, t.minute) || !TwoDigits(s, 17, t.second)) {
+        !TwoDigits(s, 8, t.date.day) || !TwoDigits(s, 11, t.hour) || !TwoDigits(s, 14, t.minute) ||
+        !TwoDigits(s, 17, t.second)) {
         return std::nullopt;
     }
     t.date.year = c * 100 + y;
@@ -58,9 +58,8 @@ std::optional<LocalDateTime> ParseStamp(std::string_view s)
 
 std::string SanitizeField(std::string_view field)
 {
-    const bool clean = std::none_of(field.begin(), field.end(), [](char ch) {
-        return static_cast<unsigned char>(ch) < 0x20;
-    });
+    const bool clean = std::none_of(field.begin(), field.end(),
+                                    [](char ch) { return static_cast<unsigned char>(ch) < 0x20; });
     if (clean) {
         return std::string(field);
     }
@@ -91,13 +90,17 @@ std::string RecordText(const LogRecord& r)
     return text;
 }
 
-std::string FormatLine(const LogRecord& r)
+std::string FormatLine(std::string_view stamp, std::string_view recordText)
 {
     std::string line;
-    line.reserve(kStampLength + 1 + r.object.size() + r.action.size() + r.path.size() +
-                 r.originalName.size() + r.newName.size() + 6);
-    line.append(r.time).append(1, '\t').append(RecordText(r)).append("\r\n");
+    line.reserve(stamp.size() + recordText.size() + 3);
+    line.append(stamp).append(1, '\t').append(recordText).append("\r\n");
     return line;
+}
+
+std::string FormatLine(const LogRecord& r)
+{
+    return FormatLine(r.time, RecordText(r));
 }
 
 std::optional<std::string_view> RecordTextOfLine(std::string_view line)

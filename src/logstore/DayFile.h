@@ -28,6 +28,8 @@ std::string RecordText(const LogRecord& record);
 
 // The whole line, CR LF included. The fields are expected to be sanitised already.
 std::string FormatLine(const LogRecord& record);
+// The same from a stamp and a record's RecordText, for callers that already built it.
+std::string FormatLine(std::string_view stamp, std::string_view recordText);
 
 // One line (its CR LF or LF may be present) back into a record. Blank lines, lines whose
 // first field is no valid time stamp and lines with fewer than five tabs give nothing.

@@ -5,6 +5,7 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/frmPubMain.h"
+#include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/TestWindow.h"
@@ -24,16 +25,6 @@ using zlv::test::FakeSource;
 using zlv::test::ScriptedMessages;
 using zlv::test::TempDir;
 
-// Catches what would go to the browser or the file manager.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
 class CommandsTest : public QObject
 {
     Q_OBJECT
@@ -43,7 +34,7 @@ private:
     std::unique_ptr<ScriptedMessages> m_messages;
     std::unique_ptr<frmPubMain> m_window;
     FakeSource* m_source = nullptr;
-    UrlCatcher m_urls;
+    zlv::test::OpenedUrls m_urls;
 
     QAction* toolbarButton(const QString& caption) const
     {
@@ -89,18 +80,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_urls, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
-    }
-
-    void cleanupTestCase()
-    {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    }
-
     void init()
     {
         m_appData = std::make_unique<TempDir>();
@@ -108,7 +87,7 @@ private Q_SLOTS:
         m_window = zlv::test::MakeTestWindow(m_appData->path(), m_source);
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->lsvToday()->setFocus();
-        m_urls.opened.clear();
+        m_urls.urls.clear();
     }
 
     void cleanup()
@@ -153,16 +132,16 @@ private Q_SLOTS:
 
         QVERIFY(RunToolbarCommand(*m_window, QStringLiteral("Homepage")));
         QVERIFY(RunToolbarCommand(*m_window, QStringLiteral("Manage Log Files")));
-        QCOMPARE(m_urls.opened.size(), 2);
-        QCOMPARE(m_urls.opened[0].toString(), QString::fromStdString(web::ProductPage()));
-        QCOMPARE(m_urls.opened[1].toLocalFile(),
+        QCOMPARE(m_urls.urls.size(), 2);
+        QCOMPARE(m_urls.urls[0].toString(), QString::fromStdString(web::ProductPage()));
+        QCOMPARE(m_urls.urls[1].toLocalFile(),
                  QString::fromStdString(m_window->dataFolder().logsFolder()));
 
         for (const char* other : {"exit", "Home page", "", "Detail View "}) {
             QVERIFY2(!RunToolbarCommand(*m_window, QString::fromLatin1(other)), other);
         }
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_urls.opened.size(), 2);
+        QCOMPARE(m_urls.urls.size(), 2);
     }
 
     void shortcutsSwitchViewsAndOpenPages()
@@ -178,12 +157,12 @@ private Q_SLOTS:
         m_window->findChild<QAction*>(QStringLiteral("menhr"))->trigger();
         m_window->findChild<QAction*>(QStringLiteral("menho"))->trigger();
         m_window->findChild<QAction*>(QStringLiteral("menhe"))->trigger();
-        QCOMPARE(m_urls.opened.size(), 4);
-        QCOMPARE(m_urls.opened[0].toString(), QString::fromStdString(web::ProductPage()));
-        QCOMPARE(m_urls.opened[1].toString(), QString::fromStdString(web::ProductPage()) +
-                                                  QStringLiteral("?selectedTab=recommend"));
-        QVERIFY(m_urls.opened[2].toString().endsWith(QStringLiteral("/?source=zlv-ui")));
-        QVERIFY(m_urls.opened[3].toString().endsWith(QStringLiteral("/contact.htm")));
+        QCOMPARE(m_urls.urls.size(), 4);
+        QCOMPARE(m_urls.urls[0].toString(), QString::fromStdString(web::ProductPage()));
+        QCOMPARE(m_urls.urls[1].toString(), QString::fromStdString(web::ProductPage()) +
+                                                QStringLiteral("?selectedTab=recommend"));
+        QVERIFY(m_urls.urls[2].toString().endsWith(QStringLiteral("/?source=zlv-ui")));
+        QVERIFY(m_urls.urls[3].toString().endsWith(QStringLiteral("/contact.htm")));
     }
 
     void theVersionPanelOpensTheAboutBox()

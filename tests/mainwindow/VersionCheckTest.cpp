@@ -1,5 +1,6 @@
 #include "mainwindow/VersionCheck.h"
 
+#include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "utility/WebPages.h"
 
@@ -103,22 +104,9 @@ class VersionCheckTest : public QObject
 {
     Q_OBJECT
 
-    QList<QUrl> m_opened; // by the desktop's browser
-
-public Q_SLOTS:
-    void open(const QUrl& url) { m_opened << url; }
+    zlv::test::OpenedUrls m_browser;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
-    }
-    void cleanupTestCase()
-    {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    }
 
     void classifiesAnswersAndFetchesNothingForBadOnes()
     {
@@ -221,7 +209,7 @@ private Q_SLOTS:
         }
         // Cancel on the question leaves everything as it was.
         QCOMPARE(exits, 0);
-        QVERIFY(m_opened.isEmpty());
+        QVERIFY(m_browser.urls.isEmpty());
     }
 
     void okOpensTheUpgradePagesThenExitsEvenWhenThatEndsTheChecker()
@@ -232,7 +220,7 @@ private Q_SLOTS:
         server.body = "2.1";
         QList<QUrl> openedBeforeExit;
         auto* checker = new VersionChecker(&w->window, w->banner, server.url(), [&] {
-            openedBeforeExit = m_opened;
+            openedBeforeExit = m_browser.urls;
             delete w; // the window closes, taking the checker with it
             w = nullptr;
         });

@@ -1,4 +1,5 @@
 #include "settings/frmPubAbout.h"
+#include "support/OpenedUrls.h"
 #include "utility/WebPages.h"
 
 #include <QDesktopServices>
@@ -12,22 +13,9 @@ class AboutBoxTest : public QObject
 {
     Q_OBJECT
 
-    QList<QUrl> m_opened;
-
-public Q_SLOTS:
-    void open(const QUrl& url) { m_opened << url; }
+    zlv::test::OpenedUrls m_browser;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
-    }
-    void cleanupTestCase()
-    {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    }
 
     void showsNameVersionAndCopyrightAndEscClosesIt()
     {
@@ -81,7 +69,7 @@ private Q_SLOTS:
         // A right click, or a release dragged off the logo, opens nothing.
         QTest::mouseClick(about.companyLogo(), Qt::RightButton);
         QTest::mouseRelease(about.companyLogo(), Qt::LeftButton, {}, QPoint(-5, -5));
-        QCOMPARE(m_opened,
+        QCOMPARE(m_browser.urls,
                  (QList<QUrl>{QUrl(QString::fromStdString(zlv::web::ProductPage())),
                               QUrl(QString::fromStdString(zlv::web::CompanyHomePage()))}));
         QVERIFY(about.isVisible());

@@ -1,5 +1,6 @@
 #include "utility/NetworkDrives.h"
 
+#include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "utility/SystemUtility.h"
 #include "utility/WebPages.h"
@@ -82,7 +83,9 @@ class NetworkDrivesTest : public QObject
 {
     Q_OBJECT
 
-    QList<QUrl> m_opened;
+    zlv::test::OpenedUrls m_browser{{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("file"), QStringLiteral("ftp"),
+                                     QStringLiteral("javascript")}};
 
     // Runs `inside` on the modal dialog `show` brings up over `owner`, and returns its title.
     QString runModal(QWidget& owner, void (*show)(QWidget*, int),
@@ -100,22 +103,7 @@ class NetworkDrivesTest : public QObject
         return title;
     }
 
-public Q_SLOTS:
-    void open(const QUrl& url) { m_opened << url; }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        for (const char* scheme : {"http", "https", "file", "ftp", "javascript"}) {
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
-        }
-    }
-    void cleanupTestCase()
-    {
-        for (const char* scheme : {"http", "https", "file", "ftp", "javascript"}) {
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-        }
-    }
 
     void recognisesAddressesAndParsesTheListing()
     {
@@ -231,9 +219,9 @@ private Q_SLOTS:
         const std::string odd = "/tmp/Zelvory logs/#1 100% ?x=y;rm -rf ~";
         zlv::SystemUtility::OpenFolderInFileManager(odd);
         zlv::SystemUtility::OpenFolderInFileManager("");
-        QCOMPARE(m_opened, (QList<QUrl>{QUrl(QString::fromStdString(zlv::web::ProductPage())),
-                                        QUrl(QStringLiteral("http://host.example/a?b=c")),
-                                        QUrl::fromLocalFile(QString::fromStdString(odd))}));
+        QCOMPARE(m_browser.urls, (QList<QUrl>{QUrl(QString::fromStdString(zlv::web::ProductPage())),
+                                              QUrl(QStringLiteral("http://host.example/a?b=c")),
+                                              QUrl::fromLocalFile(QString::fromStdString(odd))}));
     }
 };
 
