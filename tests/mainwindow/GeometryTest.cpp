@@ -23,13 +23,6 @@ TEST(Geometry, ListsFillTheClientAreaWithinTheirMarginsAndNeverGoNegative)
     EXPECT_EQ(ListSize({12, 109}, 20, design).height, 0);
 }
 
-TEST(Geometry, TheWindowSitsAtTheGoldenShareOfTheFreeSpace)
-{
-    const Point p = GoldenPlacement({1920, 1080}, {740, 460});
-    EXPECT_EQ(p.x, static_cast<int>((1920 - 740) * 0.382));
-    EXPECT_EQ(p.y, static_cast<int>((1080 - 460) * 0.382));
-}
-
 TEST(Geometry, TheRangeCheckTestsTheEndDateFirst)
 {
     const Date today{2024, 3, 5};

@@ -32,12 +32,3 @@ TEST(Clock, ManualClockCrossesMidnightAndMonthEnd)
     clock.advanceSeconds(-2);
     EXPECT_EQ(clock.now(), (LocalDateTime{{2024, 1, 31}, 23, 59, 58}));
 }
-
-TEST(Clock, InstanceCanBeReplacedAndRestored)
-{
-    zlv::ManualClock manual(LocalDateTime{{2006, 2, 8}, 23, 34, 23});
-    zlv::Clock::setInstance(&manual);
-    EXPECT_EQ(zlv::Clock::instance().now(), manual.now());
-    zlv::Clock::setInstance(nullptr);
-    EXPECT_TRUE(zlv::Clock::instance().now().isValid());
-}
