@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureHealth.h"
 #include "capture/RecordPipeline.h"
 
 #include <functional>
@@ -14,6 +15,9 @@ class NotificationSource
 {
 public:
     using Sink = std::function<void(const Notification&)>;
+    // Told, on the user-interface thread and between notifications, when the source could
+    // not see everything (an overflow, a folder it cannot watch) or sees everything again.
+    using HealthSink = std::function<void(const CaptureIncident&)>;
 
     virtual ~NotificationSource() = default;
 
@@ -21,6 +25,9 @@ public:
     virtual bool start(Sink sink) = 0;
     // Stops delivering; no call reaches the sink after it returns.
     virtual void stop() = 0;
+
+    // Where incidents go; set before start(). Sources that never lose anything ignore it.
+    virtual void setHealthSink(HealthSink sink) { (void)sink; }
 };
 
 } // namespace zlv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureHealth.h"
 #include "capture/NotificationSource.h"
 #include "capture/RecordPipeline.h"
 
@@ -29,12 +30,27 @@ public:
 
     void setRecordedCallback(std::function<void()> callback) { m_recorded = std::move(callback); }
 
+    // Takes an incident from the source or the pipeline: writes a gap line when it left a
+    // hole, updates health() and tells the owner. The callback's flag is true when the user
+    // should be asked to act (once per reason and run); it must not show anything modal
+    // from inside the call, since a notification may be half handled.
+    void reportIncident(const CaptureIncident& incident);
+    void setHealthCallback(std::function<void(const CaptureIncident&, bool askUser)> callback)
+    {
+        m_healthChanged = std::move(callback);
+    }
+    const CaptureHealth& health() const { return m_health; }
+
     NotificationSource* source() const { return m_source.get(); }
 
 private:
     std::unique_ptr<NotificationSource> m_source;
     RecordPipeline m_pipeline;
     std::function<void()> m_recorded;
+    std::function<void(const CaptureIncident&, bool)> m_healthChanged;
+    CaptureHealth m_health;
+    const DataFolder& m_folder;
+    const Clock& m_clock;
     bool m_loaded = false;
 };
 

@@ -58,6 +58,13 @@ std::string DataFolder::dayFilePath(const Date& date) const
     return Join(monthFolder(date), name);
 }
 
+std::string DataFolder::gapFilePath(const Date& date) const
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%02d.gaps", date.day);
+    return Join(monthFolder(date), name);
+}
+
 bool DataFolder::ensureMonthFolder(const Date& date) const
 {
     const std::string month = monthFolder(date);
@@ -92,6 +99,11 @@ bool DataFolder::append(const Date& date, std::string_view line, fs::FileState* 
     // The folder may have vanished since the last look; one more try after rebuilding it.
     m_knownMonthFolder.clear();
     return ensureMonthFolder(date) && fs::AppendWhole(path, line, after);
+}
+
+bool DataFolder::appendGap(const Date& date, std::string_view line) const
+{
+    return ensureMonthFolder(date) && fs::AppendWhole(gapFilePath(date), line);
 }
 
 } // namespace zlv

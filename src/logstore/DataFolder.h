@@ -28,6 +28,8 @@ public:
 
     std::string monthFolder(const Date& date) const;
     std::string dayFilePath(const Date& date) const;
+    // DD.gaps beside the day file of `date`.
+    std::string gapFilePath(const Date& date) const;
 
     // Makes sure the month folder of `date` exists, recreating the data and logs folders
     // first should they have been removed while the program runs.
@@ -36,6 +38,8 @@ public:
     // Appends one whole line to the day file of `date`, creating what is missing. `after`
     // receives the day file's state right after the write (see fs::AppendWhole).
     bool append(const Date& date, std::string_view line, fs::FileState* after = nullptr) const;
+    // Appends one gap line (see GapFile.h) to the gap file of `date`, the same way.
+    bool appendGap(const Date& date, std::string_view line) const;
 
 private:
     std::string m_appData;

@@ -1,5 +1,6 @@
 #include "logstore/DataFolder.h"
 
+#include "logstore/GapFile.h"
 #include "support/TempDir.h"
 #include "utility/FileSystem.h"
 
@@ -91,4 +92,27 @@ TEST(DataFolder, AMissingApplicationDataFolderIsCreated)
     ASSERT_TRUE(folder.establish(appData));
     EXPECT_TRUE(stdfs::is_directory(folder.logsFolder()));
     ASSERT_TRUE(folder.append(Date{2024, 3, 5}, "line\r\n"));
+}
+
+TEST(GapFile, GapsAreAppendedBesideTheDayAndReadBackPastDamage)
+{
+    TempDir appData;
+    DataFolder folder;
+    ASSERT_TRUE(folder.establish(appData.path()));
+    const Date day{2026, 12, 6};
+    const zlv::GapRecord first{"2026-12-06 09:00:01", "overflow", "Lost\tsome\r\nevents"};
+    const zlv::GapRecord second{"2026-12-06 10:00:00", "watch-limit", "12 folders"};
+    ASSERT_TRUE(folder.appendGap(day, zlv::gapfile::FormatLine(first)));
+    // A torn line, a foreign reason and a bad stamp in between are skipped, not fatal.
+    zlv::fs::AppendWhole(folder.gapFilePath(day), "2026-12-06 09:3\r\n");
+    zlv::fs::AppendWhole(folder.gapFilePath(day), "2026-12-06 09:40:00\tgremlins\tx\r\n");
+    zlv::fs::AppendWhole(folder.gapFilePath(day), "2026-13-06 09:40:00\toverflow\tx\n");
+    ASSERT_TRUE(folder.appendGap(day, zlv::gapfile::FormatLine(second)));
+
+    const auto gaps = zlv::gapfile::ReadFile(folder.gapFilePath(day));
+    ASSERT_EQ(gaps.size(), 2u);
+    EXPECT_EQ(gaps[0].sentence, "Lost some  events");
+    EXPECT_EQ(gaps[1], second);
+    EXPECT_EQ(folder.gapFilePath(day).substr(folder.dayFilePath(day).size() - 6), "06.gaps");
+    EXPECT_TRUE(zlv::gapfile::ReadFile(appData / "none.gaps").empty());
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "logstore/GapFile.h"
+#include "utility/Clock.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zlv {
+
+// Something capture wants the user to know about the completeness of the journal.
+struct CaptureIncident
+{
+    GapReason reason = GapReason::Overflow;
+    // What happened, in a sentence the user can read (the gap file keeps it too).
+    std::string sentence;
+    // Operations known to be missing; -1 when nobody can know.
+    std::int64_t missing = -1;
+    // The condition lasts until a later incident of the same reason with `cleared` set
+    // (the watch limit is still reached, writes still fail); a one-off gap is not ongoing.
+    bool ongoing = false;
+    bool cleared = false;
+    // The user has to do something about it (raise a limit, free disk space).
+    bool needsAction = false;
+    // Whether the incident leaves a hole in the journal (and so a line in the gap file).
+    // Records held back while the disk is full are no gap as long as they get written.
+    bool isGap = true;
+};
+
+// What the program knows, at any moment of the run, about whether its journal is complete.
+class CaptureHealth final
+{
+public:
+    struct Entry
+    {
+        CaptureIncident incident;
+        LocalDateTime since;
+        bool active = false; // an ongoing condition that has not cleared yet
+    };
+
+    // Notes an incident noticed at `at`; returns true when the user has not yet been asked
+    // to act on this reason during the run (so a caller can show one box per reason).
+    bool note(const CaptureIncident& incident, const LocalDateTime& at);
+
+    // True while nothing has gone missing this run and no condition is active.
+    bool complete() const { return m_entries.empty() && m_heldRecords == 0; }
+    // Every incident of the run, oldest first, merged per reason while it stays active.
+    const std::vector<Entry>& entries() const { return m_entries; }
+    bool anyActive() const;
+
+    // Records held in memory because the day file cannot be written just now.
+    std::size_t heldRecords() const { return m_heldRecords; }
+    void setHeldRecords(std::size_t count) { m_heldRecords = count; }
+
+private:
+    std::vector<Entry> m_entries;
+    std::vector<GapReason> m_asked;
+    std::size_t m_heldRecords = 0;
+};
+
+} // namespace zlv
