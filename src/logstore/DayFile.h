@@ -11,11 +11,9 @@
 // the time stamp "YYYY-MM-DD HH:MM:SS".
 namespace zlv::dayfile {
 
-inline constexpr std::size_t kStampLength = 19;
-
-std::string FormatStamp(const LocalDateTime& at);
-// Accepts exactly "YYYY-MM-DD HH:MM:SS" naming a real calendar moment.
-std::optional<LocalDateTime> ParseStamp(std::string_view text);
+using ::zlv::FormatStamp;
+using ::zlv::kStampLength;
+using ::zlv::ParseStamp;
 
 // A field as it may be stored: every character U+0000..U+001F (a tab, CR or LF is legal in
 // a Linux file name) becomes its Unicode control picture U+2400+code, so that one record

@@ -1,6 +1,5 @@
 #include "settings/DisplayFormat.h"
 
-#include "logstore/DayFile.h"
 
 #include <algorithm>
 
@@ -343,7 +342,7 @@ std::string FormatTimestamp(const LocalDateTime& at, std::string_view pattern)
 
 std::optional<std::string> FormatTimestamp(std::string_view storedStamp, std::string_view pattern)
 {
-    const auto at = dayfile::ParseStamp(storedStamp);
+    const auto at = ParseStamp(storedStamp);
     if (!at) {
         return std::nullopt;
     }

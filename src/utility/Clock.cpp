@@ -1,6 +1,7 @@
 #include "utility/Clock.h"
 
 #include <atomic>
+#include <cstdio>
 #include <ctime>
 
 namespace zlv {
@@ -102,6 +103,49 @@ void ManualClock::advanceSeconds(long long seconds)
     m_now.hour = static_cast<int>(rest / 3600);
     m_now.minute = static_cast<int>(rest / 60 % 60);
     m_now.second = static_cast<int>(rest % 60);
+}
+
+namespace {
+
+bool TwoDigits(std::string_view s, std::size_t at, int& out)
+{
+    const char a = s[at];
+    const char b = s[at + 1];
+    if (a < '0' || a > '9' || b < '0' || b > '9') {
+        return false;
+    }
+    out = (a - '0') * 10 + (b - '0');
+    return true;
+}
+
+} // namespace
+
+std::string FormatStamp(const LocalDateTime& at)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", at.date.year,
+                  at.date.month, at.date.day, at.hour, at.minute, at.second);
+    return buffer;
+}
+
+std::optional<LocalDateTime> ParseStamp(std::string_view s)
+{
+    if (s.size() != kStampLength || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' ||
+        s[16] != ':') {
+        return std::nullopt;
+    }
+    int c = 0, y = 0;
+    LocalDateTime t;
+    if (!TwoDigits(s, 0, c) || !TwoDigits(s, 2, y) || !TwoDigits(s, 5, t.date.month) ||
+        !TwoDigits(s, 8, t.date.day) || !TwoDigits(s, 11, t.hour) || !TwoDigits(s, 14, t.minute) ||
+        !TwoDigits(s, 17, t.second)) {
+        return std::nullopt;
+    }
+    t.date.year = c * 100 + y;
+    if (!t.isValid()) {
+        return std::nullopt;
+    }
+    return t;
 }
 
 } // namespace zlv

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace zlv {
 
@@ -43,6 +45,13 @@ struct LocalDateTime
     int secondsOfDay() const { return hour * 3600 + minute * 60 + second; }
     bool isValid() const;
 };
+
+// The journal's stamp, "YYYY-MM-DD HH:MM:SS": day files, gap files and the display format
+// all read and write moments in this one shape.
+inline constexpr std::size_t kStampLength = 19;
+std::string FormatStamp(const LocalDateTime& at);
+// Accepts exactly that shape naming a real calendar moment.
+std::optional<LocalDateTime> ParseStamp(std::string_view text);
 
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
