@@ -7,21 +7,22 @@
 #include <string>
 #include <string_view>
 
-// The day-file line format: six tab-separated fields ending in CR LF, the first being
-// the time stamp "YYYY-MM-DD HH:MM:SS".
+// Reading and writing one journal line. Tabs and CR LF were chosen so that a day file opens
+// cleanly in a spreadsheet or a Windows editor; everything here exists to keep a line one
+// line, whatever bytes a file name brings.
 namespace zlv::dayfile {
 
 using ::zlv::FormatStamp;
 using ::zlv::kStampLength;
 using ::zlv::ParseStamp;
 
-// A field as it may be stored: every character U+0000..U+001F (a tab, CR or LF is legal in
-// a Linux file name) becomes its Unicode control picture U+2400+code, so that one record
-// always stays one line with six fields.
+// Linux lets a file name hold a tab or a line break, which would split a record. Such
+// characters are stored as their visible Unicode stand-ins (the "control pictures"), which
+// a reader recognises and no real name is likely to use.
 std::string SanitizeField(std::string_view field);
 
-// Object, Action, Path, Original Name and New Name joined by tabs: what the repeat test
-// compares with fields 2 to 6 of a line.
+// Everything of a line but its stamp. Duplicate detection compares exactly this, so building
+// it once per record and comparing bytes is both the cheapest and the strictest test.
 std::string RecordText(const LogRecord& record);
 
 // The whole line, CR LF included. The fields are expected to be sanitised already.
@@ -29,13 +30,13 @@ std::string FormatLine(const LogRecord& record);
 // The same from a stamp and a record's RecordText, for callers that already built it.
 std::string FormatLine(std::string_view stamp, std::string_view recordText);
 
-// One line (its CR LF or LF may be present) back into a record. Blank lines, lines whose
-// first field is no valid time stamp and lines with fewer than five tabs give nothing.
-// The New Name is everything after the fifth tab.
+// Back from a line to a record; nullopt for anything that is not one of ours (hand edits,
+// torn writes). A tab that slipped into the last name stays part of it rather than turning
+// the line into garbage.
 std::optional<LogRecord> ParseLine(std::string_view line);
 
-// Fields 2 to 6 of a line, that is the line after its first tab without its line end;
-// nullopt for a line that ParseLine would reject.
+// The part of a stored line that RecordText() would have produced, without copying it;
+// nullopt where ParseLine() gives nothing.
 std::optional<std::string_view> RecordTextOfLine(std::string_view line);
 
 } // namespace zlv::dayfile

@@ -1,6 +1,5 @@
 #include "settings/DisplayFormat.h"
 
-
 #include <algorithm>
 
 namespace zlv {
@@ -12,7 +11,7 @@ constexpr std::array<const char*, 12> kMonthNames{"Jan", "Feb", "Mar", "Apr", "M
 constexpr std::array<const char*, 12> kMonthFullNames{
     "January", "February", "March",     "April",   "May",      "June",
     "July",    "August",   "September", "October", "November", "December"};
-// Indexed from Sunday.
+// tm_wday order, which is also what the day-number arithmetic below yields.
 constexpr std::array<const char*, 7> kWeekdayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr std::array<const char*, 7> kWeekdayFullNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                        "Thursday", "Friday", "Saturday"};
@@ -154,8 +153,9 @@ std::string GetDisplayPattern(const DisplayFormatFields& f)
 
 CompiledPattern::CompiledPattern(std::string_view pattern) : m_pattern(pattern)
 {
-    // An M run is a minute only right after an hour run (separators between them do not
-    // count); any other token in between makes the next M run a month again.
+    // "M" means two things. People write minutes right after hours ("HH:MM") and months
+    // next to days and years, so the token before a run decides; separators are skipped
+    // when looking back, or "HH:MM" would read as hours and a month.
     bool afterHour = false;
     std::size_t i = 0;
     while (i < pattern.size()) {

@@ -5,8 +5,9 @@
 
 namespace zlv::web {
 
-// The maker's web pages. All but the two social-network pages lie on the server chosen at
-// build time (ZLV_SERVER_URL).
+// Addresses of the maker's pages. They hang off one server a packager picks at build time
+// (ZLV_SERVER_URL), so a fork or a mirror changes one setting, not a dozen strings; the two
+// social pages are separate settings because they live elsewhere.
 
 std::string Server();          // without a trailing slash
 std::string ProductPage();     // Server() + "/zelvory/"

@@ -3,8 +3,9 @@
 #include <shlobj.h>
 #include <windows.h>
 
-// Registration of one window for the shell's change notifications over the whole shell
-// namespace: every event, from every source, delivered as message 0x401.
+// Asks the shell to post every change it knows of, anywhere in its namespace, to one window.
+// Watching from the desktop root is what lets one registration see drives and media that
+// appear later, not only the folders that exist now.
 namespace zlv {
 
 class mdlPubSHNotify final
@@ -20,21 +21,21 @@ public:
     mdlPubSHNotify(const mdlPubSHNotify&) = delete;
     mdlPubSHNotify& operator=(const mdlPubSHNotify&) = delete;
 
-    // True when a registration handle was obtained. False, changing nothing, while a
-    // registration is held already.
+    // Registers `hwnd`. A second registration is refused rather than leaking the first
+    // handle and its item list.
     bool registerWindow(HWND hwnd);
 
-    // True when the registration was ended. False when none is held; false, keeping the
-    // handle and the item list, when the shell refuses.
+    // Ends the registration. When the shell refuses, we keep the handle and the list so a
+    // later call (or the destructor) can try again instead of losing track of them.
     bool deregister();
 
     bool isRegistered() const { return m_handle != 0; }
     ULONG handle() const { return m_handle; }
-    // The desktop's item identifier list, owned while registered; null otherwise.
+    // The desktop's item list the registration was made for; ours to free.
     PCIDLIST_ABSOLUTE desktopItemList() const { return m_desktop; }
 
-    // The item identifier list of a special folder (CSIDL_...), which the caller frees with
-    // CoTaskMemFree; null when the shell has none.
+    // A special folder's item list (CSIDL_...) for the caller to free with CoTaskMemFree;
+    // null when this shell lacks the folder.
     static PIDLIST_ABSOLUTE SpecialFolderItemList(HWND owner, int folder);
 
 private:

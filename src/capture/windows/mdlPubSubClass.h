@@ -4,33 +4,33 @@
 #include <string>
 #include <windows.h>
 
-// Replacing a window's procedure with the capture window procedure, which hands every shell
-// change notification (message 0x401) to the window's receiver before the window's own
-// procedure sees it. The previous procedure is kept on the window itself, as the property
-// "OldWndProc", exactly while the window is subclassed.
+// Puts our procedure in front of a window's own, so that the shell's change messages reach
+// the capture receiver first. The procedure we displaced is parked in a window property:
+// keeping it on the window rather than in a global lets any number of windows be hooked,
+// and its presence doubles as the "already hooked" flag.
 namespace zlv::mdlPubSubClass {
 
 inline constexpr const char* kOldWndProcProperty = "OldWndProc";
 inline constexpr UINT kShellNotifyMessage = WM_USER + 1; // 0x0401
 
-// What message 0x401 carries: wParam points to the two item identifier lists (valid only
-// while the message is handled), lParam is the event value.
+// Gets the message's two parameters untouched. wParam points into shell-owned memory that
+// is freed once the message returns, so a receiver must copy what it keeps.
 using Receiver = std::function<void(WPARAM wParam, LPARAM lParam)>;
 
-// True when the capture window procedure was installed. On failure the window is left as it
-// was and "Unable to successfully subclass &H<handle>" is shown.
+// Hooks `hwnd`. A failure leaves the window untouched and tells the user (the message names
+// the handle, which is all a support request can go on).
 bool Subclass(HWND hwnd);
 
-// True when the previous procedure was put back; false when the window was not subclassed.
+// Undoes Subclass(); false, harmlessly, for a window that was never hooked.
 bool Unsubclass(HWND hwnd);
 
 LRESULT CALLBACK CaptureWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Who receives the notifications arriving at `hwnd`; an empty receiver removes it. The
-// receiver is forgotten when the window is destroyed.
+// Routes `hwnd`'s change messages to `receiver` (empty to stop). Destroying the window drops
+// the route too, so a stale receiver can never be called with a recycled handle.
 void SetReceiver(HWND hwnd, Receiver receiver);
 
-// The handle as the messages show it: upper-case hexadecimal without leading zeros.
+// The handle in the form our messages print it (upper-case hex, no padding).
 std::string HexHandle(HWND hwnd);
 
 } // namespace zlv::mdlPubSubClass
