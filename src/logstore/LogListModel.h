@@ -1,26 +1,22 @@
 #pragma once
 
 #include "logstore/DayFileTail.h"
-#include "settings/DisplayFormat.h"
+#include "logstore/LogRowStore.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace zlv {
 
 // The rows of one log list: Time, Object, Action, Path, Original Name, New Name.
 //
-// Built for a million rows. Each record is kept once, as the bytes of its day-file line in
-// a block arena, with a 16-byte row entry; the time column is rendered from the stored
-// stamp only when asked for. The display order is an array of record ids kept ascending by
-// the sort key, and shown reversed for a descending sort, so that a record appended to
-// today's file lands at the top in constant time.
+// Built for a million rows. The records sit in a LogRowStore; the display order is an
+// array of record ids kept ascending by the sort key and shown reversed for a descending
+// sort, so that a record appended to today's file lands at the top in constant time.
 class LogListModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -30,7 +26,7 @@ public:
     // The row's tag: the time stamp exactly as the day file holds it.
     static constexpr int StampRole = Qt::UserRole;
     // Identifies a record for as long as recordGeneration() stays the same.
-    using RecordId = std::uint32_t;
+    using RecordId = LogRowStore::RecordId;
 
     explicit LogListModel(QObject* parent = nullptr);
     ~LogListModel() override;
@@ -82,39 +78,18 @@ public:
     std::uint64_t recordGeneration() const { return m_generation; }
 
 private:
-    struct Row
-    {
-        std::uint32_t block;
-        std::uint32_t offset;
-        std::uint32_t length;
-        std::uint16_t pattern; // index into m_patterns
-        std::uint8_t flags;
-    };
     enum class Highlight : std::uint8_t
     {
         None,
         Following,
         Frozen
     };
-    struct ReadResult
-    {
-        bool restarted = false;               // the tail started the file over
-        std::optional<RecordId> unterminated; // the record of a last line with no line end
-    };
 
-    std::string_view line(const Row& row) const;
-    std::string_view field(const Row& row, int column) const;
     std::string_view key(RecordId id, int column, std::string& buffer) const;
     RecordId idAtRow(int row) const;
-    bool green(int row, const Row& r) const;
+    bool green(int row, const LogRowStore::Row& r) const;
 
     void clearStorage();
-    std::uint16_t currentPatternIndex();
-    void appendRecord(std::string_view line, std::uint16_t pattern);
-    std::size_t appendLines(std::string_view bytes, std::uint16_t pattern);
-    ReadResult readFile(DayFileTail& tail, const std::string& path);
-    void rollBackTo(std::size_t recordCount);
-
     void sortOrderArray(int column);
     void freezeHighlight();
     void relayout(int column, Qt::SortOrder order);
@@ -124,16 +99,8 @@ private:
     bool fullReload(const std::string& path);
 
     QStringList m_captions;
-    struct FreeBlock
-    {
-        void operator()(char* block) const;
-    };
-    std::vector<std::unique_ptr<char[], FreeBlock>> m_blocks;
-    std::uint32_t m_blockUsed = 0;
-    std::uint32_t m_blockSize = 0;
-    std::vector<Row> m_rows;       // every record, in the order it was read
+    LogRowStore m_store;
     std::vector<RecordId> m_order; // the shown records, ascending by sort key
-    std::vector<CompiledPattern> m_patterns;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     bool m_orderStale = false; // the time column was re-rendered after the last sort

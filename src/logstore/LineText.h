@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+namespace zlv {
+
+// The text a list shows for the bytes of a stored field. Day files written here are UTF-8;
+// a line in any other encoding (a file from an older Windows build in its ANSI code page,
+// or damage) is shown in the local 8-bit encoding on Windows and as Latin-1 elsewhere, so
+// that every byte stays visible as some character.
+QString DecodeShown(std::string_view bytes);
+
+} // namespace zlv
