@@ -1,5 +1,6 @@
 #include "browse/frmPubDetail.h"
 
+#include "logstore/LogListModel.h"
 #include "utility/FormFont.h"
 #include "utility/MessageBox.h"
 #include "utility/Twips.h"
@@ -240,8 +241,11 @@ void frmPubDetail::fill(const QTreeView& list, int row)
     }
     for (int column = 0; column < kFieldCount; ++column) {
         const QModelIndex index = model->index(row, column, list.rootIndex());
-        m_fields[column]->setText(index.isValid() ? index.data(Qt::DisplayRole).toString()
-                                                  : QString());
+        QVariant text = index.data(LogListModel::FullTextRole);
+        if (!text.isValid()) {
+            text = index.data(Qt::DisplayRole);
+        }
+        m_fields[column]->setText(text.toString());
         m_fields[column]->setCursorPosition(0);
     }
 }

@@ -49,6 +49,15 @@ bool ValidUtf8(std::string_view s)
 
 QString DecodeShown(std::string_view bytes)
 {
+    if (bytes.size() > kShownBytes) {
+        // Only damage makes a field this long; shaping and painting megabytes of it would
+        // stall every repaint, so it is shown cut, and says so.
+        std::size_t cut = kShownBytes;
+        while (cut > kShownBytes - 3 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) {
+            --cut; // not inside a UTF-8 sequence
+        }
+        return DecodeShown(bytes.substr(0, cut)) + QChar(0x2026);
+    }
     const auto size = static_cast<qsizetype>(bytes.size());
     const bool ascii = std::all_of(bytes.begin(), bytes.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });

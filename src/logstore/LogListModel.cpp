@@ -54,7 +54,17 @@ QVariant LogListModel::data(const QModelIndex& index, int role) const
         return {};
     }
     switch (role) {
-    case Qt::DisplayRole:
+    case Qt::DisplayRole: {
+        // Wider than any screen; what lies beyond would be elided anyway.
+        constexpr qsizetype kPaintedChars = 1024;
+        QString shown = text(index.row(), index.column());
+        if (shown.size() > kPaintedChars) {
+            shown.truncate(kPaintedChars);
+            shown += QChar(0x2026);
+        }
+        return shown;
+    }
+    case FullTextRole:
         return text(index.row(), index.column());
     case StampRole:
         return stamp(index.row());

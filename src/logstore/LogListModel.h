@@ -25,6 +25,10 @@ public:
     static constexpr int kColumnCount = 6;
     // The row's tag: the time stamp exactly as the day file holds it.
     static constexpr int StampRole = Qt::UserRole;
+    // The whole shown text of a cell (at most kShownBytes of a field). The list itself is
+    // handed only as much as a row can ever show, so that painting a damaged field of
+    // megabytes costs no more than an ordinary one.
+    static constexpr int FullTextRole = Qt::UserRole + 1;
     // Identifies a record for as long as recordGeneration() stays the same.
     using RecordId = LogRowStore::RecordId;
 
