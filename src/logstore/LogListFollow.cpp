@@ -23,6 +23,7 @@ bool LogListModel::fullReload(const std::string& path)
         m_sortOrder = Qt::DescendingOrder;
     }
     sortOrderArray(m_sortColumn);
+    refilter();
     m_highlight = Highlight::Following;
     endResetModel();
     return false;
@@ -35,16 +36,23 @@ void LogListModel::removeUnterminated()
     }
     const RecordId id = *m_unterminated;
     m_unterminated.reset();
-    const auto it = std::find(m_order.rbegin(), m_order.rend(), id);
-    if (it != m_order.rend()) {
-        const auto pos = static_cast<int>(m_order.rend() - it - 1);
-        const int row = m_sortOrder == Qt::DescendingOrder ? rowCount() - 1 - pos : pos;
+    contentChanged();
+    const int row = rowOfRecord(id);
+    if (row >= 0) {
         beginRemoveRows({}, row, row);
-        m_order.erase(it.base() - 1);
+    }
+    for (std::vector<RecordId>* ids : {&m_order, &m_shown}) {
+        const auto it = std::find(ids->rbegin(), ids->rend(), id);
+        if (it != ids->rend()) {
+            ids->erase(it.base() - 1);
+        }
+    }
+    if (row >= 0) {
         endRemoveRows();
     }
     if (id + 1u == m_store.size()) {
         m_store.rollBackTo(id);
+        m_times.truncate(id);
     }
 }
 
@@ -54,7 +62,7 @@ void LogListModel::insertPending(std::size_t firstPending)
     if (firstPending >= total) {
         return;
     }
-    const std::size_t count = total - firstPending;
+    contentChanged();
     std::string previous, buffer;
     // The usual case: every new record sorts after all that are shown (a later time of the
     // same day), so they all go on top in one insertion.
@@ -72,20 +80,38 @@ void LogListModel::insertPending(std::size_t firstPending)
         previous.assign(k);
         havePrevious = true;
     }
+    std::vector<RecordId> fresh(total - firstPending);
+    std::iota(fresh.begin(), fresh.end(), static_cast<RecordId>(firstPending));
+    if (filtering()) {
+        fresh = FilterRecords(m_store, m_times, fresh, RecordMatcher(m_filter));
+    }
     if (inOrder) {
-        beginInsertRows({}, 0, static_cast<int>(count) - 1);
+        // The rows shown are sorted descending here, so the new ones go on top.
+        if (!fresh.empty()) {
+            beginInsertRows({}, 0, static_cast<int>(fresh.size()) - 1);
+        }
         for (std::size_t id = firstPending; id < total; ++id) {
             m_order.push_back(static_cast<RecordId>(id));
         }
-        endInsertRows();
+        if (filtering()) {
+            m_shown.insert(m_shown.end(), fresh.begin(), fresh.end());
+        }
+        if (!fresh.empty()) {
+            endInsertRows();
+        }
         return;
     }
-    if (count > 256 && count * 8 > m_order.size()) {
+    const std::size_t count = total - firstPending;
+    if (filtering() || (count > 256 && count * 8 > m_order.size())) {
         beginResetModel();
         for (std::size_t id = firstPending; id < total; ++id) {
             m_order.push_back(static_cast<RecordId>(id));
         }
         sortOrderArray(0);
+        if (filtering()) {
+            m_shown.insert(m_shown.end(), fresh.begin(), fresh.end());
+            reorderShown();
+        }
         endResetModel();
         return;
     }

@@ -6,10 +6,19 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <numeric>
 
 namespace zlv {
+
+namespace {
+
+// Below this a sort takes well under a tenth of a second and is done at once.
+constexpr std::size_t kBackgroundSortRows = 100000;
+
+} // namespace
 
 LogListModel::LogListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -23,7 +32,7 @@ void LogListModel::setCaptions(const QStringList& captions)
 
 int LogListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
+    return parent.isValid() ? 0 : static_cast<int>(shown().size());
 }
 
 int LogListModel::columnCount(const QModelIndex& parent) const
@@ -94,7 +103,8 @@ std::string_view LogListModel::key(RecordId id, int column, std::string& buffer)
 LogListModel::RecordId LogListModel::idAtRow(int row) const
 {
     const auto r = static_cast<std::size_t>(row);
-    return m_sortOrder == Qt::DescendingOrder ? m_order[m_order.size() - 1 - r] : m_order[r];
+    const std::vector<RecordId>& ids = shown();
+    return m_sortOrder == Qt::DescendingOrder ? ids[ids.size() - 1 - r] : ids[r];
 }
 
 QString LogListModel::text(int row, int column) const
@@ -122,11 +132,12 @@ LogListModel::RecordId LogListModel::recordAt(int row) const
 
 int LogListModel::rowOfRecord(RecordId id) const
 {
-    const auto it = std::find(m_order.begin(), m_order.end(), id);
-    if (it == m_order.end()) {
+    const std::vector<RecordId>& ids = shown();
+    const auto it = std::find(ids.begin(), ids.end(), id);
+    if (it == ids.end()) {
         return -1;
     }
-    const auto pos = static_cast<int>(it - m_order.begin());
+    const auto pos = static_cast<int>(it - ids.begin());
     return m_sortOrder == Qt::DescendingOrder ? rowCount() - 1 - pos : pos;
 }
 
@@ -135,6 +146,11 @@ void LogListModel::clearStorage()
     m_store.clear();
     m_order.clear();
     m_order.shrink_to_fit();
+    m_shown.clear();
+    m_shown.shrink_to_fit();
+    m_times.truncate();
+    cancelBackgroundSort();
+    contentChanged();
     m_orderStale = false;
     m_highlight = Highlight::None;
     m_tail.reset();
@@ -148,9 +164,12 @@ void LogListModel::sortOrderArray(int column)
     SortRecords(m_store, m_order, column);
 }
 
-void LogListModel::relayout(int column, Qt::SortOrder order)
+void LogListModel::relayout(int column, Qt::SortOrder order, std::vector<RecordId>* sorted)
 {
-    const bool resort = column != m_sortColumn || m_orderStale;
+    if (!sorted) {
+        cancelBackgroundSort();
+    }
+    const bool resort = column != m_sortColumn || m_orderStale || sorted;
     if (!resort && order == m_sortOrder) {
         return;
     }
@@ -163,9 +182,14 @@ void LogListModel::relayout(int column, Qt::SortOrder order)
     }
     m_sortColumn = column;
     m_sortOrder = order;
-    if (resort) {
+    if (sorted) {
+        m_order.swap(*sorted);
+        m_orderStale = false;
+        reorderShown();
+    } else if (resort) {
         sortOrderArray(column);
         m_orderStale = false;
+        reorderShown();
     }
     if (!before.isEmpty()) {
         std::vector<int> rowOf(m_store.size(), -1);
@@ -188,12 +212,118 @@ void LogListModel::sortBy(int column, Qt::SortOrder order)
         return;
     }
     freezeHighlight();
+    const bool resort = column != m_sortColumn || m_orderStale;
+    if (m_pending && m_pending->column == column) {
+        m_pending->order = order; // the same sort is on its way; only its direction changed
+        return;
+    }
+    if (resort && m_order.size() >= kBackgroundSortRows) {
+        sortInBackground(column, order);
+        return;
+    }
     relayout(column, order);
+    Q_EMIT sortFinished();
+}
+
+void LogListModel::sortInBackground(int column, Qt::SortOrder order)
+{
+    m_pending = PendingSort{column, order};
+    const std::uint64_t ticket = ++m_sortTicket;
+    const std::uint64_t content = m_contentTicket;
+    // The worker has its own copy of what it reads: the list may be cleared, reloaded or
+    // re-sorted meanwhile, and only a result for the records as they still are is taken.
+    auto snapshot = std::make_shared<RowSnapshot>(RowSnapshot::of(m_store));
+    auto ids = std::make_shared<std::vector<RecordId>>(m_order);
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ticket, content, ids] {
+        watcher->deleteLater();
+        if (ticket != m_sortTicket || !m_pending) {
+            return;
+        }
+        const PendingSort wanted = *m_pending;
+        if (content != m_contentTicket) {
+            sortInBackground(wanted.column, wanted.order);
+            return;
+        }
+        m_pending.reset();
+        relayout(wanted.column, wanted.order, ids.get());
+        Q_EMIT sortFinished();
+    });
+    watcher->setFuture(QtConcurrent::run([snapshot, ids, column] {
+        SortRecords(snapshot->blocks, snapshot->rows, snapshot->patterns, *ids, column);
+    }));
+}
+
+void LogListModel::cancelBackgroundSort()
+{
+    ++m_sortTicket;
+    m_pending.reset();
+}
+
+void LogListModel::contentChanged()
+{
+    ++m_contentTicket;
+}
+
+void LogListModel::reorderShown()
+{
+    if (!filtering()) {
+        return;
+    }
+    std::vector<std::uint8_t> member(m_store.size());
+    for (const RecordId id : m_shown) {
+        member[id] = 1;
+    }
+    m_shown.clear();
+    for (const RecordId id : m_order) {
+        if (member[id]) {
+            m_shown.push_back(id);
+        }
+    }
+}
+
+void LogListModel::refilter()
+{
+    if (!filtering()) {
+        m_shown.clear();
+        m_shown.shrink_to_fit();
+        return;
+    }
+    m_shown = FilterRecords(m_store, m_times, m_order, RecordMatcher(m_filter));
+}
+
+void LogListModel::setFilter(const QString& text)
+{
+    if (text == m_filter) {
+        return;
+    }
+    const bool narrowing = filtering() && text.contains(m_filter, Qt::CaseInsensitive);
+    beginResetModel();
+    m_filter = text;
+    if (narrowing) {
+        // Whatever shows the longer text shows the shorter one too: only the rows shown
+        // now need a look.
+        m_shown = FilterRecords(m_store, m_times, m_shown, RecordMatcher(m_filter));
+    } else {
+        refilter();
+    }
+    endResetModel();
 }
 
 void LogListModel::adoptPattern(const std::string& pattern)
 {
     m_store.adoptPattern(pattern);
+    m_times.truncate();
+    contentChanged();
+    if (m_pending) {
+        sortInBackground(m_pending->column, m_pending->order); // by the new texts
+    }
+    if (filtering()) {
+        // The times shown have changed, so have the rows that show the text.
+        beginResetModel();
+        refilter();
+        endResetModel();
+    }
     if (m_sortColumn == 0 && rowCount() > 1) {
         m_orderStale = true; // shown as sorted by the old texts until the next sort
     }
@@ -240,7 +370,10 @@ bool LogListModel::appendFile(const std::string& dayFilePath)
     m_sortColumn = 0;
     m_sortOrder = Qt::DescendingOrder;
     m_orderStale = false;
+    cancelBackgroundSort();
+    contentChanged();
     sortOrderArray(0);
+    refilter();
     endResetModel();
     return true;
 }
@@ -279,6 +412,7 @@ void LogListModel::loadFiles(const std::vector<std::string>& dayFilePaths)
     m_order.resize(m_store.size());
     std::iota(m_order.begin(), m_order.end(), RecordId{0});
     sortOrderArray(m_sortColumn);
+    refilter();
     endResetModel();
 }
 

@@ -2,6 +2,7 @@
 
 #include "logstore/DayFileTail.h"
 #include "logstore/LogRowStore.h"
+#include "logstore/RecordFilter.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -62,10 +63,21 @@ public:
 
     // Orders the rows by the displayed text of `column`, compared byte by byte; records with
     // equal texts keep the order they were loaded in (reversed when descending). The colour
-    // of every row stays with the row.
+    // of every row stays with the row. A long list is sorted on another thread: the rows
+    // keep their old order, and stay usable, until sortFinished().
     void sortBy(int column, Qt::SortOrder order);
-    int sortColumn() const { return m_sortColumn; }
-    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+    // The sort state the user chose, also while its sort is still running.
+    int sortColumn() const { return m_pending ? m_pending->column : m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_pending ? m_pending->order : m_sortOrder; }
+    bool sorting() const { return m_pending.has_value(); }
+
+    // Shows only the records that show `text` in some column, ignoring case; an empty text
+    // shows them all. Records that arrive later are shown when they match.
+    void setFilter(const QString& text);
+    const QString& filter() const { return m_filter; }
+    bool filtering() const { return !m_filter.isEmpty(); }
+    // Every record of the list, shown or not.
+    int totalCount() const { return static_cast<int>(m_order.size()); }
 
     // Colours every sixth row of the current order green, from the first.
     void highlight();
@@ -81,6 +93,9 @@ public:
     int rowOfRecord(RecordId id) const; // -1 when the record is not shown
     std::uint64_t recordGeneration() const { return m_generation; }
 
+Q_SIGNALS:
+    void sortFinished();
+
 private:
     enum class Highlight : std::uint8_t
     {
@@ -94,9 +109,15 @@ private:
     bool green(int row, const LogRowStore::Row& r) const;
 
     void clearStorage();
+    const std::vector<RecordId>& shown() const { return filtering() ? m_shown : m_order; }
     void sortOrderArray(int column);
     void freezeHighlight();
-    void relayout(int column, Qt::SortOrder order);
+    void relayout(int column, Qt::SortOrder order, std::vector<RecordId>* sorted = nullptr);
+    void sortInBackground(int column, Qt::SortOrder order);
+    void cancelBackgroundSort();
+    void contentChanged();
+    void reorderShown();
+    void refilter();
     void adoptPattern(const std::string& pattern);
     void removeUnterminated();
     void insertPending(std::size_t firstPending);
@@ -104,7 +125,18 @@ private:
 
     QStringList m_captions;
     LogRowStore m_store;
-    std::vector<RecordId> m_order; // the shown records, ascending by sort key
+    std::vector<RecordId> m_order; // every record, ascending by sort key
+    std::vector<RecordId> m_shown; // those that match the filter, in the same order
+    QString m_filter;
+    ShownTimes m_times;
+    struct PendingSort
+    {
+        int column;
+        Qt::SortOrder order;
+    };
+    std::optional<PendingSort> m_pending;
+    std::uint64_t m_sortTicket = 0;    // a background sort's result counts only if unchanged
+    std::uint64_t m_contentTicket = 0; // bumped whenever a record or its shown text changes
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     bool m_orderStale = false; // the time column was re-rendered after the last sort
