@@ -117,7 +117,7 @@ void OpenContainingFolder(const FolderTarget& target)
         }
     }
     if (openers.openFolder) {
-        openers.openFolder(QUrl::fromLocalFile(folder.absoluteFilePath()));
+        openers.openFolder(QUrl::fromLocalFile(QDir::cleanPath(folder.absoluteFilePath())));
     }
 }
 

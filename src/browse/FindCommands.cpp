@@ -61,8 +61,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         // A view switch: the field follows the list now shown.
-        if (event->type() == QEvent::Show && watched == m_window.visibleList()) {
-            const QString shown = m_window.visibleList()->logModel()->filter();
+        if (event->type() == QEvent::Show) {
+            const QString shown = static_cast<LogListView*>(watched)->logModel()->filter();
             if (shown != text()) {
                 const QSignalBlocker quiet(this);
                 setText(shown);
