@@ -297,17 +297,24 @@ void LogListModel::setFilter(const QString& text)
     if (text == m_filter) {
         return;
     }
+    // Whatever shows the longer text shows the shorter one too: while the search grows,
+    // only the rows shown now need a look.
     const bool narrowing = filtering() && text.contains(m_filter, Qt::CaseInsensitive);
-    beginResetModel();
-    m_filter = text;
-    if (narrowing) {
-        // Whatever shows the longer text shows the shorter one too: only the rows shown
-        // now need a look.
-        m_shown = FilterRecords(m_store, m_times, m_shown, RecordMatcher(m_filter));
-    } else {
-        refilter();
+    std::vector<RecordId> next;
+    if (!text.isEmpty()) {
+        next = FilterRecords(m_store, m_times, narrowing ? m_shown : m_order, RecordMatcher(text));
     }
-    endResetModel();
+    // A key that leaves the same rows (the first letters of a search often match them all)
+    // spares the view a relayout of every row.
+    const bool same = (text.isEmpty() ? m_order : next) == shown();
+    if (!same) {
+        beginResetModel();
+    }
+    m_filter = text;
+    m_shown = std::move(next);
+    if (!same) {
+        endResetModel();
+    }
 }
 
 void LogListModel::adoptPattern(const std::string& pattern)

@@ -1,5 +1,6 @@
 #include "logstore/RecordFilter.h"
 
+#include "logstore/DayFile.h"
 #include "logstore/LineText.h"
 
 #include <algorithm>
@@ -68,6 +69,20 @@ RecordMatcher::RecordMatcher(const QString& needle) : m_needle(needle)
         }
         m_folded.push_back(static_cast<char>(Fold(static_cast<unsigned char>(c.unicode()))));
     }
+    // Characters of names and paths from the most common on; any other is rarer still.
+    constexpr std::string_view kCommon = "e/tarionsl.dcm-uhpfg_ 0123456789wybvkxjqz";
+    std::size_t rarest = 0;
+    for (std::size_t i = 0; i < m_folded.size(); ++i) {
+        const std::size_t rank = kCommon.find(m_folded[i]);
+        if (rank == std::string_view::npos) {
+            m_anchor = i;
+            break;
+        }
+        if (rank >= rarest) {
+            rarest = rank;
+            m_anchor = i;
+        }
+    }
 }
 
 bool RecordMatcher::contains(std::string_view haystack) const
@@ -78,47 +93,77 @@ bool RecordMatcher::contains(std::string_view haystack) const
     if (!m_ascii) {
         return DecodeShown(haystack).contains(m_needle, Qt::CaseInsensitive);
     }
+    return find(haystack) != std::string_view::npos;
+}
+
+std::size_t RecordMatcher::find(std::string_view haystack) const
+{
     // ASCII letters match either case; no byte of a UTF-8 sequence or of a Latin-1 letter
-    // can stand for one, so the bytes are searched as they are.
+    // can stand for one, so the bytes are searched as they are. The scan looks for the
+    // needle's rarest character with memchr and checks the rest around it.
     const std::size_t n = m_folded.size();
     if (n == 0) {
-        return true;
+        return 0;
     }
     if (haystack.size() < n) {
-        return false;
+        return std::string_view::npos;
     }
-    const auto first = static_cast<unsigned char>(m_folded[0]);
-    const bool letter = first >= 'a' && first <= 'z';
     const auto* p = reinterpret_cast<const unsigned char*>(haystack.data());
-    const std::size_t last = haystack.size() - n;
-    for (std::size_t i = 0; i <= last; ++i) {
-        if ((letter ? (p[i] | 0x20) : p[i]) != first) {
-            continue;
+    const auto anchor = static_cast<unsigned char>(m_folded[m_anchor]);
+    const bool letter = anchor >= 'a' && anchor <= 'z';
+    const std::size_t end = haystack.size() - n + m_anchor; // the anchor's last place
+    for (std::size_t from = m_anchor; from <= end;) {
+        const std::size_t length = end - from + 1;
+        const void* lower = std::memchr(p + from, anchor, length);
+        const void* upper = nullptr;
+        if (letter) {
+            const std::size_t before =
+                lower
+                    ? static_cast<std::size_t>(static_cast<const unsigned char*>(lower) - p) - from
+                    : length;
+            upper = std::memchr(p + from, anchor ^ 0x20, before);
         }
-        std::size_t k = 1;
-        while (k < n && Fold(p[i + k]) == static_cast<unsigned char>(m_folded[k])) {
+        const void* hit = upper ? upper : lower;
+        if (!hit) {
+            return std::string_view::npos;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p);
+        const std::size_t start = at - m_anchor;
+        std::size_t k = 0;
+        while (k < n && Fold(p[start + k]) == static_cast<unsigned char>(m_folded[k])) {
             ++k;
         }
         if (k == n) {
-            return true;
+            return start;
         }
+        from = at + 1;
     }
-    return false;
+    return std::string_view::npos;
 }
 
 bool RecordMatcher::matches(std::string_view line, std::string_view timeText) const
 {
-    const std::string_view fields = ShownFields(line);
-    if (fields.size() > kShownBytes) {
+    const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
+    if (rest.size() > kShownBytes) {
         // A damaged giant field: each column on its own, as far as it is shown.
         for (int column = 1; column < 6; ++column) {
             if (contains(rowtext::Field(line, column))) {
                 return true;
             }
         }
-        return contains(timeText);
+    } else if (!m_ascii) {
+        if (contains(ShownFields(line))) {
+            return true;
+        }
+    } else if (const std::size_t at = find(rest); at != std::string_view::npos) {
+        // A needle holds no tab, so the match lies inside one column; past the fourth tab
+        // it is in the New Name, which only a rename shows.
+        if (std::count(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(at), '\t') < 4 ||
+            ShownFields(line).size() == rest.size()) {
+            return true;
+        }
     }
-    return contains(fields) || (m_checkTimes && contains(timeText));
+    return m_checkTimes && contains(timeText);
 }
 
 bool RecordMatcher::mayMatchTimes(const LogRowStore& store) const

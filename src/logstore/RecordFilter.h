@@ -42,11 +42,13 @@ public:
 
 private:
     bool contains(std::string_view haystack) const;
+    std::size_t find(std::string_view haystack) const; // ASCII needles only
 
     QString m_needle;
     std::string m_folded; // the needle in lower case, when it is plain ASCII
     bool m_ascii = true;
     bool m_checkTimes = true;
+    std::size_t m_anchor = 0; // the needle's rarest character, searched for first
 };
 
 // The ids of `from` (kept in their order) whose record matches. Large lists are shared out
