@@ -1,5 +1,6 @@
 #include "browse/Commands.h"
 
+#include "browse/FindCommands.h"
 #include "logstore/LogListView.h"
 #include "mainwindow/frmPubMain.h"
 #include "utility/SystemUtility.h"
@@ -152,6 +153,7 @@ QMenu* BuildCommands(frmPubMain& w)
         QObject::connect(list, &LogListView::contextMenuRequested, &w,
                          [logs](const QPoint& at) { logs->popup(at); });
     }
+    AddFindCommands(w, logs, toolbar);
     return logs;
 }
 

@@ -1,10 +1,13 @@
 #include "browse/frmPubDetail.h"
 
+#include "browse/ContainingFolder.h"
+#include "logstore/LogListModel.h"
 #include "utility/FormFont.h"
 #include "utility/MessageBox.h"
 #include "utility/Twips.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QClipboard>
 #include <QEvent>
 #include <QGuiApplication>
@@ -131,6 +134,14 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
     // Esc reaches reject() through QDialog as well, which makes Close the cancel button.
     connect(m_buttons[kClose], &QPushButton::clicked, this, &QDialog::reject);
 
+    // Opening the shown record's folder is a key, so that the six buttons keep their places.
+    auto* openFolder = new QAction(this);
+    openFolder->setObjectName(QStringLiteral("actOpenFolder"));
+    openFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addAction(openFolder);
+    m_fields[kPath]->setToolTip(QStringLiteral("Ctrl+O opens the containing folder."));
+    connect(openFolder, &QAction::triggered, this, &frmPubDetail::openContainingFolder);
+
     QWidget* previous = nullptr;
     for (QWidget* w : m_fields) {
         if (previous) {
@@ -240,9 +251,20 @@ void frmPubDetail::fill(const QTreeView& list, int row)
     }
     for (int column = 0; column < kFieldCount; ++column) {
         const QModelIndex index = model->index(row, column, list.rootIndex());
-        m_fields[column]->setText(index.isValid() ? index.data(Qt::DisplayRole).toString()
-                                                  : QString());
+        QVariant text = index.data(LogListModel::FullTextRole);
+        if (!text.isValid()) {
+            text = index.data(Qt::DisplayRole);
+        }
+        m_fields[column]->setText(text.toString());
         m_fields[column]->setCursorPosition(0);
+    }
+}
+
+void frmPubDetail::openContainingFolder()
+{
+    QTreeView* list = m_visibleList ? m_visibleList() : nullptr;
+    if (const int row = list && list->model() ? SelectedRow(*list) : -1; row >= 0) {
+        OpenContainingFolder(TargetOfRow(*list->model(), row));
     }
 }
 

@@ -63,6 +63,8 @@ public:
     void next() { step(kNext); }
     void last() { step(kLast); }
     void copy();
+    // Shows the folder of the record on show in the file manager (Ctrl+O).
+    void openContainingFolder();
     // Fills the fields from the visible list's selected row.
     void showSelectedRow();
 

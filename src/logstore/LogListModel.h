@@ -1,26 +1,23 @@
 #pragma once
 
 #include "logstore/DayFileTail.h"
-#include "settings/DisplayFormat.h"
+#include "logstore/LogRowStore.h"
+#include "logstore/RecordFilter.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace zlv {
 
 // The rows of one log list: Time, Object, Action, Path, Original Name, New Name.
 //
-// Built for a million rows. Each record is kept once, as the bytes of its day-file line in
-// a block arena, with a 16-byte row entry; the time column is rendered from the stored
-// stamp only when asked for. The display order is an array of record ids kept ascending by
-// the sort key, and shown reversed for a descending sort, so that a record appended to
-// today's file lands at the top in constant time.
+// Built for a million rows. The records sit in a LogRowStore; the display order is an
+// array of record ids kept ascending by the sort key and shown reversed for a descending
+// sort, so that a record appended to today's file lands at the top in constant time.
 class LogListModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -29,8 +26,12 @@ public:
     static constexpr int kColumnCount = 6;
     // The row's tag: the time stamp exactly as the day file holds it.
     static constexpr int StampRole = Qt::UserRole;
+    // The whole shown text of a cell (at most kShownBytes of a field). The list itself is
+    // handed only as much as a row can ever show, so that painting a damaged field of
+    // megabytes costs no more than an ordinary one.
+    static constexpr int FullTextRole = Qt::UserRole + 1;
     // Identifies a record for as long as recordGeneration() stays the same.
-    using RecordId = std::uint32_t;
+    using RecordId = LogRowStore::RecordId;
 
     explicit LogListModel(QObject* parent = nullptr);
     ~LogListModel() override;
@@ -62,10 +63,21 @@ public:
 
     // Orders the rows by the displayed text of `column`, compared byte by byte; records with
     // equal texts keep the order they were loaded in (reversed when descending). The colour
-    // of every row stays with the row.
+    // of every row stays with the row. A long list is sorted on another thread: the rows
+    // keep their old order, and stay usable, until sortFinished().
     void sortBy(int column, Qt::SortOrder order);
-    int sortColumn() const { return m_sortColumn; }
-    Qt::SortOrder sortOrder() const { return m_sortOrder; }
+    // The sort state the user chose, also while its sort is still running.
+    int sortColumn() const { return m_pending ? m_pending->column : m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_pending ? m_pending->order : m_sortOrder; }
+    bool sorting() const { return m_pending.has_value(); }
+
+    // Shows only the records that show `text` in some column, ignoring case; an empty text
+    // shows them all. Records that arrive later are shown when they match.
+    void setFilter(const QString& text);
+    const QString& filter() const { return m_filter; }
+    bool filtering() const { return !m_filter.isEmpty(); }
+    // Every record of the list, shown or not.
+    int totalCount() const { return static_cast<int>(m_order.size()); }
 
     // Colours every sixth row of the current order green, from the first.
     void highlight();
@@ -81,59 +93,50 @@ public:
     int rowOfRecord(RecordId id) const; // -1 when the record is not shown
     std::uint64_t recordGeneration() const { return m_generation; }
 
+Q_SIGNALS:
+    void sortFinished();
+
 private:
-    struct Row
-    {
-        std::uint32_t block;
-        std::uint32_t offset;
-        std::uint32_t length;
-        std::uint16_t pattern; // index into m_patterns
-        std::uint8_t flags;
-    };
     enum class Highlight : std::uint8_t
     {
         None,
         Following,
         Frozen
     };
-    struct ReadResult
-    {
-        bool restarted = false;               // the tail started the file over
-        std::optional<RecordId> unterminated; // the record of a last line with no line end
-    };
 
-    std::string_view line(const Row& row) const;
-    std::string_view field(const Row& row, int column) const;
     std::string_view key(RecordId id, int column, std::string& buffer) const;
     RecordId idAtRow(int row) const;
-    bool green(int row, const Row& r) const;
+    bool green(int row, const LogRowStore::Row& r) const;
 
     void clearStorage();
-    std::uint16_t currentPatternIndex();
-    void appendRecord(std::string_view line, std::uint16_t pattern);
-    std::size_t appendLines(std::string_view bytes, std::uint16_t pattern);
-    ReadResult readFile(DayFileTail& tail, const std::string& path);
-    void rollBackTo(std::size_t recordCount);
-
+    const std::vector<RecordId>& shown() const { return filtering() ? m_shown : m_order; }
     void sortOrderArray(int column);
     void freezeHighlight();
-    void relayout(int column, Qt::SortOrder order);
+    void relayout(int column, Qt::SortOrder order, std::vector<RecordId>* sorted = nullptr);
+    void sortInBackground(int column, Qt::SortOrder order);
+    void cancelBackgroundSort();
+    void contentChanged();
+    void reorderShown();
+    void refilter();
     void adoptPattern(const std::string& pattern);
     void removeUnterminated();
     void insertPending(std::size_t firstPending);
     bool fullReload(const std::string& path);
 
     QStringList m_captions;
-    struct FreeBlock
+    LogRowStore m_store;
+    std::vector<RecordId> m_order; // every record, ascending by sort key
+    std::vector<RecordId> m_shown; // those that match the filter, in the same order
+    QString m_filter;
+    ShownTimes m_times;
+    struct PendingSort
     {
-        void operator()(char* block) const;
+        int column;
+        Qt::SortOrder order;
     };
-    std::vector<std::unique_ptr<char[], FreeBlock>> m_blocks;
-    std::uint32_t m_blockUsed = 0;
-    std::uint32_t m_blockSize = 0;
-    std::vector<Row> m_rows;       // every record, in the order it was read
-    std::vector<RecordId> m_order; // the shown records, ascending by sort key
-    std::vector<CompiledPattern> m_patterns;
+    std::optional<PendingSort> m_pending;
+    std::uint64_t m_sortTicket = 0;    // a background sort's result counts only if unchanged
+    std::uint64_t m_contentTicket = 0; // bumped whenever a record or its shown text changes
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     bool m_orderStale = false; // the time column was re-rendered after the last sort

@@ -74,6 +74,9 @@ int LogListView::rowCount() const
 
 QString LogListView::rowCountText() const
 {
+    if (m_model->filtering()) {
+        return QStringLiteral(" Rows: %1 of %2 ").arg(rowCount()).arg(m_model->totalCount());
+    }
     return QStringLiteral(" Rows: %1 ").arg(rowCount());
 }
 

@@ -132,6 +132,16 @@ private Q_SLOTS:
         // UTF-8 where it is valid, Latin-1 where it is not, and a last line with no end.
         QCOMPARE(Column(model, 4),
                  QString::fromStdString(std::string("last|a\0b", 8) + "|caf\xC3\xA9|caf\xC3\xA9"));
+
+        // A field of a megabyte is shown cut at 64 KiB, the list is handed far less, and a
+        // runaway time format costs a bounded text.
+        ProgramDisplayFormat()[kTimeSlot] = "H " + std::string(200000, '#');
+        WriteBytes(path, CreatedLine(Stamp(23, 0, 0), std::string(1u << 20, 'y')));
+        model.appendFile(path);
+        QCOMPARE(model.text(0, 4), QString(65536, QLatin1Char('y')) + QChar(0x2026));
+        QVERIFY(model.data(model.index(0, 4)).toString().size() < 2000);
+        QVERIFY(model.text(0, 0).startsWith(QStringLiteral("Mar 05 2024 23 ###")));
+        QVERIFY(model.text(0, 0).toUtf8().size() <= 256);
     }
 
     void highlightsEverySixthRowAndTheColourStaysWithItsRecordUntilALoad()
@@ -215,17 +225,77 @@ private Q_SLOTS:
         QCOMPARE(model.sortColumn(), 0); // a column that does not exist is ignored
     }
 
-    void aRunawayFormatCostsABoundedTextAndStillSorts()
+    void filtersByShownTextAndFollowsArrivingRecords()
     {
-        const std::string path = file("runaway.log");
-        WriteBytes(path, Lines(2) + CreatedLine(Stamp(9, 0, 0)) + CreatedLine(Stamp(0, 0, 0)));
-        ProgramDisplayFormat()[kTimeSlot] = "H " + std::string(200000, '#') + " \xC3\xA9";
+        const std::string path = file("today.log");
+        WriteBytes(path,
+                   RecordLine(Stamp(9, 0, 0), "File", "Created", "/u/", "Report.TXT") +
+                       RecordLine(Stamp(9, 1, 0), "File", "Renamed", "/u/", "a", "my report") +
+                       RecordLine(Stamp(9, 2, 0), "File", "Deleted", "/u/", "b", "report") +
+                       CreatedLine(Stamp(9, 3, 0)));
+        LogListModel model;
+        watch(model);
+        model.rebuildFrom(path);
+        // Any shown column, either case; a New Name only counts where it is shown.
+        model.setFilter(QStringLiteral("REPORT"));
+        QCOMPARE(Column(model, 4), Text("a|Report.TXT"));
+        QCOMPARE(model.totalCount(), 4);
+        model.setFilter(QStringLiteral("report."));
+        QCOMPARE(Column(model, 4), Text("Report.TXT"));
+        model.setFilter(QStringLiteral("mar 05 2024 09:0"));
+        QCOMPARE(model.rowCount(), 4);
+        model.setFilter(QStringLiteral("rep"));
+
+        // New records that match appear at once, on top or in their place.
+        WriteBytes(path, CreatedLine(Stamp(9, 4, 0), "old reports") + CreatedLine(Stamp(9, 5, 0)),
+                   std::ios::app);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        model.rebuildFrom(path);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(Column(model, 4), Text("old reports|a|Report.TXT"));
+        WriteBytes(path, CreatedLine(Stamp(8, 0, 0), "early report"), std::ios::app);
+        model.rebuildFrom(path);
+        QCOMPARE(Column(model, 4), Text("old reports|a|Report.TXT|early report"));
+        QCOMPARE(GreenRows(model), QList<int>({0}));
+
+        // Sorting sorts what is shown; the filter off shows every record in that order.
+        model.sortBy(4, Qt::AscendingOrder);
+        QCOMPARE(Column(model, 4), Text("Report.TXT|a|early report|old reports"));
+        model.setFilter({});
+        QCOMPARE(Column(model, 4),
+                 Text("Report.TXT|a|b|early report|f 09:03:00|f 09:05:00|old reports"));
+    }
+
+    void aLongListSortsInTheBackgroundAndStaysFiltered()
+    {
+        const std::string path = file("long.log");
+        std::string lines;
+        for (int i = 0; i < 120000; ++i) {
+            const int s = i % 86400;
+            lines += CreatedLine(Stamp(s / 3600, s / 60 % 60, s % 60),
+                                 "n" + std::to_string(i * 7919 % 120000));
+        }
+        WriteBytes(path, lines);
         LogListModel model;
         model.appendFile(path);
-        QVERIFY(model.text(0, 0).startsWith(QStringLiteral("Mar 05 2024 9 ###")));
-        QVERIFY(model.text(0, 0).toUtf8().size() <= 256);
-        model.sortBy(0, Qt::AscendingOrder);
-        QCOMPARE(Column(model, 4), Text("f 00:00:00|f 10:00:00|f 10:01:00|f 09:00:00"));
+        model.setFilter(QStringLiteral("N11"));
+        const int rows = model.rowCount();
+        QSignalSpy done(&model, &LogListModel::sortFinished);
+        model.sortBy(4, Qt::AscendingOrder);
+        QVERIFY(model.sorting());
+        QCOMPARE(model.sortColumn(), 4);
+        QVERIFY(done.wait(20000));
+        QCOMPARE(model.rowCount(), rows);
+        for (int row = 1; row < rows; ++row) {
+            QVERIFY(model.text(row - 1, 4).toUtf8() <= model.text(row, 4).toUtf8());
+        }
+        // A reload under a running sort: the late result is not taken.
+        model.sortBy(3, Qt::AscendingOrder);
+        model.appendFile(path);
+        QTest::qWait(300);
+        QVERIFY(!model.sorting());
+        QCOMPARE(model.sortColumn(), 0);
+        QCOMPARE(model.rowCount(), rows * 2);
     }
 
     void largeLoadsSortExactlyLikeAPlainSort()
