@@ -40,7 +40,8 @@ protected:
 
     bool Handle(std::uint32_t event, std::optional<ShellItem> a, std::optional<ShellItem> b = {})
     {
-        return pipeline.handle(Notification{event, std::move(a), std::move(b)});
+        return pipeline.handle(Notification{event, std::move(a), std::move(b)}) ==
+               RecordPipeline::Outcome::Written;
     }
     std::string Today() { return ReadAll(folder.dayFilePath(clock.now().date)); }
 
