@@ -184,7 +184,7 @@ TEST_F(PipelineTest, AFreshStartReadsBackAsFarAsTheRepeatWindowNeeds)
     // between is no reason to stop, since a later stamp says the clock was set back.
     std::string day = Line("14:07:06", "x") + Line("14:00:00", "y") + std::string(3e5, 'j') + "\n";
     for (int i = 0; i < 3000; ++i) {
-        day += Line("14:07:07", "n" + std::to_string(i));
+        day += Line("14:07:07", std::to_string(i));
     }
     folder.ensureMonthFolder(clock.now().date);
     WriteAll(folder.dayFilePath(clock.now().date), day + Line("15:00:00", "z"));
