@@ -4,6 +4,7 @@
 #include "utility/Clock.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct CaptureIncident
     // Whether the incident leaves a hole in the journal (and so a line in the gap file).
     // Records held back while the disk is full are no gap as long as they get written.
     bool isGap = true;
+    // When the hole began, for a gap noticed only later; empty means now.
+    std::optional<LocalDateTime> began;
 };
 
 // What the program knows, at any moment of the run, about whether its journal is complete.

@@ -6,6 +6,7 @@
 #include "utility/ListUtility.h"
 
 #include <cstdlib>
+#include <functional>
 
 namespace zlv {
 
@@ -17,6 +18,14 @@ std::string FolderPart(const std::string& path)
     const std::size_t cut = path.rfind(fs::kSeparator);
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
+
+std::uint64_t Hash(std::string_view text)
+{
+    return std::hash<std::string_view>{}(text);
+}
+
+// What a held record costs beyond its text: the deque slot, the stamp, the map entry.
+constexpr std::size_t kHeldOverhead = 96;
 
 } // namespace
 
@@ -51,32 +60,92 @@ std::optional<LogRecord> RecordPipeline::Classify(const Notification& n)
     return r;
 }
 
-bool RecordPipeline::handle(const Notification& n)
+RecordPipeline::Outcome RecordPipeline::handle(const Notification& n)
 {
     const std::optional<LogRecord> record = Classify(n);
     if (!record) {
-        return false;
+        return Outcome::Dropped;
     }
     // One reading of the clock for the whole record, so that its month folder, its repeat
     // test and its line agree even across midnight.
     const LocalDateTime now = m_clock.now();
+    const std::int64_t nowSeconds = DayFileIndex::Seconds(now);
     m_folder.ensureMonthFolder(now.date);
 
-    const std::string dayFile = m_folder.dayFilePath(now.date);
-    const std::string text = dayfile::RecordText(*record);
-    if (const auto then = m_index.latestSecondsOfDay(dayFile, text)) {
-        if (std::abs(now.secondsOfDay() - *then) < kRepeatWindowSeconds) {
-            return false;
-        }
+    std::string text = dayfile::RecordText(*record);
+    // Held records are newer than every line on disk, so the latest of them decides.
+    std::optional<std::int64_t> then = latestHeld(text);
+    if (!then) {
+        then = m_index.latestStamp(m_folder.dayFilePath(now.date), text, nowSeconds);
+    }
+    if (then && std::abs(nowSeconds - *then) < kRepeatWindowSeconds) {
+        return Outcome::Dropped;
     }
 
-    const std::string line = dayfile::FormatLine(dayfile::FormatStamp(now), text);
+    // Never let a new line overtake the ones still waiting.
+    if (!m_held.empty()) {
+        writeHeld();
+    }
+    if (m_held.empty() && write(now, text)) {
+        return Outcome::Written;
+    }
+    return hold(now, std::move(text)) ? Outcome::Held : Outcome::Lost;
+}
+
+bool RecordPipeline::write(const LocalDateTime& at, std::string_view text)
+{
+    const std::string line = dayfile::FormatLine(dayfile::FormatStamp(at), text);
     fs::FileState after;
-    if (!m_folder.append(now.date, line, &after)) {
+    if (!m_folder.append(at.date, line, m_dayFile, &after)) {
         return false;
     }
-    m_index.noteOwnAppend(dayFile, line, after);
+    m_index.noteOwnAppend(m_folder.dayFilePath(at.date), line, after);
     return true;
+}
+
+bool RecordPipeline::hold(const LocalDateTime& at, std::string text)
+{
+    const std::size_t bytes = text.size() + kHeldOverhead;
+    if (m_held.size() >= m_maxHeld || m_heldBytes + bytes > m_maxHeldBytes) {
+        if (m_loss.count++ == 0) {
+            m_loss.first = at;
+        }
+        m_loss.last = at;
+        return false;
+    }
+    m_latestHeld[Hash(text)] = m_heldEnd++;
+    m_heldBytes += bytes;
+    m_held.push_back(Held{at, std::move(text)});
+    return true;
+}
+
+std::optional<std::int64_t> RecordPipeline::latestHeld(std::string_view text) const
+{
+    const auto it = m_latestHeld.find(Hash(text));
+    const std::uint64_t first = m_heldEnd - m_held.size();
+    if (it == m_latestHeld.end() || it->second < first) {
+        return std::nullopt; // written meanwhile: the day file answers for it
+    }
+    const Held& held = m_held[it->second - first];
+    if (held.text != text) {
+        return std::nullopt;
+    }
+    return DayFileIndex::Seconds(held.at);
+}
+
+std::size_t RecordPipeline::writeHeld()
+{
+    std::size_t written = 0;
+    // Each keeps its own stamp and so its own day file, however long the wait was.
+    while (!m_held.empty() && write(m_held.front().at, m_held.front().text)) {
+        m_heldBytes -= m_held.front().text.size() + kHeldOverhead;
+        m_held.pop_front();
+        ++written;
+    }
+    if (m_held.empty()) {
+        m_latestHeld.clear();
+    }
+    return written;
 }
 
 } // namespace zlv

@@ -6,8 +6,11 @@
 #include "utility/Clock.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 namespace zlv {
 
@@ -29,28 +32,78 @@ struct Notification
 
 // Turns notifications into day-file lines: names and classifies the event, resolves its
 // items, applies the two keep tests and the 5-second repeat test, and appends the line.
+// A line that cannot be written (full disk, data folder gone or unwritable) is held in
+// memory with its stamp and written, in order, once writing works again.
 class RecordPipeline final
 {
 public:
     static constexpr int kRepeatWindowSeconds = 5;
+    static constexpr std::size_t kMaxHeldRecords = 100000;
+    static constexpr std::size_t kMaxHeldBytes = 64u << 20;
+
+    enum class Outcome
+    {
+        Dropped, // the keep or the repeat test said no
+        Written,
+        Held, // waits in memory for the next successful write
+        Lost  // could be neither written nor held: the memory for held records is full
+    };
+
+    // Records that found the memory for held records full.
+    struct Loss
+    {
+        std::size_t count = 0;
+        LocalDateTime first;
+        LocalDateTime last;
+    };
 
     explicit RecordPipeline(const DataFolder& folder, const Clock& clock = Clock::instance())
         : m_folder(folder), m_clock(clock)
-    {
-    }
+    {}
 
     // The record a notification stands for, before the repeat test; nullopt when the keep
     // tests drop it. Time is left empty.
     static std::optional<LogRecord> Classify(const Notification& n);
 
-    // Handles one notification to its end. True when a line was written, which is the only
-    // case in which the Today list needs rebuilding.
-    bool handle(const Notification& n);
+    // Handles one notification to its end. Anything but Dropped changes what the Today
+    // list should show (a held record too, once it is written).
+    Outcome handle(const Notification& n);
+
+    // Writes held records, oldest first, until one fails; returns how many were written.
+    std::size_t writeHeld();
+    std::size_t heldRecords() const { return m_held.size(); }
+    const Loss& loss() const { return m_loss; }
+    Loss takeLoss() { return std::exchange(m_loss, Loss{}); }
+    void setHoldLimits(std::size_t records, std::size_t bytes)
+    {
+        m_maxHeld = records;
+        m_maxHeldBytes = bytes;
+    }
 
 private:
+    struct Held
+    {
+        LocalDateTime at;
+        std::string text;
+    };
+
+    bool write(const LocalDateTime& at, std::string_view text);
+    bool hold(const LocalDateTime& at, std::string text);
+    std::optional<std::int64_t> latestHeld(std::string_view text) const;
+
     const DataFolder& m_folder;
     const Clock& m_clock;
-    DayFileIndex m_index;
+    DayFileIndex m_index{kRepeatWindowSeconds};
+    fs::AppendFile m_dayFile;
+
+    std::deque<Held> m_held;
+    std::size_t m_heldBytes = 0;
+    std::uint64_t m_heldEnd = 0; // sequence number of the next held record
+    // Hash of a held record's text to the sequence number of its latest held line.
+    std::unordered_map<std::uint64_t, std::uint64_t> m_latestHeld;
+    std::size_t m_maxHeld = kMaxHeldRecords;
+    std::size_t m_maxHeldBytes = kMaxHeldBytes;
+    Loss m_loss;
 };
 
 } // namespace zlv

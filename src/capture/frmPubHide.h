@@ -10,8 +10,9 @@
 namespace zlv {
 
 // The capture form: owns the platform's notification source and the record pipeline.
-// Loading starts capture; unloading stops it. After every notification that wrote a line,
-// the owner's callback rebuilds the Today list.
+// Loading starts capture; unloading stops it. After every notification that passed the
+// keep and repeat tests, whether or not its line could be written yet, and after held
+// lines were written, the owner's callback rebuilds the Today list.
 class frmPubHide final
 {
 public:
@@ -30,6 +31,20 @@ public:
 
     void setRecordedCallback(std::function<void()> callback) { m_recorded = std::move(callback); }
 
+    // While lines are held because the journal cannot be written, they must be retried
+    // without waiting for the next operation. The owner's scheduler is asked to call
+    // retryHeld() after the given delay (it runs on the user-interface thread).
+    static constexpr int kRetryDelayMs = 3000;
+    void setRetryScheduler(std::function<void(int delayMs)> scheduler)
+    {
+        m_scheduleRetry = std::move(scheduler);
+    }
+    void retryHeld();
+    void setHoldLimits(std::size_t records, std::size_t bytes)
+    {
+        m_pipeline.setHoldLimits(records, bytes);
+    }
+
     // Takes an incident from the source or the pipeline: writes a gap line when it left a
     // hole, updates health() and tells the owner. The callback's flag is true when the user
     // should be asked to act (once per reason and run); it must not show anything modal
@@ -44,9 +59,16 @@ public:
     NotificationSource* source() const { return m_source.get(); }
 
 private:
+    // Tells health() and the owner how the held lines stand after the pipeline ran.
+    void followHeld();
+
     std::unique_ptr<NotificationSource> m_source;
     RecordPipeline m_pipeline;
     std::function<void()> m_recorded;
+    std::function<void(int)> m_scheduleRetry;
+    bool m_retryPending = false;
+    bool m_holding = false; // a WriteFailed condition is reported and not yet cleared
+    bool m_lossReported = false;
     std::function<void(const CaptureIncident&, bool)> m_healthChanged;
     CaptureHealth m_health;
     const DataFolder& m_folder;

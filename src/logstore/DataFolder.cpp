@@ -33,6 +33,8 @@ bool DataFolder::establish(const std::string& appData)
     fs::CreateDirectoryChain(appData);
     bool ok = fs::CreateDirectoryLevel(qbs);
     ok = fs::CreateDirectoryLevel(m_dataFolder) && ok;
+    // Older versions made it readable by everyone; what it holds is the user's alone.
+    fs::RestrictFolderToOwner(m_dataFolder);
     ok = fs::CreateDirectoryLevel(m_logsFolder) && ok;
     ok = fs::CreateEmptyFileIfMissing(m_configurationFile) && ok;
     ok = fs::CreateEmptyFileIfMissing(markerFile()) && ok;
@@ -92,18 +94,31 @@ bool DataFolder::ensureMonthFolder(const Date& date) const
 
 bool DataFolder::append(const Date& date, std::string_view line, fs::FileState* after) const
 {
-    const std::string path = dayFilePath(date);
-    if (fs::AppendWhole(path, line, after)) {
-        return true;
-    }
-    // The folder may have vanished since the last look; one more try after rebuilding it.
-    m_knownMonthFolder.clear();
-    return ensureMonthFolder(date) && fs::AppendWhole(path, line, after);
+    fs::AppendFile file;
+    return append(date, line, file, after);
+}
+
+bool DataFolder::append(const Date& date, std::string_view line, fs::AppendFile& file,
+                        fs::FileState* after) const
+{
+    return appendTo(dayFilePath(date), date, line, file, after);
 }
 
 bool DataFolder::appendGap(const Date& date, std::string_view line) const
 {
-    return ensureMonthFolder(date) && fs::AppendWhole(gapFilePath(date), line);
+    fs::AppendFile file;
+    return appendTo(gapFilePath(date), date, line, file, nullptr);
+}
+
+bool DataFolder::appendTo(const std::string& path, const Date& date, std::string_view line,
+                          fs::AppendFile& file, fs::FileState* after) const
+{
+    if (file.append(path, line, after)) {
+        return true;
+    }
+    // The folder may have vanished since the last look; one more try after rebuilding it.
+    m_knownMonthFolder.clear();
+    return ensureMonthFolder(date) && file.append(path, line, after);
 }
 
 } // namespace zlv

@@ -36,12 +36,18 @@ public:
     bool ensureMonthFolder(const Date& date) const;
 
     // Appends one whole line to the day file of `date`, creating what is missing. `after`
-    // receives the day file's state right after the write (see fs::AppendWhole).
+    // receives the day file's state right after the write (see fs::AppendFile).
     bool append(const Date& date, std::string_view line, fs::FileState* after = nullptr) const;
+    // The same through `file`, which may keep the day file open for the next line.
+    bool append(const Date& date, std::string_view line, fs::AppendFile& file,
+                fs::FileState* after = nullptr) const;
     // Appends one gap line (see GapFile.h) to the gap file of `date`, the same way.
     bool appendGap(const Date& date, std::string_view line) const;
 
 private:
+    bool appendTo(const std::string& path, const Date& date, std::string_view line,
+                  fs::AppendFile& file, fs::FileState* after) const;
+
     std::string m_appData;
     std::string m_dataFolder;
     std::string m_logsFolder;

@@ -2,73 +2,156 @@
 
 #include "logstore/DayFile.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace zlv {
 
 namespace {
 
+constexpr std::uint64_t kBlock = 64 * 1024;
+// A "line" longer than this is damage, not a record: it is skipped rather than gathered.
+constexpr std::size_t kLongestLine = 256 * 1024;
+// More new bytes than this since the last look means someone else wrote in bulk; reading
+// the tail afresh is cheaper than indexing all of it.
+constexpr std::uint64_t kMostToReadOn = 4u << 20;
+
 std::uint64_t Hash(std::string_view text)
 {
     return std::hash<std::string_view>{}(text);
 }
 
-int SecondsOfDayOfLine(std::string_view line)
-{
-    // Characters 12-13, 15-16 and 18-19 of the stamp, which RecordTextOfLine has validated.
-    auto two = [&](std::size_t at) { return (line[at] - '0') * 10 + (line[at + 1] - '0'); };
-    return two(11) * 3600 + two(14) * 60 + two(17);
-}
-
 } // namespace
 
-void DayFileIndex::indexLines(const DayFileTail::Chunk& chunk)
+std::optional<std::int64_t> DayFileIndex::take(std::string_view line, std::uint64_t offset,
+                                               bool later)
 {
-    std::string_view rest(chunk.bytes);
-    std::uint64_t offset = chunk.offset;
-    while (!rest.empty()) {
-        std::size_t end = rest.find('\n');
-        end = end == std::string_view::npos ? rest.size() : end + 1;
-        const std::string_view line = rest.substr(0, end);
-        if (const auto text = dayfile::RecordTextOfLine(line)) {
-            // Later lines replace earlier ones: the repeat test wants the latest.
-            m_entries[Hash(*text)] =
-                Entry{offset, static_cast<std::uint32_t>(line.size()), SecondsOfDayOfLine(line)};
+    const auto text = dayfile::RecordTextOfLine(line);
+    const auto at =
+        text ? dayfile::ParseStamp(line.substr(0, dayfile::kStampLength)) : std::nullopt;
+    if (!at) {
+        return std::nullopt;
+    }
+    const Entry entry{offset, static_cast<std::uint32_t>(line.size()), Seconds(*at)};
+    if (later) {
+        m_entries[Hash(*text)] = entry;
+    } else {
+        m_entries.emplace(Hash(*text), entry); // read backwards: the first one seen is latest
+    }
+    return entry.stamp;
+}
+
+void DayFileIndex::rescan(const std::string& path, const fs::FileState& state, std::int64_t now)
+{
+    m_entries.clear();
+    m_pruneAt = 4096;
+    m_path = path;
+    m_state = state;
+    m_known = true;
+    m_end = 0;
+
+    bool seekingEnd = true; // bytes after the file's last LF are a line still being written
+    bool skipping = false;  // the rest of an over-long line lies ahead
+    bool whole = false;     // a stamp later than now: the clock went back, read everything
+    std::string carried;    // the end of a line whose start lies in the block before
+    for (std::uint64_t pos = state.size; pos > 0;) {
+        const std::uint64_t size = std::min(kBlock, pos);
+        pos -= size;
+        bool ok = false;
+        std::string buffer = fs::ReadFrom(path, pos, size, &ok);
+        if (!ok || buffer.size() != size) {
+            return; // changed under us; the next look notices and starts over
         }
-        offset += end;
-        rest.remove_prefix(end);
+        buffer += carried;
+        std::size_t lineEnd = buffer.size();
+        while (lineEnd > 0) {
+            const std::size_t lf =
+                lineEnd >= 2 ? buffer.rfind('\n', lineEnd - 2) : std::string::npos;
+            if (lf == std::string::npos && pos > 0) {
+                break; // the line starts in the block before
+            }
+            const std::size_t start = lf == std::string::npos ? 0 : lf + 1;
+            const std::string_view line(buffer.data() + start, lineEnd - start);
+            lineEnd = start;
+            if (skipping) {
+                skipping = false;
+                continue;
+            }
+            if (seekingEnd) {
+                if (line.back() != '\n') {
+                    continue;
+                }
+                seekingEnd = false;
+                m_end = pos + start + line.size();
+            }
+            const auto stamp = take(line, pos + start, false);
+            whole = whole || (stamp && *stamp > now);
+            if (!whole && stamp && *stamp <= now - m_window) {
+                return; // in a file in time order, nothing before this can be a repeat
+            }
+        }
+        carried.assign(buffer, 0, lineEnd);
+        if (carried.size() > kLongestLine) {
+            carried.clear();
+            skipping = true;
+        }
     }
 }
 
-void DayFileIndex::catchUp(const std::string& path)
+void DayFileIndex::readOn(const std::string& path, const fs::FileState& state)
 {
-    for (;;) {
-        DayFileTail::Chunk chunk = m_tail.poll(path);
-        if (chunk.restarted) {
-            m_entries.clear();
-        }
-        indexLines(chunk);
-        if (!chunk.more || chunk.bytes.empty()) {
-            return;
-        }
+    bool ok = false;
+    const std::string bytes = fs::ReadFrom(path, m_end, state.size - m_end, &ok);
+    m_state = state;
+    std::size_t start = 0;
+    for (std::size_t lf; ok && (lf = bytes.find('\n', start)) != std::string::npos;
+         start = lf + 1) {
+        take(std::string_view(bytes).substr(start, lf + 1 - start), m_end + start, true);
     }
+    m_end += start;
 }
 
-void DayFileIndex::noteOwnAppend(const std::string& path, const std::string& line,
+void DayFileIndex::prune(std::int64_t now)
+{
+    if (m_entries.size() < m_pruneAt) {
+        return;
+    }
+    // An entry older than the window answers "no repeat", and so does its absence.
+    std::erase_if(m_entries, [&](const auto& e) { return e.second.stamp <= now - m_window; });
+    m_pruneAt = std::max<std::size_t>(4096, 2 * m_entries.size());
+}
+
+void DayFileIndex::noteOwnAppend(const std::string& path, std::string_view line,
                                  const fs::FileState& after)
 {
-    if (m_tail.skipOwnAppend(path, after, line.size())) {
-        DayFileTail::Chunk chunk;
-        chunk.offset = after.size - line.size();
-        chunk.bytes = line;
-        indexLines(chunk);
+    const bool inStep = m_known && path == m_path && after.size != 0 &&
+                        after.identity == m_state.identity && after.device == m_state.device &&
+                        after.size == m_end + line.size();
+    if (inStep) {
+        take(line, m_end, true);
+        m_end = after.size;
+        m_state = after;
     }
 }
 
-std::optional<int> DayFileIndex::latestSecondsOfDay(const std::string& path,
-                                                    std::string_view recordText)
+std::optional<std::int64_t> DayFileIndex::latestStamp(const std::string& path,
+                                                      std::string_view recordText, std::int64_t now)
 {
-    catchUp(path);
+    const auto state = fs::StatFile(path);
+    if (!state) {
+        m_known = false;
+        m_entries.clear();
+        return std::nullopt;
+    }
+    const bool sameFile = m_known && path == m_path && state->identity == m_state.identity &&
+                          state->device == m_state.device && state->size >= m_end;
+    if (!sameFile || state->size - m_end > kMostToReadOn) {
+        rescan(path, *state, now);
+    } else if (state->size > m_end) {
+        readOn(path, *state);
+    }
+    prune(now);
+
     const auto it = m_entries.find(Hash(recordText));
     if (it == m_entries.end()) {
         return std::nullopt;
@@ -81,7 +164,7 @@ std::optional<int> DayFileIndex::latestSecondsOfDay(const std::string& path,
     if (!text || *text != recordText) {
         return std::nullopt;
     }
-    return it->second.seconds;
+    return it->second.stamp;
 }
 
 } // namespace zlv

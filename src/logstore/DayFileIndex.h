@@ -1,6 +1,7 @@
 #pragma once
 
-#include "logstore/DayFileTail.h"
+#include "utility/Clock.h"
+#include "utility/FileSystem.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,20 +11,35 @@
 
 namespace zlv {
 
-// Remembers, for every distinct record of today's file, where its latest line stands and
-// at what time of day it was written. Kept current incrementally through DayFileTail, so
-// the repeat test costs the same on the first record of the day and on the millionth.
+// Answers the repeat test for today's file: when was the latest line with exactly these
+// fields 2 to 6 written? Only lines within the repeat window of now can decide that, so a
+// fresh file is indexed from its end backwards until the stamps are older than the window,
+// and later lines are taken in as they are appended. The first record on a day of a
+// million lines then costs a few blocks of reading, not the whole day.
+//
+// Stopping early relies on the file being in time order. When the scanned tail holds a
+// stamp later than now (the clock was set back), the whole file is indexed instead. Any
+// remaining miss can only let a duplicate through: a match, when found, is always the
+// file's latest one, so no record is ever dropped wrongly.
 class DayFileIndex final
 {
 public:
-    // Seconds since midnight of the latest line of `path` whose fields 2 to 6 equal
-    // `recordText` exactly; nullopt when there is none.
-    std::optional<int> latestSecondsOfDay(const std::string& path, std::string_view recordText);
+    explicit DayFileIndex(int windowSeconds) : m_window(windowSeconds) {}
+
+    // Seconds since 1970-01-01 (local) of a moment, the scale latestStamp answers in.
+    static std::int64_t Seconds(const LocalDateTime& at)
+    {
+        return at.date.toDayNumber() * 86400 + at.secondsOfDay();
+    }
+
+    // The stamp of the latest line of `path` whose fields 2 to 6 equal `recordText`
+    // exactly, when it may lie within the window of `now`; nullopt when there is none.
+    std::optional<std::int64_t> latestStamp(const std::string& path, std::string_view recordText,
+                                            std::int64_t now);
 
     // Takes our own freshly appended `line` into the index without reading it back, when
     // the file is otherwise as the index last saw it (`after`: the state the append left).
-    void noteOwnAppend(const std::string& path, const std::string& line,
-                       const fs::FileState& after);
+    void noteOwnAppend(const std::string& path, std::string_view line, const fs::FileState& after);
 
     std::size_t size() const { return m_entries.size(); }
 
@@ -32,14 +48,23 @@ private:
     {
         std::uint64_t offset;
         std::uint32_t length;
-        std::int32_t seconds;
+        std::int64_t stamp;
     };
 
-    void catchUp(const std::string& path);
-    void indexLines(const DayFileTail::Chunk& chunk);
+    void rescan(const std::string& path, const fs::FileState& state, std::int64_t now);
+    void readOn(const std::string& path, const fs::FileState& state);
+    // Indexes one line at `offset`; `later` when it follows every line indexed so far.
+    // Returns its stamp, or nullopt for a line that is no record.
+    std::optional<std::int64_t> take(std::string_view line, std::uint64_t offset, bool later);
+    void prune(std::int64_t now);
 
-    DayFileTail m_tail;
+    int m_window;
+    std::string m_path;
+    fs::FileState m_state;
+    bool m_known = false;
+    std::uint64_t m_end = 0; // everything before this offset that matters is indexed
     std::unordered_map<std::uint64_t, Entry> m_entries;
+    std::size_t m_pruneAt = 4096;
 };
 
 } // namespace zlv

@@ -171,6 +171,9 @@ void frmPubMain::startUp()
     if (m_options.makeSource) {
         m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
         m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
+        m_hide->setRetryScheduler([this](int ms) {
+            QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); });
+        });
         m_hide->load();
     }
 

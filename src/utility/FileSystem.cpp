@@ -93,15 +93,43 @@ std::optional<FileState> StatFile(const std::string& path)
     return s;
 }
 
-bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after)
+bool RestrictFolderToOwner(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return DirectoryExists(path);
+}
+
+void AppendFile::close() {}
+
+bool AppendFile::append(const std::string& path, std::string_view bytes, FileState* after)
+{
+    if (after) {
+        *after = FileState{};
+    }
+    HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
         return false;
     }
     LARGE_INTEGER before{};
     GetFileSizeEx(h, &before);
+    std::string withBreak;
+    if (before.QuadPart > 0) {
+        LARGE_INTEGER last{};
+        last.QuadPart = before.QuadPart - 1;
+        char c = 0;
+        DWORD got = 0;
+        if (!SetFilePointerEx(h, last, nullptr, FILE_BEGIN) || !ReadFile(h, &c, 1, &got, nullptr) ||
+            got != 1 || c != '\n') {
+            withBreak = "\r\n";
+            withBreak.append(bytes);
+            bytes = withBreak;
+        }
+    }
     DWORD written = 0;
     const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     const bool complete = ok && written == bytes.size();
@@ -115,8 +143,6 @@ bool AppendWhole(const std::string& path, std::string_view bytes, FileState* aft
         after->size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
         after->identity = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         after->device = info.dwVolumeSerialNumber;
-    } else if (after) {
-        *after = FileState{};
     }
     CloseHandle(h);
     return complete;
@@ -175,17 +201,34 @@ bool FileExists(const std::string& path)
 
 bool CreateDirectoryLevel(const std::string& path)
 {
-    return ::mkdir(path.c_str(), 0777) == 0 || DirectoryExists(path);
+    if (::mkdir(path.c_str(), 0700) == 0) {
+        // An odd umask (0277, say) could leave even the owner without access.
+        (void)::chmod(path.c_str(), 0700);
+        return true;
+    }
+    return DirectoryExists(path);
 }
 
 bool CreateEmptyFileIfMissing(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         return errno == EEXIST && FileExists(path);
     }
+    (void)::fchmod(fd, 0600);
     ::close(fd);
     return true;
+}
+
+bool RestrictFolderToOwner(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+        return false;
+    }
+    return (st.st_mode & 07077) == 0 || ::chmod(path.c_str(), 0700) == 0;
 }
 
 std::optional<FileState> StatFile(const std::string& path)
@@ -203,37 +246,117 @@ std::optional<FileState> StatFile(const std::string& path)
     return s;
 }
 
-bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after)
+namespace {
+
+// Whether the file ends in LF; an empty file counts as ending well. When the last byte
+// cannot be read, assume damage: an extra line end costs a blank line, a missing one a
+// garbled record.
+bool EndsInLf(int fd, std::uint64_t size)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    char last = 0;
+    return size == 0 || (::pread(fd, &last, 1, static_cast<off_t>(size - 1)) == 1 && last == '\n');
+}
+
+} // namespace
+
+void AppendFile::close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    m_fd = -1;
+    m_path.clear();
+}
+
+bool AppendFile::open(const std::string& path)
+{
+    // O_NONBLOCK keeps a FIFO planted under the day file's name from stalling us at open;
+    // the type check below then refuses it.
+    constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
+    int fd = ::open(path.c_str(), kFlags);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
+        if (fd >= 0) {
+            (void)::fchmod(fd, 0600);
+        } else if (errno == EEXIST) {
+            fd = ::open(path.c_str(), kFlags);
+        }
+    }
     if (fd < 0) {
         return false;
-    }
-    ssize_t written;
-    do {
-        written = ::write(fd, bytes.data(), bytes.size());
-    } while (written < 0 && errno == EINTR);
-    const bool complete = written == static_cast<ssize_t>(bytes.size());
-    if (!complete && written > 0) {
-        // A full disk can cut a write short; take the torn line back so the next record
-        // does not glue onto it. We are the file's only writer, so the end is ours.
-        const off_t end = ::lseek(fd, 0, SEEK_END);
-        if (end >= written) {
-            (void)::ftruncate(fd, end - written);
-        }
     }
     struct stat st
     {
     };
-    if (complete && after && ::fstat(fd, &st) == 0) {
-        after->size = static_cast<std::uint64_t>(st.st_size);
-        after->identity = static_cast<std::uint64_t>(st.st_ino);
-        after->device = static_cast<std::uint64_t>(st.st_dev);
-    } else if (after) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_path = path;
+    m_device = static_cast<std::uint64_t>(st.st_dev);
+    m_inode = static_cast<std::uint64_t>(st.st_ino);
+    m_size = static_cast<std::uint64_t>(st.st_size);
+    m_endsInLf = EndsInLf(fd, m_size);
+    return true;
+}
+
+bool AppendFile::append(const std::string& path, std::string_view bytes, FileState* after)
+{
+    if (after) {
         *after = FileState{};
     }
-    ::close(fd);
-    return complete;
+    if (m_fd >= 0) {
+        // One stat of the path tells whether it still names the file we hold: a deleted,
+        // renamed or replaced day file must be found again, not written into the void.
+        struct stat st
+        {
+        };
+        if (path != m_path || ::stat(path.c_str(), &st) != 0 ||
+            static_cast<std::uint64_t>(st.st_dev) != m_device ||
+            static_cast<std::uint64_t>(st.st_ino) != m_inode) {
+            close();
+        } else if (static_cast<std::uint64_t>(st.st_size) != m_size) {
+            // Someone else wrote to or cut the file since our last line.
+            m_size = static_cast<std::uint64_t>(st.st_size);
+            m_endsInLf = EndsInLf(m_fd, m_size);
+        }
+    }
+    if (m_fd < 0 && !open(path)) {
+        return false;
+    }
+    std::string withBreak;
+    if (!m_endsInLf) {
+        withBreak = "\r\n";
+        withBreak.append(bytes);
+        bytes = withBreak;
+    }
+    ssize_t written;
+    do {
+        written = ::write(m_fd, bytes.data(), bytes.size());
+    } while (written < 0 && errno == EINTR);
+    struct stat st
+    {
+    };
+    const bool stated = ::fstat(m_fd, &st) == 0;
+    if (written != static_cast<ssize_t>(bytes.size())) {
+        if (written > 0 && stated && st.st_size >= written) {
+            // A full disk can cut a write short; take the torn line back so the next
+            // record does not glue onto it. We are the file's only writer, so the end is
+            // ours.
+            (void)::ftruncate(m_fd, st.st_size - written);
+        }
+        close();
+        return false;
+    }
+    m_size = stated ? static_cast<std::uint64_t>(st.st_size) : m_size + bytes.size();
+    m_endsInLf = bytes.empty() ? m_endsInLf : bytes.back() == '\n';
+    if (after && stated) {
+        after->size = m_size;
+        after->identity = m_inode;
+        after->device = m_device;
+    }
+    return true;
 }
 
 std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_t maxBytes,
@@ -278,5 +401,11 @@ std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_
 }
 
 #endif
+
+bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after)
+{
+    AppendFile file;
+    return file.append(path, bytes, after);
+}
 
 } // namespace zlv::fs

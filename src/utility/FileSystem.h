@@ -18,7 +18,9 @@ inline constexpr char kSeparator = '/';
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);
 
-// Creates one folder level; true when the folder exists afterwards.
+// Creates one folder level; true when the folder exists afterwards. Folders and files we
+// create are readable by their owner only (on POSIX systems, whatever the umask): the
+// journal says what the user did, which is nobody else's business.
 bool CreateDirectoryLevel(const std::string& path);
 
 // Creates every missing level of `path`; true when the folder exists afterwards.
@@ -26,6 +28,10 @@ bool CreateDirectoryChain(const std::string& path);
 
 // Creates an empty file when nothing exists at `path`; an existing file is never touched.
 bool CreateEmptyFileIfMissing(const std::string& path);
+
+// Takes group and other access away from a folder of ours (POSIX only; true elsewhere).
+// A folder that is not a directory or belongs to someone else is left alone (false).
+bool RestrictFolderToOwner(const std::string& path);
 
 // What identifies one file on disk, so that a reader notices when it was replaced.
 struct FileState
@@ -36,10 +42,41 @@ struct FileState
 };
 std::optional<FileState> StatFile(const std::string& path);
 
-// Appends `bytes` to the file with a single write on a handle opened for appending,
-// creating the file when missing. A write that cannot be completed is taken back, so
-// the file never ends in part of a line. When `after` is given and the write succeeded,
-// it receives the file's state right after the write (size 0 when that is unknown).
+// Appends to one file at a time with a single write per call, keeping the file open
+// between calls while the path still names the same file (deleted, renamed or replaced
+// files and another path make it open afresh; on Windows it opens for every call).
+// - Only regular files are written, opened without blocking and without following a link
+//   in the last component: a FIFO or a planted link is refused, never waited on.
+// - A file that does not end in LF (a torn last line, NULs) first gets CR LF, so a new
+//   line never merges with damage.
+// - A write that cannot be completed is taken back, so the file never ends in part of a
+//   line; the handle is then closed and the next call opens afresh.
+class AppendFile final
+{
+public:
+    AppendFile() = default;
+    ~AppendFile() { close(); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Creates the file when missing. When `after` is given and the write succeeded, it
+    // receives the file's state right after the write (size 0 when that is unknown).
+    bool append(const std::string& path, std::string_view bytes, FileState* after = nullptr);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+
+private:
+    bool open(const std::string& path);
+
+    std::string m_path;
+    int m_fd = -1;
+    std::uint64_t m_device = 0;
+    std::uint64_t m_inode = 0;
+    std::uint64_t m_size = 0; // where our last write left the end
+    bool m_endsInLf = true;
+};
+
+// One append through a fresh AppendFile: opened, written once, closed.
 bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after = nullptr);
 
 // Reads the file from `offset` to its end (at most `maxBytes`). Empty when nothing could be

@@ -5,8 +5,12 @@
 #include "utility/FileSystem.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using zlv::DataFolder;
 using zlv::Date;
@@ -37,11 +41,9 @@ TEST(DataFolder, FirstStartCreatesTheLayoutAndASecondStartChangesNothing)
 
     const std::string zlv = appData / "QBS" + zlv::fs::kSeparator + "ZLV";
     EXPECT_EQ(folder.dataFolder(), zlv);
-    EXPECT_TRUE(stdfs::is_directory(folder.logsFolder()));
     EXPECT_EQ(stdfs::file_size(folder.configurationFile()), 0u);
-    EXPECT_EQ(
-        stdfs::file_size(zlv + zlv::fs::kSeparator + "ZLV data folder, please do not delete it"),
-        0u);
+    EXPECT_EQ(stdfs::file_size(zlv + zlv::fs::kSeparator + std::string(DataFolder::kMarkerName)),
+              0u);
     EXPECT_TRUE(stdfs::is_empty(folder.logsFolder())) << "no month folder at start-up";
 
     // The user's settings and an existing day file survive any number of restarts.
@@ -54,45 +56,60 @@ TEST(DataFolder, FirstStartCreatesTheLayoutAndASecondStartChangesNothing)
     EXPECT_EQ(ReadAll(again.configurationFile()), "[DTF]\r\nSequence=Year Month Day\r\n");
 }
 
-TEST(DataFolder, DayFilesAreNamedByMonthAndDay)
+#ifndef _WIN32
+TEST(DataFolder, EverythingItCreatesIsPrivateWhateverTheUmask)
 {
-    TempDir appData;
-    DataFolder folder;
-    folder.establish(appData.path());
-    const char sep = zlv::fs::kSeparator;
-    EXPECT_EQ(folder.dayFilePath(Date{2024, 1, 31}),
-              folder.logsFolder() + sep + "202401" + sep + "31.log");
-    EXPECT_EQ(folder.dayFilePath(Date{2024, 2, 1}),
-              folder.logsFolder() + sep + "202402" + sep + "01.log");
-}
-
-TEST(DataFolder, AppendRecreatesFoldersRemovedDuringTheRun)
-{
-    TempDir appData;
-    DataFolder folder;
-    folder.establish(appData.path());
-    const Date day{2024, 3, 5};
-    ASSERT_TRUE(folder.append(day, "first\r\n"));
-
-    stdfs::remove_all(appData / "QBS");
-    ASSERT_TRUE(folder.append(day, "second\r\n"));
-    EXPECT_EQ(ReadAll(folder.dayFilePath(day)), "second\r\n");
-
-    ASSERT_TRUE(folder.append(day, "third\r\n"));
-    EXPECT_EQ(ReadAll(folder.dayFilePath(day)), "second\r\nthird\r\n");
-}
-
-TEST(DataFolder, AMissingApplicationDataFolderIsCreated)
-{
-    // A fresh account may not have its data folder yet.
+    // A fresh account may not have its data folder yet; another user must not read it.
     TempDir home;
-    const char sep = zlv::fs::kSeparator;
-    const std::string appData = home.path() + sep + ".local" + sep + "share";
+    const mode_t oldMask = ::umask(022);
     DataFolder folder;
-    ASSERT_TRUE(folder.establish(appData));
-    EXPECT_TRUE(stdfs::is_directory(folder.logsFolder()));
-    ASSERT_TRUE(folder.append(Date{2024, 3, 5}, "line\r\n"));
+    ASSERT_TRUE(folder.establish(home / ".local/share"));
+    const Date day{2024, 3, 5};
+    ASSERT_TRUE(folder.append(day, "line\r\n"));
+    ASSERT_TRUE(folder.appendGap(day, "gap\r\n"));
+    ::umask(oldMask);
+    const auto mode = [](const std::string& p) {
+        return static_cast<int>(stdfs::status(p).permissions() & stdfs::perms::all);
+    };
+    for (const std::string& made :
+         {home / ".local", home / ".local/share", home / ".local/share/QBS", folder.dataFolder(),
+          folder.logsFolder(), folder.monthFolder(day)}) {
+        EXPECT_EQ(mode(made), 0700) << made;
+    }
+    for (const std::string& made : {folder.configurationFile(), folder.markerFile(),
+                                    folder.dayFilePath(day), folder.gapFilePath(day)}) {
+        EXPECT_EQ(mode(made), 0600) << made;
+    }
+    // Ours, so a looser folder left by an older version is tightened at the next start.
+    stdfs::permissions(folder.dataFolder(), stdfs::perms(0755));
+    ASSERT_TRUE(DataFolder().establish(home / ".local/share"));
+    EXPECT_EQ(mode(folder.dataFolder()), 0700);
 }
+
+TEST(DataFolder, AppendsNeverMergeWithDamageAndWriteOnlyRegularFiles)
+{
+    TempDir dir;
+    const std::string torn = dir / "torn.log", nuls = dir / "nuls.log";
+    WriteAll(torn, "2024-03-05 09:00:00\tFile\tCrea");
+    WriteAll(nuls, std::string("good\r\n\0\0\0", 9));
+    zlv::fs::AppendFile kept;
+    ASSERT_TRUE(kept.append(torn, "x\r\n"));
+    ASSERT_TRUE(zlv::fs::AppendWhole(nuls, "x\r\n"));
+    EXPECT_EQ(ReadAll(torn), "2024-03-05 09:00:00\tFile\tCrea\r\nx\r\n");
+    EXPECT_EQ(ReadAll(nuls), std::string("good\r\n\0\0\0\r\nx\r\n", 14));
+    // Someone else tears the file while we keep it open.
+    std::ofstream(torn, std::ios::binary | std::ios::app) << "y";
+    ASSERT_TRUE(kept.append(torn, "z\r\n"));
+    EXPECT_EQ(ReadAll(torn).substr(31), "x\r\ny\r\nz\r\n");
+
+    // A FIFO must not stall the caller, and a planted link must not redirect the line.
+    const std::string fifo = dir / "fifo.log", link = dir / "link.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(kept.append(fifo, "x\r\n"));
+    stdfs::create_symlink(torn, link);
+    EXPECT_FALSE(zlv::fs::AppendWhole(link, "x\r\n"));
+}
+#endif
 
 TEST(GapFile, GapsAreAppendedBesideTheDayAndReadBackPastDamage)
 {
@@ -104,9 +121,8 @@ TEST(GapFile, GapsAreAppendedBesideTheDayAndReadBackPastDamage)
     const zlv::GapRecord second{"2026-12-06 10:00:00", "watch-limit", "12 folders"};
     ASSERT_TRUE(folder.appendGap(day, zlv::gapfile::FormatLine(first)));
     // A torn line, a foreign reason and a bad stamp in between are skipped, not fatal.
-    zlv::fs::AppendWhole(folder.gapFilePath(day), "2026-12-06 09:3\r\n");
-    zlv::fs::AppendWhole(folder.gapFilePath(day), "2026-12-06 09:40:00\tgremlins\tx\r\n");
-    zlv::fs::AppendWhole(folder.gapFilePath(day), "2026-13-06 09:40:00\toverflow\tx\n");
+    zlv::fs::AppendWhole(folder.gapFilePath(day), "2026-12-06 09:3\r\n2026-12-06 09:40:00\tgremlins"
+                                                  "\tx\r\n2026-13-06 09:40:00\toverflow\tx\n");
     ASSERT_TRUE(folder.appendGap(day, zlv::gapfile::FormatLine(second)));
 
     const auto gaps = zlv::gapfile::ReadFile(folder.gapFilePath(day));
