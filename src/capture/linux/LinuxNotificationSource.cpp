@@ -113,6 +113,7 @@ public:
             m_owner.m_media = media;
         }
         m_owner.m_watchingChanged.notify_all();
+        publish(); // what the start has to tell
 
         loop();
 

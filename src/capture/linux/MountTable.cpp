@@ -115,9 +115,9 @@ std::vector<MountEntry> Drives(const std::vector<MountEntry>& table,
 bool IsRemoteOrUserSpace(std::string_view fileSystem)
 {
     static constexpr std::string_view kRemote[] = {
-        "nfs",  "nfs4",  "cifs",   "smb3",      "smbfs",  "sshfs", "9p",   "afs",
-        "ceph", "fuse",  "davfs",  "glusterfs", "lustre", "ncpfs", "coda", "gvfsd-fuse",
-        "beegfs", "orangefs", "virtiofs"};
+        "nfs",  "nfs4",       "cifs",   "smb3",     "smbfs",     "sshfs",  "9p",
+        "afs",  "ceph",       "fuse",   "davfs",    "glusterfs", "lustre", "ncpfs",
+        "coda", "gvfsd-fuse", "beegfs", "orangefs", "virtiofs"};
     return fileSystem.starts_with("fuse.") ||
            std::find(std::begin(kRemote), std::end(kRemote), fileSystem) != std::end(kRemote);
 }

@@ -14,7 +14,8 @@ namespace zlv::linuxcapture::watch {
 // and our watch must not lead the watch elsewhere. IN_MOVE_SELF tells that a folder whose
 // IN_MOVED_FROM is still unpaired has left the watched area, without waiting.
 inline constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                     IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+                                            IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW |
+                                            IN_EXCL_UNLINK;
 
 inline std::string Join(const std::string& dir, const std::string& name)
 {

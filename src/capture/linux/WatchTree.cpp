@@ -106,8 +106,8 @@ std::optional<int> WatchTree::addWatch(int dirFd, const std::string& dir)
         skip(dir);
     } else if ((errno == ENAMETOOLONG || target != dir) && !m_longPathReported) {
         m_longPathReported = true;
-        report(CaptureIncident{.reason = GapReason::PathTooLong,
-                               .sentence = LongPathSentence(dir)});
+        report(
+            CaptureIncident{.reason = GapReason::PathTooLong, .sentence = LongPathSentence(dir)});
     }
     // ENOENT, EACCES, ENOTDIR: the folder went away or is not ours to watch.
     return std::nullopt;
@@ -408,12 +408,12 @@ void WatchTree::overflowed()
     // created, as for a folder that moved in; deletions and renames in the gap stay unknown,
     // and the incident says so.
     const Stamp since = Earlier(m_complete, kArrivalSlack);
-    report(CaptureIncident{
-        .reason = GapReason::Overflow,
-        .sentence = "The system's queue of file events overflowed: operations since " +
-                    LocalClockText(m_complete) +
-                    " may be missing. Files and folders made since then were recovered; "
-                    "deletions and renames were not."});
+    report(CaptureIncident{.reason = GapReason::Overflow,
+                           .sentence =
+                               "The system's queue of file events overflowed: operations since " +
+                               LocalClockText(m_complete) +
+                               " may be missing. Files and folders made since then were recovered; "
+                               "deletions and renames were not."});
     // Bring the watches back in line with the disk: folders made while events were lost get
     // a watch, folders gone lose theirs.
     const std::unordered_map<int, std::string> before = std::move(m_pathOf);

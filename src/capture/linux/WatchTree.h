@@ -203,7 +203,7 @@ private:
     // other programs hold the rest. Lifted when watches are retried.
     std::size_t m_kernelCap = static_cast<std::size_t>(-1);
     std::map<std::string, std::size_t> m_skipped; // folder -> folders in its subtree
-    std::vector<std::string> m_newlySkipped;       // not counted yet
+    std::vector<std::string> m_newlySkipped;      // not counted yet
     std::size_t m_unwatched = 0;
     bool m_skippedChanged = false;
     bool m_limitReported = false;

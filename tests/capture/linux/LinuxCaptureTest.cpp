@@ -314,8 +314,7 @@ TEST_F(LinuxCapture, EveryOverflowIsToldWhatWasCreatedMeanwhileRecoveredAndWatch
         expected.insert(Rec("File", "Created", home + "/late-" + tag + "/in/", "made.txt"));
     }
     EXPECT_EQ(Told(GapReason::Overflow), 2u);
-    const std::vector<GapRecord> gaps =
-        gapfile::ReadFile(folder.gapFilePath(clock.now().date));
+    const std::vector<GapRecord> gaps = gapfile::ReadFile(folder.gapFilePath(clock.now().date));
     ASSERT_EQ(gaps.size(), 2u);
     EXPECT_EQ(gaps[1].reason, "overflow");
     // Everything made in the gaps is on record once, found again by its birth time.
@@ -402,4 +401,109 @@ TEST_F(LinuxCapture, ADriveMountedBelowAMountRootIsAddedWatchedAndRemoved)
         Rec("Driver", "Removed", early + "/", "early"),
     };
     EXPECT_EQ(Records(), expected);
+}
+
+TEST_F(LinuxCapture, AtTheWatchLimitTheDeepestFoldersWaitAreToldAndAreWatchedOnceWatchesFree)
+{
+    // Run again in a user namespace of its own, whose watch limit can be lowered without
+    // touching the machine's.
+    if (!std::getenv("ZLV_IN_USER_NS")) {
+        const std::string command = "ZLV_IN_USER_NS=1 unshare -U -r " +
+                                    sfs::read_symlink("/proc/self/exe").string() +
+                                    " --gtest_filter=LinuxCapture.AtTheWatchLimit* 2>&1";
+        std::string output;
+        FILE* child = ::popen(command.c_str(), "r");
+        ASSERT_TRUE(child);
+        for (char buffer[4096]; std::fgets(buffer, sizeof buffer, child);) {
+            output += buffer;
+        }
+        ::pclose(child);
+        if (output.find("[==========]") == std::string::npos ||
+            output.find("[  SKIPPED ]") != std::string::npos) {
+            GTEST_SKIP() << "no user namespace with a watch limit of its own here: " << output;
+        }
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        return;
+    }
+    if (!(std::ofstream("/proc/sys/user/max_inotify_watches") << 200 << std::flush)) {
+        GTEST_SKIP() << "the kernel refuses to set the namespace's watch limit";
+    }
+    // a0..a9 / b0..b9 / c0..c1, beside appdata/QBS: 313 folders, the home's included.
+    for (int a = 0; a < 10; ++a) {
+        for (int b = 0; b < 10; ++b) {
+            for (int c = 0; c < 2; ++c) {
+                sfs::create_directories(home + "/a" + std::to_string(a) + "/b" + std::to_string(b) +
+                                        "/c" + std::to_string(c));
+            }
+        }
+    }
+    Start();
+    WaitFor([&] { return Told(GapReason::WatchLimit) > 0; }, 2s);
+    ASSERT_EQ(Told(GapReason::WatchLimit), 1u);
+    // 20 of the 200 watches stay free for the user's other programs.
+    EXPECT_NE(incidents[0].sentence.find(" 133 folders "), std::string::npos)
+        << incidents[0].sentence;
+    EXPECT_NE(incidents[0].sentence.find("fs.inotify.max_user_watches"), std::string::npos);
+    EXPECT_TRUE(incidents[0].needsAction && incidents[0].ongoing);
+    // Breadth first: every folder of the first two levels is watched.
+    const auto touchEach = [&](int from, bool deep) {
+        for (int a = from; a < 10; ++a) {
+            for (int b = 0; b < 10; ++b) {
+                const std::string dir = home + "/a" + std::to_string(a) + "/b" + std::to_string(b);
+                Touch(deep ? dir + "/c1/f" : dir + "/f");
+            }
+        }
+    };
+    touchEach(0, false);
+    Settle();
+    EXPECT_EQ(Records().size(), 100u);
+    // Half the trees gone frees enough watches for every folder that is left.
+    for (int a = 0; a < 5; ++a) {
+        sfs::remove_all(home + "/a" + std::to_string(a));
+    }
+    Settle();
+    EXPECT_EQ(Told(GapReason::WatchLimit, true), 1u);
+    const std::size_t before = Records().size();
+    touchEach(5, true);
+    Settle();
+    EXPECT_EQ(Records().size(), before + 50);
+}
+
+TEST_F(LinuxCapture, FoldersPastThePathLimitAreWatchedAndTheRootNeverIs)
+{
+    // 20 levels of 250-byte names: over 5,000 bytes, more than one system call takes.
+    const std::string part(250, 'n');
+    std::string deep = home + "/long";
+    sfs::create_directory(deep);
+    const std::shared_ptr<void> cleanup(
+        nullptr, [&](void*) { std::system(("rm -rf '" + home + "/long'").c_str()); });
+    int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(::mkdirat(fd, part.c_str(), 0755), 0);
+        const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        deep += "/" + part;
+    }
+    Start();
+    ASSERT_EQ(::mkdirat(fd, "new", 0755), 0);
+    ::close(::openat(fd, "new/in.txt", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ::close(::openat(fd, "here.txt", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ::close(fd);
+    Settle();
+    const std::vector<std::string> expected = {Rec("Folder", "Created", deep + "/", "new"),
+                                               Rec("File", "Created", deep + "/new/", "in.txt"),
+                                               Rec("File", "Created", deep + "/", "here.txt")};
+    EXPECT_EQ(Records(), expected);
+    EXPECT_EQ(Told(GapReason::PathTooLong), 0u);
+
+    // A home at the root would watch the whole system: nothing is watched, and it is told.
+    form.reset();
+    Start({}, {}, "/");
+    ASSERT_TRUE(WaitFor([&] { return Told(GapReason::CaptureStopped) == 1; }));
+    EXPECT_TRUE(incidents.back().needsAction);
+    const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", "relative", 1);
+    EXPECT_EQ(HomeFolder().front(), '/');
+    ::setenv("HOME", saved.c_str(), 1);
 }
