@@ -25,9 +25,9 @@ std::string LimitSentence(std::size_t unwatched, std::size_t watched, long limit
     // Enough for every folder with the reserve still free, in round thousands.
     const std::size_t needed = watched + unwatched;
     const auto share = static_cast<std::size_t>(100 - WatchTree::kReservePercent);
-    std::size_t raiseTo = (needed * 100 + share - 1) / share;
-    raiseTo = std::max<std::size_t>((raiseTo + 999) / 1000 * 1000,
-                                    static_cast<std::size_t>(limit) + 1000);
+    const std::size_t enough =
+        std::max((needed * 100 + share - 1) / share, static_cast<std::size_t>(limit) + 1);
+    const std::size_t raiseTo = (enough + 999) / 1000 * 1000;
     return "The limit of watched folders is reached: " + std::to_string(unwatched) +
            " folders are not watched, so operations in them are not recorded. Raise the "
            "setting fs.inotify.max_user_watches to " +

@@ -60,7 +60,7 @@ bool WatchTree::open()
     if (!m_fixedLimit) {
         m_limit = WatchLimitInForce();
     }
-    m_complete = Now();
+    m_complete = m_opened = Now();
     m_lastPrune = m_lastLimitRead = std::chrono::steady_clock::now();
     return true;
 }
@@ -407,7 +407,7 @@ void WatchTree::overflowed()
     // entry that came into being since the queue was last known complete is reported as
     // created, as for a folder that moved in; deletions and renames in the gap stay unknown,
     // and the incident says so.
-    const Stamp since = Earlier(m_complete, kArrivalSlack);
+    const Stamp since = std::max(Earlier(m_complete, kArrivalSlack), m_opened);
     report(CaptureIncident{.reason = GapReason::Overflow,
                            .sentence =
                                "The system's queue of file events overflowed: operations since " +

@@ -186,8 +186,10 @@ private:
     // that read has been seen, and the scan's entries can be forgotten.
     std::unordered_map<std::string, std::uint64_t> m_scanned;
     std::uint64_t m_reads = 0;
-    // The last moment the kernel's queue was known to hold nothing we had not read.
+    // The last moment the kernel's queue was known to hold nothing we had not read, and the
+    // moment watching began: nothing older than that was done while we watched.
     Stamp m_complete;
+    Stamp m_opened;
 
     // Entries reported as created or renamed to lately, under their present paths, with when
     // they were reported: a folder arriving by a rename, or the rescan after an overflow,
