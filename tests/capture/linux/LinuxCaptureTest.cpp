@@ -388,14 +388,12 @@ TEST_F(LinuxCapture, ADriveMountedBelowAMountRootIsAddedWatchedAndRemoved)
 
 TEST_F(LinuxCapture, AtTheWatchLimitTheDeepestFoldersWaitAreToldAndAreWatchedOnceWatchesFree)
 {
-    // Run again in a user namespace of its own, whose watch limit can be lowered without
-    // touching the machine's.
+    // Again in a user namespace of its own, where the watch limit can be lowered.
     if (!std::getenv("ZLV_IN_USER_NS")) {
-        FILE* child = ::popen(("ZLV_IN_USER_NS=1 unshare -U -r " +
-                               sfs::read_symlink("/proc/self/exe").string() +
-                               " --gtest_filter=LinuxCapture.AtTheWatchLimit* 2>&1")
-                                  .c_str(),
-                              "r");
+        const std::string run = "ZLV_IN_USER_NS=1 unshare -U -r " +
+                                sfs::read_symlink("/proc/self/exe").string() +
+                                " --gtest_filter=LinuxCapture.AtTheWatchLimit* 2>&1";
+        FILE* child = ::popen(run.c_str(), "r");
         std::string output;
         for (char buffer[4096]; child && std::fgets(buffer, sizeof buffer, child);) {
             output += buffer;
