@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
+#include <set>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -42,23 +43,31 @@ std::string Canonical(const std::string& path)
     return out;
 }
 
+CaptureIncident Stopped(std::string sentence)
+{
+    return CaptureIncident{.reason = GapReason::CaptureStopped,
+                           .sentence = std::move(sentence),
+                           .ongoing = true,
+                           .needsAction = true};
+}
+
+} // namespace
+
 std::string HomeFolder()
 {
-    if (const char* home = std::getenv("HOME"); home && *home) {
+    // A relative HOME would watch whatever folder the program was started in.
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
         return home;
     }
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') {
         return pw->pw_dir;
     }
     return {};
 }
 
-} // namespace
-
 LinuxCaptureOptions LinuxCaptureOptions::ForDataFolder(const DataFolder& folder)
 {
     LinuxCaptureOptions options;
-    options.homeFolder = HomeFolder();
     options.dataFolder = folder.dataFolder();
     return options;
 }
@@ -81,7 +90,16 @@ public:
         }
         const std::string home =
             Canonical(options.homeFolder.empty() ? HomeFolder() : options.homeFolder);
-        if (!home.empty()) {
+        if (home == "/") {
+            // Every folder of the system, other users' included, is not a journal of the user's
+            // own work, and would take the whole watch budget.
+            m_tree->report(Stopped("The home folder is the root of the file system (/), so "
+                                   "Zelvory watches no folder and records no file operation. "
+                                   "Start it with HOME set to your own folder."));
+        } else if (home.empty()) {
+            m_tree->report(Stopped("No home folder was found, so Zelvory watches no folder "
+                                   "and records no file operation."));
+        } else {
             m_tree->watchRoot(home);
         }
         m_mountFd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
@@ -95,6 +113,7 @@ public:
             m_owner.m_media = media;
         }
         m_owner.m_watchingChanged.notify_all();
+        publish(); // what the start has to tell
 
         loop();
 
@@ -129,8 +148,8 @@ private:
                 if (errno == EINTR) {
                     continue;
                 }
-                std::fprintf(stderr, "zelvory: file operations are no longer recorded (poll: %s)\n",
-                             std::strerror(errno));
+                m_tree->report(Stopped(std::string("File operations are no longer recorded: ") +
+                                       std::strerror(errno) + "."));
                 return;
             }
             if (fds[kStop].revents) {
@@ -141,7 +160,7 @@ private:
             if (fds[kMounts].revents & (POLLPRI | POLLERR)) {
                 mountsChanged();
             }
-            if (fds[kInotify].revents & POLLIN) {
+            if ((fds[kInotify].revents & POLLIN) || m_tree->hasBacklog()) {
                 // Publish after every buffer, so the user interface starts on a burst while
                 // the reader is still draining it.
                 // A move waiting for its second half holds back what follows it, so overdue
@@ -170,11 +189,19 @@ private:
         }
         m_table = linuxcapture::ParseMountInfo(text);
         std::vector<MountEntry> drives = linuxcapture::Drives(m_table, m_roots);
+        // A network share mounted anywhere, inside the home too, is never entered.
+        std::set<std::string> remote;
+        for (const MountEntry& mount : m_table) {
+            if (linuxcapture::IsRemoteOrUserSpace(mount.fileSystem)) {
+                remote.insert(mount.mountPoint);
+            }
+        }
+        m_tree->setNotEntered(std::move(remote));
         if (!m_haveTable) {
             // The drives there at the start were not added while we watched.
             m_haveTable = true;
             for (const MountEntry& drive : drives) {
-                m_tree->watchRoot(drive.mountPoint);
+                watchDrive(drive);
             }
             m_drives = std::move(drives);
             return;
@@ -190,14 +217,21 @@ private:
             m_tree->deliver(Notification{shell::SHCNE_DRIVEADD,
                                          linuxcapture::MountPointItem(added.mountPoint),
                                          std::nullopt});
-            m_tree->watchRoot(added.mountPoint);
+            watchDrive(added);
         }
         m_drives = std::move(drives);
     }
 
+    void watchDrive(const MountEntry& drive)
+    {
+        if (!linuxcapture::IsRemoteOrUserSpace(drive.fileSystem)) {
+            m_tree->watchRoot(drive.mountPoint);
+        }
+    }
+
     void publish()
     {
-        std::vector<Notification> ready = m_tree->takeReady();
+        std::vector<Delivery> ready = m_tree->takeReady();
         m_owner.publish(ready);
     }
 
@@ -225,8 +259,14 @@ bool LinuxNotificationSource::start(Sink sink)
     if (m_thread.joinable()) {
         return false;
     }
-    auto tree = std::make_unique<linuxcapture::WatchTree>(Canonical(m_options.dataFolder));
+    auto tree = std::make_unique<linuxcapture::WatchTree>(Canonical(m_options.dataFolder),
+                                                          m_options.watchLimit);
     if (!tree->open()) {
+        if (m_healthSink) {
+            m_healthSink(Stopped(std::string("File operations cannot be recorded: the system "
+                                             "refused to watch folders (") +
+                                 std::strerror(errno) + ")."));
+        }
         return false;
     }
     tree->beforeRead = m_options.beforeRead;
@@ -263,16 +303,16 @@ void LinuxNotificationSource::stop()
     if (!m_draining) {
         // Operations done before the stop are journalled, not dropped with the queue.
         for (;;) {
-            Notification n;
+            Delivery d;
             {
                 std::lock_guard lock(m_mutex);
                 if (m_queue.empty()) {
                     break;
                 }
-                n = std::move(m_queue.front());
+                d = std::move(m_queue.front());
                 m_queue.pop_front();
             }
-            m_sink(n);
+            deliver(d);
         }
     }
     m_running = false;
@@ -303,7 +343,7 @@ bool LinuxNotificationSource::watchesMedia() const
     return m_media;
 }
 
-void LinuxNotificationSource::publish(std::vector<Notification>& batch)
+void LinuxNotificationSource::publish(std::vector<Delivery>& batch)
 {
     if (batch.empty()) {
         return;
@@ -311,8 +351,8 @@ void LinuxNotificationSource::publish(std::vector<Notification>& batch)
     bool wake = false;
     {
         std::lock_guard lock(m_mutex);
-        for (Notification& n : batch) {
-            m_queue.push_back(std::move(n));
+        for (Delivery& d : batch) {
+            m_queue.push_back(std::move(d));
         }
         wake = !m_drainPosted;
         m_drainPosted = true;
@@ -340,17 +380,17 @@ void LinuxNotificationSource::drain()
     const auto deadline = std::chrono::steady_clock::now() + kSlice;
     bool again = false;
     for (;;) {
-        Notification n;
+        Delivery d;
         {
             std::lock_guard lock(m_mutex);
             if (!m_running || m_queue.empty()) {
                 m_drainPosted = false;
                 break;
             }
-            n = std::move(m_queue.front());
+            d = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        m_sink(n);
+        deliver(d);
         if (std::chrono::steady_clock::now() >= deadline) {
             // Yield to the event loop so painting and input go on, and come back next turn.
             std::lock_guard lock(m_mutex);
@@ -362,6 +402,15 @@ void LinuxNotificationSource::drain()
     m_draining = false;
     if (again) {
         postDrain();
+    }
+}
+
+void LinuxNotificationSource::deliver(const Delivery& d)
+{
+    if (const auto* n = std::get_if<Notification>(&d)) {
+        m_sink(*n);
+    } else if (m_healthSink) {
+        m_healthSink(std::get<CaptureIncident>(d));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 class QObject;
@@ -19,10 +20,11 @@ namespace zlv {
 
 struct LinuxCaptureOptions
 {
-    // Watched recursively; empty means $HOME.
+    // Watched recursively; empty means the user's home (see HomeFolder). The root of the
+    // file system never is: capture then reports that it stopped and watches no folder.
     std::string homeFolder;
     // Every file system mounted below one of these is a drive: its mounting and unmounting
-    // are recorded, and it is watched like the home folder while it is mounted.
+    // are recorded, and a local one is watched like the home folder while it is mounted.
     std::vector<std::string> mountRoots{"/media", "/run/media", "/mnt"};
     // Never watched, so the journal does not record its own writes.
     std::string dataFolder;
@@ -30,10 +32,16 @@ struct LinuxCaptureOptions
     bool watchMedia = true;
     // Runs on the reader thread before every read of the kernel's queue (a test seam).
     std::function<void()> beforeRead;
+    // Watches this source may hold before keeping the rest free; 0 takes the system's limit.
+    long watchLimit = 0;
 
     // The defaults for the program: $HOME, the usual mount roots, `folder` left alone.
     static LinuxCaptureOptions ForDataFolder(const DataFolder& folder);
 };
+
+// The user's home: $HOME when it is an absolute path, else the password database's entry;
+// empty when neither gives one.
+std::string HomeFolder();
 
 // Linux capture: inotify over the home folder and the mounted drives, the mount table for
 // drives coming and going, udev for media. A reader thread does nothing but drain the
@@ -55,8 +63,9 @@ public:
     LinuxNotificationSource& operator=(const LinuxNotificationSource&) = delete;
 
     // Starts the reader thread, which first puts watches on the folders that exist. False
-    // when the kernel refused us an inotify instance (the reason is on standard error).
+    // when the kernel refused us an inotify instance (told to the health sink too).
     bool start(Sink sink) override;
+    void setHealthSink(HealthSink sink) override { m_healthSink = std::move(sink); }
     // Stops reading and delivers what was captured until now before returning; the sink is
     // not called after that. Called from inside the sink, it delivers nothing more.
     void stop() override;
@@ -70,12 +79,16 @@ public:
 private:
     class Reader;
 
-    void publish(std::vector<Notification>& batch);
+    using Delivery = std::variant<Notification, CaptureIncident>;
+
+    void publish(std::vector<Delivery>& batch);
+    void deliver(const Delivery& d);
     void drain();
     void postDrain();
 
     LinuxCaptureOptions m_options;
     Sink m_sink;
+    HealthSink m_healthSink;
     std::unique_ptr<QObject> m_context; // lives on the sink's thread; drains are posted to it
     std::thread m_thread;
     int m_stopFd = -1;
@@ -86,7 +99,7 @@ private:
     mutable std::condition_variable m_watchingChanged;
     bool m_watching = false;
     bool m_media = false;
-    std::deque<Notification> m_queue;
+    std::deque<Delivery> m_queue;
     bool m_drainPosted = false; // a drain is queued or running and will look at m_queue again
 };
 

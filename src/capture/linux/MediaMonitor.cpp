@@ -83,14 +83,50 @@ ShellItem MountPointItem(const std::string& mountPoint)
     return ShellItem{LastComponent(mountPoint), path};
 }
 
-ShellItem DriveItem(const std::string& devNode, const std::vector<MountEntry>& mounts)
+std::string MediumName(const MediumNames& names)
+{
+    // udev writes bytes it will not show as \xHH; models come padded with spaces.
+    const auto decode = [](std::string_view text) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            unsigned value = 0;
+            if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
+                std::from_chars(text.data() + i + 2, text.data() + i + 4, value, 16).ptr ==
+                    text.data() + i + 4) {
+                out += static_cast<char>(value);
+                i += 3;
+            } else {
+                out += text[i];
+            }
+        }
+        const std::size_t first = out.find_first_not_of(' ');
+        return first == std::string::npos
+                   ? std::string()
+                   : out.substr(first, out.find_last_not_of(' ') + 1 - first);
+    };
+    for (const std::string& encoded : {names.labelEncoded, names.label}) {
+        if (std::string label = decode(encoded); !label.empty()) {
+            return label;
+        }
+    }
+    if (std::string model = decode(names.modelEncoded); !model.empty()) {
+        return model;
+    }
+    // The plain model has its spaces turned into underscores.
+    std::string model = names.model;
+    std::replace(model.begin(), model.end(), '_', ' ');
+    return decode(model);
+}
+
+ShellItem DriveItem(const std::string& devNode, const std::vector<MountEntry>& mounts,
+                    const std::string& name)
 {
     for (const MountEntry& m : mounts) {
         if (IsDeviceOrPartition(m.source, devNode)) {
             return MountPointItem(m.mountPoint);
         }
     }
-    return ShellItem{LastComponent(devNode), devNode};
+    return ShellItem{name.empty() ? LastComponent(devNode) : name, devNode};
 }
 
 #ifdef ZLV_HAVE_UDEV
@@ -194,7 +230,17 @@ std::vector<Notification> MediaMonitor::receive(const std::vector<MountEntry>& m
         const std::optional<bool> present = MediaPresence(Describe(d, ::udev_device_get_action(d)));
         if (node && present) {
             if (const auto event = m_states.update(node, *present)) {
-                out.push_back(Notification{*event, DriveItem(node, mounts), std::nullopt});
+                std::string name = MediumName({std::string(Property(d, "ID_FS_LABEL_ENC")),
+                                               std::string(Property(d, "ID_FS_LABEL")),
+                                               std::string(Property(d, "ID_MODEL_ENC")),
+                                               std::string(Property(d, "ID_MODEL"))});
+                if (*present) {
+                    m_names[node] = name;
+                } else if (const auto known = m_names.find(node); known != m_names.end()) {
+                    name = known->second.empty() ? name : known->second;
+                    m_names.erase(known);
+                }
+                out.push_back(Notification{*event, DriveItem(node, mounts, name), std::nullopt});
             }
         }
         ::udev_device_unref(d);

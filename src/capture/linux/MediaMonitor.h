@@ -48,9 +48,25 @@ private:
 // so that the record's Path is the mount point itself.
 ShellItem MountPointItem(const std::string& mountPoint);
 
+// What udev knows of a medium's name: its file system's label and the drive's model, each
+// in udev's escaped form (\x20 for a space) where it has one, else plain.
+struct MediumNames
+{
+    std::string labelEncoded;
+    std::string label;
+    std::string modelEncoded;
+    std::string model;
+};
+
+// The name a user knows a medium by: its label, else the drive's model; empty when udev
+// knows neither.
+std::string MediumName(const MediumNames& names);
+
 // The item that stands for a drive: its mount point when the device or one of its
-// partitions is mounted, else the device node itself.
-ShellItem DriveItem(const std::string& devNode, const std::vector<MountEntry>& mounts);
+// partitions is mounted, else the device node named by `name` (by the node's own name when
+// `name` is empty).
+ShellItem DriveItem(const std::string& devNode, const std::vector<MountEntry>& mounts,
+                    const std::string& name = {});
 
 // Media inserted into and removed from drives that stay attached, from udev's monitor.
 class MediaMonitor final
@@ -75,6 +91,8 @@ private:
     ::udev* m_udev = nullptr;
     ::udev_monitor* m_monitor = nullptr;
     MediaStates m_states;
+    // The name each medium had when it came in: once it is out, udev no longer knows its label.
+    std::unordered_map<std::string, std::string> m_names;
 };
 
 } // namespace zlv::linuxcapture

@@ -112,6 +112,16 @@ std::vector<MountEntry> Drives(const std::vector<MountEntry>& table,
     return drives;
 }
 
+bool IsRemoteOrUserSpace(std::string_view fileSystem)
+{
+    static constexpr std::string_view kRemote[] = {
+        "nfs",  "nfs4",       "cifs",   "smb3",     "smbfs",     "sshfs",  "9p",
+        "afs",  "ceph",       "fuse",   "davfs",    "glusterfs", "lustre", "ncpfs",
+        "coda", "gvfsd-fuse", "beegfs", "orangefs", "virtiofs"};
+    return fileSystem.starts_with("fuse.") ||
+           std::find(std::begin(kRemote), std::end(kRemote), fileSystem) != std::end(kRemote);
+}
+
 MountChanges DiffMounts(const std::vector<MountEntry>& before, const std::vector<MountEntry>& after)
 {
     std::unordered_set<int> beforeIds;

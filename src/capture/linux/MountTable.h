@@ -33,6 +33,12 @@ bool IsSameOrBelow(std::string_view path, std::string_view root);
 std::vector<MountEntry> Drives(const std::vector<MountEntry>& table,
                                const std::vector<std::string>& roots);
 
+// True for file systems whose folders live elsewhere (network shares, user-space file
+// systems such as sshfs and every fuse.* type): walking and watching one costs minutes of
+// traffic and the user's watch budget, so such a drive is recorded but never entered. A
+// fuseblk drive is a local disk and is walked like one.
+bool IsRemoteOrUserSpace(std::string_view fileSystem);
+
 struct MountChanges
 {
     std::vector<MountEntry> added;

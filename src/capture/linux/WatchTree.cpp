@@ -2,142 +2,37 @@
 
 #include "capture/ShellEvents.h"
 #include "capture/linux/MountTable.h"
+#include "capture/linux/WatchEvents.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
 
 namespace zlv::linuxcapture {
 
+using namespace watch;
+
 namespace {
 
-// IN_DONT_FOLLOW and IN_ONLYDIR: a folder swapped for a symbolic link between our listing
-// and our watch must not lead the watch elsewhere. IN_MOVE_SELF tells that a folder whose
-// IN_MOVED_FROM is still unpaired has left the watched area, without waiting.
-constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                     IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
-
-std::string Join(const std::string& dir, const std::string& name)
+// Operations in the folder are not on record; reported once a run, since a tree of them
+// would otherwise fill the gap file.
+std::string LongPathSentence(const std::string& path)
 {
-    return dir == "/" ? "/" + name : dir + "/" + name;
-}
-
-std::string ParentOf(const std::string& path)
-{
-    const std::size_t cut = path.rfind('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-bool MayEnter(const std::string& name)
-{
-    return !name.empty() && name.front() != '.';
-}
-
-Notification Single(std::uint32_t event, const std::string& path, const std::string& name)
-{
-    return Notification{event, ShellItem{name, path}, std::nullopt};
-}
-
-Notification Created(bool isDir, const std::string& path, const std::string& name)
-{
-    return Single(isDir ? shell::SHCNE_MKDIR : shell::SHCNE_CREATE, path, name);
-}
-
-Notification Deleted(bool isDir, const std::string& path, const std::string& name)
-{
-    return Single(isDir ? shell::SHCNE_RMDIR : shell::SHCNE_DELETE, path, name);
-}
-
-struct Entry
-{
-    std::string name;
-    bool isDir;
-    // When the entry came into being, if asked for and known. A folder's change time moves
-    // with every entry added to it and a file's with every write, so only a birth time
-    // tells an old entry from a new one; a file system without one gives a file's change
-    // time instead (a write in the moment after a move then reads as new) and nothing for a
-    // folder.
-    std::optional<WatchTree::Stamp> born;
-};
-
-// Fills in what the directory listing left open: the kind and the birth time.
-bool Describe(int dirFd, const char* name, Entry& entry)
-{
-    struct statx sx;
-    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-                STATX_TYPE | STATX_BTIME | STATX_CTIME, &sx) == 0) {
-        entry.isDir = S_ISDIR(sx.stx_mode);
-        if (sx.stx_mask & STATX_BTIME) {
-            entry.born = WatchTree::Stamp{sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
-        } else if (!entry.isDir) {
-            entry.born = WatchTree::Stamp{sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
-        }
-        return true;
-    }
-    if (errno != ENOSYS && errno != EPERM) {
-        return false;
-    }
-    // statx refused (an old kernel, a sandbox that filters it): no birth times then.
-    struct stat st;
-    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        return false;
-    }
-    entry.isDir = S_ISDIR(st.st_mode);
-    if (!entry.isDir) {
-        entry.born = WatchTree::Stamp{st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
-    }
-    return true;
-}
-
-// The entries of `dir`, opened without following a symbolic link, so a link swapped in for
-// the folder cannot take the walk elsewhere.
-std::vector<Entry> ListFolder(const std::string& dir, bool withBirth)
-{
-    std::vector<Entry> entries;
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        return entries;
-    }
-    DIR* d = ::fdopendir(fd);
-    if (!d) {
-        ::close(fd);
-        return entries;
-    }
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        Entry entry{name, e->d_type == DT_DIR, std::nullopt};
-        if ((e->d_type == DT_UNKNOWN || withBirth) && !Describe(::dirfd(d), e->d_name, entry)) {
-            continue; // gone already; its deletion is in the queue if it was ever seen
-        }
-        entries.push_back(std::move(entry));
-    }
-    ::closedir(d);
-    return entries;
-}
-
-void ReportOnce(bool& reported, const char* message)
-{
-    if (!reported) {
-        reported = true;
-        std::fprintf(stderr, "zelvory: %s\n", message);
-        std::fflush(stderr);
-    }
+    constexpr std::size_t kShown = 120;
+    const std::string shown = path.size() > kShown ? path.substr(0, kShown) + "..." : path;
+    return "A folder's path is too long to be watched, so operations in it are not recorded: " +
+           shown;
 }
 
 } // namespace
 
-WatchTree::WatchTree(std::string dataFolder) : m_dataFolder(std::move(dataFolder))
+WatchTree::WatchTree(std::string dataFolder, long watchLimit)
+    : m_dataFolder(std::move(dataFolder)), m_limit(watchLimit), m_fixedLimit(watchLimit > 0)
 {
     while (m_dataFolder.size() > 1 && m_dataFolder.back() == '/') {
         m_dataFolder.pop_back();
@@ -162,6 +57,11 @@ bool WatchTree::open()
         return false;
     }
     m_buffer.resize(kReadBufferSize);
+    if (!m_fixedLimit) {
+        m_limit = WatchLimitInForce();
+    }
+    m_complete = m_opened = Now();
+    m_lastPrune = m_lastLimitRead = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -171,12 +71,14 @@ void WatchTree::watchRoot(const std::string& root)
         m_roots.push_back(root);
     }
     walk(root, std::nullopt);
+    reviewSkipped();
 }
 
 void WatchTree::unwatchRoot(const std::string& root)
 {
     m_roots.erase(std::remove(m_roots.begin(), m_roots.end(), root), m_roots.end());
     unwatchSubtree(root);
+    reviewSkipped();
 }
 
 bool WatchTree::excluded(const std::string& path) const
@@ -184,19 +86,31 @@ bool WatchTree::excluded(const std::string& path) const
     return !m_dataFolder.empty() && IsSameOrBelow(path, m_dataFolder);
 }
 
-std::optional<int> WatchTree::addWatch(const std::string& dir)
+bool WatchTree::ownFolder(const std::string& path) const
 {
-    const int wd = ::inotify_add_watch(m_fd, dir.c_str(), kWatchMask);
-    if (wd < 0) {
-        if (errno == ENOSPC) {
-            ReportOnce(m_reportedWatchLimit,
-                       "the limit of watched folders (fs.inotify.max_user_watches) is "
-                       "reached; operations in folders beyond it are not recorded");
-        }
-        // ENOENT, EACCES, ENOTDIR: the folder went away or is not ours to watch.
-        return std::nullopt;
+    return !m_dataFolder.empty() && IsSameOrBelow(m_dataFolder, path);
+}
+
+std::optional<int> WatchTree::addWatch(int dirFd, const std::string& dir)
+{
+    // Through /proc/self/fd the path is a link by design; the descriptor behind it was opened
+    // without following one.
+    const std::string target = WatchablePath(dirFd, dir);
+    const std::uint32_t mask = target == dir ? kWatchMask : kWatchMask & ~IN_DONT_FOLLOW;
+    const int wd = ::inotify_add_watch(m_fd, target.c_str(), mask);
+    if (wd >= 0) {
+        return wd;
     }
-    return wd;
+    if (errno == ENOSPC) {
+        m_kernelCap = watchCount(); // other programs of the user hold the rest of the limit
+        skip(dir);
+    } else if ((errno == ENAMETOOLONG || target != dir) && !m_longPathReported) {
+        m_longPathReported = true;
+        report(
+            CaptureIncident{.reason = GapReason::PathTooLong, .sentence = LongPathSentence(dir)});
+    }
+    // ENOENT, EACCES, ENOTDIR: the folder went away or is not ours to watch.
+    return std::nullopt;
 }
 
 void WatchTree::bind(int wd, const std::string& path)
@@ -234,38 +148,54 @@ void WatchTree::walk(const std::string& dir, std::optional<Stamp> reportSince)
     // The visited set stops a bind mount of a folder inside itself from looping; symbolic
     // links are never entered at all.
     std::unordered_set<int> visited;
-    std::vector<std::string> stack{dir};
-    while (!stack.empty()) {
-        const std::string current = std::move(stack.back());
-        stack.pop_back();
-        if (excluded(current)) {
+    std::deque<std::string> queue{dir};
+    const bool anyTime = reportSince && *reportSince == Stamp{};
+    std::size_t walked = 0;
+    while (!queue.empty()) {
+        const std::string current = std::move(queue.front());
+        queue.pop_front();
+        if (excluded(current) || m_notEntered.count(current)) {
+            continue;
+        }
+        if (++walked % kPumpEvery == 0) {
+            pump(); // a long walk must not leave the kernel's queue to overflow meanwhile
+        }
+        if (watchCount() >= budget()) {
+            skip(current);
             continue;
         }
         // The watch goes on before the listing: whatever is created after it shows up in the
         // queue, whatever before it in the listing, and the overlap is deduplicated.
-        const std::optional<int> wd = addWatch(current);
+        const int fd = OpenFolder(current);
+        if (fd < 0) {
+            if (errno == ENAMETOOLONG && !m_longPathReported) {
+                m_longPathReported = true;
+                report(CaptureIncident{.reason = GapReason::PathTooLong,
+                                       .sentence = LongPathSentence(current)});
+            }
+            continue;
+        }
+        const std::optional<int> wd = addWatch(fd, current);
         if (!wd || !visited.insert(*wd).second) {
+            ::close(fd);
             continue;
         }
         bind(*wd, current);
-
-        const bool anyTime = reportSince && *reportSince == Stamp{};
-        const std::vector<Entry> entries = ListFolder(current, reportSince && !anyTime);
-        std::vector<std::string> folders;
-        for (const Entry& e : entries) {
+        for (const FolderEntry& e : ListFolder(fd, anyTime ? std::nullopt : reportSince)) {
             const std::string path = Join(current, e.name);
             if (excluded(path)) {
                 continue;
             }
-            if (reportSince && (anyTime || (e.born && *e.born >= *reportSince))) {
+            if (reportSince && (anyTime || (e.born && *e.born >= *reportSince)) &&
+                !ownFolder(path) && !m_remembered.count(path)) {
                 m_scanned[path] = m_reads;
-                push(Created(e.isDir, path, e.name));
+                pushCreated(e.isDir, path, e.name);
             }
             if (e.isDir && MayEnter(e.name)) {
-                folders.push_back(path);
+                queue.push_back(path);
             }
         }
-        stack.insert(stack.end(), folders.rbegin(), folders.rend());
+        ::close(fd);
     }
 }
 
@@ -276,19 +206,17 @@ void WatchTree::walkArrived(const std::string& dir)
     // entries born since the move are reported. The move set the folder's change time; so
     // may anything added to it since, so the bound reaches kArrivalSlack further back, and
     // it includes the same tick of the file system's coarse clock: an entry made just before
-    // the move reported as new is better than one made after it lost.
-    struct stat st;
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    // the move reported as new is better than one made after it lost. What was reported
+    // already under another name of the folder is remembered and not reported again.
+    const int fd = OpenFolder(dir);
+    if (fd < 0) {
         return;
     }
-    const auto slack = std::chrono::nanoseconds(kArrivalSlack).count();
-    std::int64_t sec = st.st_ctim.tv_sec;
-    std::int64_t nsec = st.st_ctim.tv_nsec - slack;
-    while (nsec < 0) {
-        nsec += 1000000000;
-        --sec;
+    const std::optional<Stamp> changed = FolderChangeTime(fd);
+    ::close(fd);
+    if (changed) {
+        walk(dir, Earlier(*changed, kArrivalSlack));
     }
-    walk(dir, Stamp{sec, nsec});
 }
 
 void WatchTree::unwatchSubtree(const std::string& root)
@@ -308,6 +236,8 @@ void WatchTree::unwatchSubtree(const std::string& root)
         ::inotify_rm_watch(m_fd, wd);
         forget(wd);
     }
+    std::erase_if(m_skipped, [&](const auto& s) { return IsSameOrBelow(s.first, root); });
+    m_skippedChanged = true;
 }
 
 void WatchTree::repathSubtree(const std::string& from, const std::string& to)
@@ -328,9 +258,20 @@ void WatchTree::repathSubtree(const std::string& from, const std::string& to)
         m_wdOf[now] = wd;
         m_pathOf[wd] = now;
     }
+    // Folders left unwatched under it keep their place in the queue for a watch.
+    std::vector<std::pair<std::string, std::size_t>> skipped;
+    for (auto it = m_skipped.begin(); it != m_skipped.end();) {
+        if (IsSameOrBelow(it->first, from)) {
+            skipped.emplace_back(to + it->first.substr(from.size()), it->second);
+            it = m_skipped.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    m_skipped.insert(skipped.begin(), skipped.end());
 }
 
-bool WatchTree::readOnce()
+bool WatchTree::fetch()
 {
     if (m_fd < 0) {
         return false;
@@ -345,16 +286,42 @@ bool WatchTree::readOnce()
     if (n <= 0) {
         return false;
     }
-    ++m_reads;
+    Chunk chunk;
+    chunk.number = ++m_reads;
+    // Taken before the queue is found empty: whatever happened before this moment is read.
+    chunk.readAt = Now();
     int left = 0;
-    const bool drained = ::ioctl(m_fd, FIONREAD, &left) == 0 && left == 0;
+    chunk.drained = ::ioctl(m_fd, FIONREAD, &left) == 0 && left == 0;
+    chunk.bytes.assign(m_buffer.data(), m_buffer.data() + n);
+    m_backlog.push_back(std::move(chunk));
+    return true;
+}
 
+void WatchTree::pump()
+{
+    while (m_backlog.size() < kMaxBacklog && fetch()) {
+    }
+}
+
+bool WatchTree::readOnce()
+{
+    if (m_backlog.empty() && !fetch()) {
+        return false;
+    }
+    const Chunk chunk = std::move(m_backlog.front());
+    m_backlog.pop_front();
+    handleChunk(chunk);
+    return true;
+}
+
+void WatchTree::handleChunk(const Chunk& chunk)
+{
     std::size_t offset = 0;
-    const auto size = static_cast<std::size_t>(n);
+    const std::size_t size = chunk.bytes.size();
     while (offset + sizeof(inotify_event) <= size) {
         inotify_event ev;
-        std::memcpy(&ev, m_buffer.data() + offset, sizeof ev);
-        const char* nameStart = m_buffer.data() + offset + sizeof ev;
+        std::memcpy(&ev, chunk.bytes.data() + offset, sizeof ev);
+        const char* nameStart = chunk.bytes.data() + offset + sizeof ev;
         offset += sizeof ev + ev.len;
         if (offset > size) {
             break;
@@ -362,11 +329,13 @@ bool WatchTree::readOnce()
         const std::string name(nameStart, ::strnlen(nameStart, ev.len));
         handle(ev.mask, ev.wd, ev.cookie, name);
     }
-
-    if (drained) {
-        std::erase_if(m_scanned, [&](const auto& entry) { return entry.second < m_reads; });
+    if (chunk.drained) {
+        std::erase_if(m_scanned, [&](const auto& entry) { return entry.second < chunk.number; });
+        m_complete = chunk.readAt;
+        pruneRemembered();
     }
-    return true;
+    retrySkipped();
+    reviewSkipped();
 }
 
 void WatchTree::handle(std::uint32_t mask, int wd, std::uint32_t cookie, const std::string& name)
@@ -391,14 +360,20 @@ void WatchTree::handle(std::uint32_t mask, int wd, std::uint32_t cookie, const s
         return; // IN_UNMOUNT and the other events about the watched folder itself
     }
     const std::string path = Join(dir->second, name);
-    if (excluded(path)) {
+    if (excluded(path) && path != m_dataFolder) {
         return;
     }
     const bool isDir = (mask & IN_ISDIR) != 0;
     if (mask & IN_CREATE) {
         created(path, name, isDir);
-    } else if (mask & IN_DELETE) {
+        return;
+    }
+    if (mask & IN_DELETE) {
         m_scanned.erase(path);
+        forgetRemembered(path, isDir);
+        if (isDir && m_skipped.erase(path)) {
+            m_skippedChanged = true;
+        }
         push(Deleted(isDir, path, name));
     } else if (mask & IN_MOVED_FROM) {
         m_scanned.erase(path);
@@ -414,7 +389,10 @@ void WatchTree::created(const std::string& path, const std::string& name, bool i
         m_scanned.erase(seen);
         return;
     }
-    push(Created(isDir, path, name));
+    // The folders that hold the data folder are made by the program itself, not the user.
+    if (!(isDir && ownFolder(path))) {
+        pushCreated(isDir, path, name);
+    }
     if (isDir && MayEnter(name)) {
         // At once, on this thread: `mkdir -p a/b && touch a/b/f` has finished long before a
         // second look, and only the listing can still see what went in unwatched. Everything
@@ -423,130 +401,28 @@ void WatchTree::created(const std::string& path, const std::string& name, bool i
     }
 }
 
-void WatchTree::movedFrom(const std::string& path, const std::string& name, bool isDir,
-                          std::uint32_t cookie)
-{
-    PendingMove move{cookie, path, name, isDir, std::chrono::steady_clock::now() + kMoveGrace};
-    m_slotOfCookie[cookie] = m_firstSlot + m_slots.size();
-    m_slots.push_back(Slot{{}, std::move(move)});
-}
-
-void WatchTree::movedTo(const std::string& path, const std::string& name, bool isDir,
-                        std::uint32_t cookie)
-{
-    const auto partner = m_slotOfCookie.find(cookie);
-    if (partner == m_slotOfCookie.end()) {
-        // Moved in from outside the watched area: to us it has just come into being.
-        if (const auto seen = m_scanned.find(path); seen != m_scanned.end()) {
-            m_scanned.erase(seen);
-            return;
-        }
-        push(Created(isDir, path, name));
-        if (isDir && MayEnter(name)) {
-            walkArrived(path);
-        }
-        return;
-    }
-    Slot& slot = m_slots[partner->second - m_firstSlot];
-    m_slotOfCookie.erase(partner);
-    const PendingMove from = std::move(*slot.pending);
-    slot.pending.reset();
-
-    if (isDir) {
-        if (!MayEnter(name)) {
-            unwatchSubtree(from.path);
-        } else if (m_wdOf.count(from.path)) {
-            repathSubtree(from.path, path);
-        } else {
-            walkArrived(path); // a hidden folder given a visible name
-        }
-    }
-
-    std::vector<Notification> result;
-    if (from.name == name && ParentOf(from.path) != ParentOf(path)) {
-        // Moved to another folder under the same name. As a rename its old and new names
-        // would be equal and the record would be dropped, losing the operation; the two
-        // halves keep both folders on record.
-        result.push_back(Deleted(isDir, from.path, from.name));
-        result.push_back(Created(isDir, path, name));
-    } else {
-        const std::uint32_t event = isDir ? shell::SHCNE_RENAMEFOLDER : shell::SHCNE_RENAMEITEM;
-        result.push_back(
-            Notification{event, ShellItem{from.name, from.path}, ShellItem{name, path}});
-    }
-    settle(slot, std::move(result));
-}
-
-void WatchTree::settle(Slot& slot, std::vector<Notification> notifications)
-{
-    slot.settled = std::move(notifications);
-    flushSlots();
-}
-
-void WatchTree::expireMovedFolder(const std::string& path)
-{
-    // IN_MOVE_SELF comes after both halves of the rename; a folder still waiting for its
-    // second half by then has left the watched area.
-    for (Slot& slot : m_slots) {
-        if (slot.pending && slot.pending->isDir && slot.pending->path == path) {
-            const PendingMove move = std::move(*slot.pending);
-            slot.pending.reset();
-            m_slotOfCookie.erase(move.cookie);
-            unwatchSubtree(move.path);
-            settle(slot, {Deleted(true, move.path, move.name)});
-            return;
-        }
-    }
-}
-
-void WatchTree::expireMoves(TimePoint now, bool all)
-{
-    for (Slot& slot : m_slots) {
-        if (slot.pending && (all || slot.pending->deadline <= now)) {
-            const PendingMove move = std::move(*slot.pending);
-            slot.pending.reset();
-            m_slotOfCookie.erase(move.cookie);
-            if (move.isDir) {
-                unwatchSubtree(move.path);
-            }
-            slot.settled = {Deleted(move.isDir, move.path, move.name)};
-        }
-    }
-    flushSlots();
-}
-
-int WatchTree::pollTimeoutMs(TimePoint now) const
-{
-    std::optional<TimePoint> first;
-    for (const Slot& slot : m_slots) {
-        if (slot.pending && (!first || slot.pending->deadline < *first)) {
-            first = slot.pending->deadline;
-        }
-    }
-    if (!first) {
-        return -1;
-    }
-    if (*first <= now) {
-        return 0;
-    }
-    // Rounded up, so that the wake-up does not come a fraction early and spin.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*first - now);
-    return static_cast<int>(wait.count());
-}
-
 void WatchTree::overflowed()
 {
-    ReportOnce(m_reportedOverflow,
-               "the kernel's queue of file operations overflowed; some operations were not "
-               "recorded");
+    // What the lost events said cannot be known; what they left behind can be seen. Every
+    // entry that came into being since the queue was last known complete is reported as
+    // created, as for a folder that moved in; deletions and renames in the gap stay unknown,
+    // and the incident says so.
+    const Stamp since = std::max(Earlier(m_complete, kArrivalSlack), m_opened);
+    report(CaptureIncident{.reason = GapReason::Overflow,
+                           .sentence =
+                               "The system's queue of file events overflowed: operations since " +
+                               LocalClockText(m_complete) +
+                               " may be missing. Files and folders made since then were recovered; "
+                               "deletions and renames were not."});
     // Bring the watches back in line with the disk: folders made while events were lost get
-    // a watch, folders gone lose theirs. Nothing is reported for them: we cannot tell what
-    // happened, only what is there.
+    // a watch, folders gone lose theirs.
     const std::unordered_map<int, std::string> before = std::move(m_pathOf);
     m_pathOf.clear();
     m_wdOf.clear();
+    m_skipped.clear();
+    m_skippedChanged = true;
     for (const std::string& root : m_roots) {
-        walk(root, std::nullopt);
+        walk(root, since);
     }
     for (const auto& [wd, path] : before) {
         if (!m_pathOf.count(wd)) {
@@ -560,33 +436,15 @@ void WatchTree::deliver(Notification n)
     push(std::move(n));
 }
 
-void WatchTree::push(Notification n)
+void WatchTree::report(CaptureIncident incident)
 {
-    if (m_slots.empty()) {
-        m_ready.push_back(std::move(n));
-    } else {
-        Slot slot;
-        slot.settled.push_back(std::move(n));
-        m_slots.push_back(std::move(slot));
-    }
+    push(std::move(incident));
 }
 
-void WatchTree::flushSlots()
+void WatchTree::pushCreated(bool isDir, const std::string& path, const std::string& name)
 {
-    while (!m_slots.empty() && !m_slots.front().pending) {
-        for (Notification& n : m_slots.front().settled) {
-            m_ready.push_back(std::move(n));
-        }
-        m_slots.pop_front();
-        ++m_firstSlot;
-    }
-}
-
-std::vector<Notification> WatchTree::takeReady()
-{
-    std::vector<Notification> ready;
-    ready.swap(m_ready);
-    return ready;
+    push(Created(isDir, path, name));
+    remember(path);
 }
 
 } // namespace zlv::linuxcapture

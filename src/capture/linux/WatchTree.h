@@ -1,6 +1,8 @@
 #pragma once
 
+#include "capture/CaptureHealth.h"
 #include "capture/RecordPipeline.h"
+#include "capture/linux/FolderScan.h"
 
 #include <chrono>
 #include <cstdint>
@@ -8,12 +10,19 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace zlv::linuxcapture {
+
+// What the watch tree hands on, in order: a notification, or word that it could not see
+// everything (or sees everything again).
+using Delivery = std::variant<Notification, CaptureIncident>;
 
 // The inotify side of Linux capture: one inotify instance with a watch on every folder of
 // the watched trees, and the translation of its events into notifications. It belongs to
@@ -27,20 +36,27 @@ class WatchTree final
 {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
-    // A file time (seconds, nanoseconds); the zero stamp is older than any file.
-    using Stamp = std::pair<std::int64_t, std::int64_t>;
+    using Stamp = linuxcapture::Stamp;
 
     // How long the first half of a move waits for the second before it counts as moved out
     // of the watched area. Both halves are queued within one rename call, so this only
     // covers a reader that took the queue between them.
     static constexpr std::chrono::milliseconds kMoveGrace{10};
     static constexpr std::size_t kReadBufferSize = 256 * 1024;
-    // How far before a moved-in folder's change time an entry inside it still counts as
-    // made after the move (see walkArrived).
+    // How far before a moved-in folder's change time, or the last moment the kernel's queue
+    // was known complete, an entry still counts as made after it (see walkArrived).
     static constexpr std::chrono::milliseconds kArrivalSlack{50};
+    // The share of the watch limit left to the user's other programs, in percent.
+    static constexpr long kReservePercent = 10;
+    // A long walk reads the kernel's queue after this many folders, and keeps at most this
+    // many reads waiting for their turn.
+    static constexpr std::size_t kPumpEvery = 32;
+    static constexpr std::size_t kMaxBacklog = 256;
 
-    // `dataFolder` and everything below it is never watched nor reported.
-    explicit WatchTree(std::string dataFolder);
+    // `dataFolder` and everything below it is never watched; what happens inside it is never
+    // reported, nor are the folders made to hold it. `watchLimit` overrides the limit read
+    // from the system (0: read it).
+    explicit WatchTree(std::string dataFolder, long watchLimit = 0);
     ~WatchTree();
     WatchTree(const WatchTree&) = delete;
     WatchTree& operator=(const WatchTree&) = delete;
@@ -54,24 +70,30 @@ public:
     // a queue overflow.
     void watchRoot(const std::string& root);
     void unwatchRoot(const std::string& root);
+    // Folders that are reported like any other but never entered (network mounts).
+    void setNotEntered(std::set<std::string> paths) { m_notEntered = std::move(paths); }
 
-    // Queues a notification that did not come from inotify (a mount, a medium) in its place
-    // among the file operations.
+    // Queues a notification that did not come from inotify (a mount, a medium), or an
+    // incident, in its place among the file operations.
     void deliver(Notification n);
+    void report(CaptureIncident incident);
 
-    // Reads what the kernel has queued, at most one buffer. True when something was read,
-    // so the caller reads again; false once the queue is empty or cannot be read.
+    // Handles what the kernel has queued, at most one buffer. True when something was
+    // handled, so the caller reads again; false once the queue is empty or cannot be read.
     bool readOnce();
+    // Events read from the kernel during a long walk and not handled yet.
+    bool hasBacklog() const { return !m_backlog.empty(); }
 
     // Settles moves whose second half is overdue (every pending move when `all`) as
     // deletions at their old place.
     void expireMoves(TimePoint now, bool all);
 
-    // How long poll() may wait before a pending move falls due: -1 when none is pending.
+    // How long poll() may wait before a pending move falls due or the backlog needs
+    // handling: -1 when nothing is pending.
     int pollTimeoutMs(TimePoint now) const;
 
-    // Notifications ready for delivery, oldest first; the tree forgets them.
-    std::vector<Notification> takeReady();
+    // What is ready for delivery, oldest first; the tree forgets it.
+    std::vector<Delivery> takeReady();
 
     std::size_t watchCount() const { return m_pathOf.size(); }
 
@@ -88,43 +110,73 @@ private:
         bool isDir = false;
         TimePoint deadline;
     };
-    // One place in the delivery order: either settled notifications or a move still waiting.
+    // One place in the delivery order: either settled deliveries or a move still waiting.
     struct Slot
     {
-        std::vector<Notification> settled;
+        std::vector<Delivery> settled;
         std::optional<PendingMove> pending;
     };
+    // One read of the kernel's queue, kept until its events are handled in turn.
+    struct Chunk
+    {
+        std::vector<char> bytes;
+        std::uint64_t number = 0;
+        bool drained = false; // the queue was empty right after this read
+        Stamp readAt;
+    };
 
+    bool fetch();
+    void pump();
+    void handleChunk(const Chunk& chunk);
     void handle(std::uint32_t mask, int wd, std::uint32_t cookie, const std::string& name);
     void created(const std::string& path, const std::string& name, bool isDir);
     void movedFrom(const std::string& path, const std::string& name, bool isDir,
                    std::uint32_t cookie);
     void movedTo(const std::string& path, const std::string& name, bool isDir,
                  std::uint32_t cookie);
-    void settle(Slot& slot, std::vector<Notification> notifications);
+    void settle(Slot& slot, std::vector<Delivery> deliveries);
     void expireMovedFolder(const std::string& path);
     void overflowed();
 
-    // Watches `dir` and what lies below it. With `reportSince`, every entry found that changed
-    // at or after that time is reported as created and remembered, so that its own IN_CREATE,
-    // still in the queue, is not reported a second time.
+    // Watches `dir` and what lies below it, breadth first, so that when the watch budget
+    // runs out it is the deepest folders that go without. With `reportSince`, every entry
+    // found that came into being at or after that time, and was not reported already, is
+    // reported as created and remembered, so that its own IN_CREATE, still in the queue, is
+    // not reported a second time.
     void walk(const std::string& dir, std::optional<Stamp> reportSince);
     // Watches a folder that came into the watched area by a move.
     void walkArrived(const std::string& dir);
-    std::optional<int> addWatch(const std::string& dir);
+    std::optional<int> addWatch(int dirFd, const std::string& dir);
     void bind(int wd, const std::string& path);
     void forget(int wd);
     void unwatchSubtree(const std::string& root);
     void repathSubtree(const std::string& from, const std::string& to);
     bool excluded(const std::string& path) const;
+    bool ownFolder(const std::string& path) const;
 
-    void push(Notification n);
+    // The watch budget: what the limit leaves us after the reserve, or what the kernel let us
+    // have.
+    std::size_t budget() const;
+    void skip(const std::string& folder);
+    void retrySkipped();
+    void reviewSkipped();
+    std::size_t countFolders(const std::string& top);
+
+    void remember(const std::string& path);
+    void forgetRemembered(const std::string& path, bool subtree);
+    void repathRemembered(const std::string& from, const std::string& to);
+    void pruneRemembered();
+
+    void push(Delivery d);
+    void pushCreated(bool isDir, const std::string& path, const std::string& name);
     void flushSlots();
 
     int m_fd = -1;
     std::string m_dataFolder;
     std::vector<std::string> m_roots;
+    std::set<std::string> m_notEntered;
     std::vector<char> m_buffer;
+    std::deque<Chunk> m_backlog;
 
     std::unordered_map<int, std::string> m_pathOf;
     std::map<std::string, int> m_wdOf; // ordered, so a subtree is one contiguous range
@@ -134,14 +186,36 @@ private:
     // that read has been seen, and the scan's entries can be forgotten.
     std::unordered_map<std::string, std::uint64_t> m_scanned;
     std::uint64_t m_reads = 0;
+    // The last moment the kernel's queue was known to hold nothing we had not read, and the
+    // moment watching began: nothing older than that was done while we watched.
+    Stamp m_complete;
+    Stamp m_opened;
+
+    // Entries reported as created or renamed to lately, under their present paths, with when
+    // they were reported: a folder arriving by a rename, or the rescan after an overflow,
+    // finds them again and must not report them twice.
+    std::map<std::string, Stamp> m_remembered;
+    TimePoint m_lastPrune;
+
+    // Watch limit: folders left unwatched (the shallowest of each unwatched subtree), how
+    // many folders their subtrees hold, and whether the user has been told.
+    long m_limit = 0;
+    bool m_fixedLimit = false;
+    // Our watch count when the kernel said no before our budget was used up: the user's
+    // other programs hold the rest. Lifted when watches are retried.
+    std::size_t m_kernelCap = static_cast<std::size_t>(-1);
+    std::map<std::string, std::size_t> m_skipped; // folder -> folders in its subtree
+    std::vector<std::string> m_newlySkipped;      // not counted yet
+    std::size_t m_unwatched = 0;
+    bool m_skippedChanged = false;
+    bool m_limitReported = false;
+    TimePoint m_lastLimitRead;
+    bool m_longPathReported = false;
 
     std::deque<Slot> m_slots;
     std::uint64_t m_firstSlot = 0; // sequence number of m_slots.front()
     std::unordered_map<std::uint32_t, std::uint64_t> m_slotOfCookie;
-    std::vector<Notification> m_ready;
-
-    bool m_reportedOverflow = false;
-    bool m_reportedWatchLimit = false;
+    std::vector<Delivery> m_ready;
 };
 
 } // namespace zlv::linuxcapture

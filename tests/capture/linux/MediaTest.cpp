@@ -62,4 +62,11 @@ TEST(Media, ADriveIsNamedByItsMountPointWhenMountedElseByItsDevice)
     EXPECT_EQ(unmounted.path, "/dev/sd");
     EXPECT_EQ(DriveItem("/dev/mmcblk0", {{4, "/m", "/dev/mmcblk01", "vfat"}}).path, "/dev/mmcblk0");
     EXPECT_EQ(MountPointItem("/mnt/usb/").displayName, "usb");
+    // Not mounted: the medium's label, else the drive's model, the node only as a last resort.
+    EXPECT_EQ(
+        DriveItem("/dev/sr0", mounts, MediumName({"HOLIDAY\\x202024", "HOLIDAY_2024", "", ""}))
+            .displayName,
+        "HOLIDAY 2024");
+    EXPECT_EQ(MediumName({"", "", "DVD\\x20RW\\x20\\x20", "DVD_RW"}), "DVD RW");
+    EXPECT_EQ(MediumName({"", "", "", "Card_Reader"}), "Card Reader");
 }

@@ -56,6 +56,11 @@ TEST(MountTable, DrivesAreMountsStrictlyBelowARootAndChangesGoByMountId)
     const MountChanges changes = DiffMounts(drives, after);
     EXPECT_EQ(changes.removed, (std::vector<MountEntry>{table[2]}));
     EXPECT_EQ(changes.added, (std::vector<MountEntry>{after[1], after[2]}));
+    // Shares and user-space file systems are never walked; a fuseblk disk is local.
+    for (const char* remote : {"nfs4", "cifs", "fuse.sshfs", "fuse"}) {
+        EXPECT_TRUE(IsRemoteOrUserSpace(remote)) << remote;
+    }
+    EXPECT_FALSE(IsRemoteOrUserSpace("fuseblk") || IsRemoteOrUserSpace("ext4"));
     EXPECT_TRUE(DiffMounts(after, after).added.empty());
     EXPECT_TRUE(DiffMounts(after, after).removed.empty());
 }
