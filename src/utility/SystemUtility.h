@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -20,9 +23,18 @@ public:
     // The stored text of `key` in `section` of the settings file; empty when absent.
     static std::string ReadSetting(const std::string& file, const std::string& section,
                                    const std::string& key);
-    // Stores `value` under `key`; the file is replaced whole, never left half-written.
+    // The values of `keys` from one read of the file; nullopt when it cannot be read (a
+    // folder or FIFO in its place is reported on standard error).
+    static std::optional<std::vector<std::string>>
+    ReadSettings(const std::string& file, const std::string& section,
+                 const std::vector<std::string>& keys);
+    // Stores `value` under `key`; the file is replaced whole, never left half-written, and
+    // made readable by its owner only. True only when the value reads back as given.
     static bool WriteSetting(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& value);
+    // Several keys in one save: either all of them are stored or the file stays as it was.
+    static bool WriteSettings(const std::string& file, const std::string& section,
+                              const std::vector<std::pair<std::string, std::string>>& entries);
 
     // Opens an http or https address in the user's web browser. Anything else, and a page
     // that cannot be opened, is skipped without a word: no caller has a message for it.
