@@ -16,9 +16,18 @@ class SystemUtility final
 public:
     static constexpr int kAppData = 26; // the per-user roaming application-data folder
 
-    // The folder's path without a trailing separator. Never empty: when the system knows
-    // no such folder, a per-user fallback is given rather than the root of a drive.
+    // The folder's path without a trailing separator. Empty when no folder of the user's
+    // own can be found: the program then keeps nothing rather than put the user's data in
+    // a shared place (AppDataProblem says why).
     static std::string SpecialFolderPath(int folder);
+
+    // Where the per-user data lives, or, when nowhere, a sentence for the user on why.
+    struct AppDataLookup
+    {
+        std::string path;
+        std::string problem;
+    };
+    static AppDataLookup LocateAppData();
 
     // The stored text of `key` in `section` of the settings file; empty when absent.
     static std::string ReadSetting(const std::string& file, const std::string& section,
