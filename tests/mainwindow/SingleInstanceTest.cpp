@@ -1,0 +1,55 @@
+#include "mainwindow/SingleInstance.h"
+
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using zlv::SingleInstance;
+using zlv::test::WriteAll;
+
+TEST(SingleInstance, OnlyARunningInstanceKeepsTheNextOneOut)
+{
+    zlv::test::TempDir dir;
+    const std::string lock = dir / "zelvory.lock";
+    // Whatever a dead run or a stranger left in the lock's place never locks the user out.
+    const auto plant = [&](int kind) {
+        std::filesystem::remove_all(lock);
+        if (kind == 0) {
+            WriteAll(lock, "");
+        } else if (kind == 1) {
+            WriteAll(lock, "\x01garbage\n\xFF");
+        } else if (kind == 2) {
+            WriteAll(lock, "1\nzelvory\nlocalhost\n"); // a live process, not this program
+        } else if (kind == 3) {
+            std::filesystem::create_directories(lock + "/inside");
+        } else {
+            ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+        }
+    };
+    for (int kind = 0; kind < 5; ++kind) {
+        plant(kind);
+        SingleInstance first;
+        ASSERT_TRUE(first.acquireAt(lock)) << kind;
+        SingleInstance second;
+        EXPECT_FALSE(second.acquireAt(lock)) << kind;
+        EXPECT_TRUE(std::filesystem::is_regular_file(lock));
+    }
+    SingleInstance again;
+    EXPECT_TRUE(again.acquireAt(lock)) << "the lock goes with its holder";
+
+    // Without a private runtime folder the lock goes into the data folder, never /tmp.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const std::string keptRuntime = runtime ? runtime : "", keptData = data ? data : "";
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0777));
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1); // open to everyone: not private
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    EXPECT_EQ(SingleInstance::lockPath(), dir / "data/QBS/ZLV/zelvory.lock");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0700));
+    EXPECT_EQ(SingleInstance::lockPath(), lock);
+    runtime ? setenv("XDG_RUNTIME_DIR", keptRuntime.c_str(), 1) : unsetenv("XDG_RUNTIME_DIR");
+    data ? setenv("XDG_DATA_HOME", keptData.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+}
