@@ -36,11 +36,6 @@ class SettingsFile : public ::testing::Test
 protected:
     void SetUp() override { ProgramDisplayFormat() = DisplayFormatFields{}; }
     void TearDown() override { ProgramDisplayFormat() = DisplayFormatFields{}; }
-    // Temporary or lock files left behind would show here.
-    long entries() const
-    {
-        return std::distance(std::filesystem::directory_iterator(dir.path()), {});
-    }
 
     zlv::test::TempDir dir;
     std::string file = dir / "configuration.ini";
@@ -62,7 +57,8 @@ TEST_F(SettingsFile, AwkwardValuesReadBackAndListEntriesAreStoredPlainlyAndPriva
     ::umask(umask);
     EXPECT_EQ(ReadAll(file), "[DTF]\nTime=H:M:S AM/PM\nOther=kept\n");
     EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0600));
-    EXPECT_EQ(entries(), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "no temporary file left behind";
 }
 
 TEST_F(SettingsFile, WritesThatCouldNotBeReadBackOrFailChangeNothing)
@@ -78,12 +74,6 @@ TEST_F(SettingsFile, WritesThatCouldNotBeReadBackOrFailChangeNothing)
     EXPECT_FALSE(Write(dir.path(), "Time", "x"));
     EXPECT_FALSE(Write(dir / "missing/configuration.ini", "Time", "x"));
     EXPECT_EQ(Read(dir.path(), "Time"), "");
-    if (::geteuid() != 0) { // permissions do not bind the superuser
-        namespace fs = std::filesystem;
-        fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
-        EXPECT_FALSE(Write(file, "Time", "H:M:S"));
-        fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
-    }
     // A save that leaves a file too big to be read again is no save.
     WriteAll(file, "[DTF]\n;" + std::string((16 << 20) - 16, 'x') + "\n");
     EXPECT_FALSE(Write(file, "Time", "HH:MM:SS AM/PM"));
@@ -114,25 +104,6 @@ TEST_F(SettingsFile, HandEditedFilesAreReadAsAPersonMeantThemWhateverTheirLineEn
     EXPECT_EQ(Read(file, "Day"), "DD");
 }
 
-TEST_F(SettingsFile, AWriteChangesItsLinesAndKeepsEveryOtherOne)
-{
-    const std::string before = "; keep this comment\r\n[Other]\r\nA=1, 2\r\nB = \" x \"\r\n\r\n"
-                               "[DTF]\r\nTime=H:M:S\r\nX=y\r\n\r\n[Last]\r\nC=3";
-    WriteAll(file, before);
-    ASSERT_TRUE(Write(file, "Time", "HH:MM:SS"));
-    std::string expected = before + "\r\n";
-    expected.replace(expected.find("Time=H:M:S"), 10, "Time=HH:MM:SS");
-    EXPECT_EQ(ReadAll(file), expected);
-
-    ASSERT_TRUE(Write(file, "Sequence", "Month Day Year"));
-    expected.insert(expected.find("X=y\r\n") + 5, "Sequence=Month Day Year\r\n");
-    EXPECT_EQ(ReadAll(file), expected) << "a new key joins the end of its section";
-    ASSERT_TRUE(Write(file, "E", "5", "New"));
-    EXPECT_EQ(ReadAll(file), expected + "[New]\r\nE=5\r\n");
-    EXPECT_EQ(Read(file, "A", "Other"), "1, 2");
-    EXPECT_EQ(Read(file, "B", "Other"), " x ");
-}
-
 TEST_F(SettingsFile, StartupWritesAllDefaultsOnAFirstRunAndHealsMissingKeysLater)
 {
     WriteAll(file, "");
@@ -154,20 +125,11 @@ TEST_F(SettingsFile, StartupWritesAllDefaultsOnAFirstRunAndHealsMissingKeysLater
               (DisplayFormatFields{"Year Month Day", "{Space}", "YY", "MMM", "DD", "HH:MM:SS"}));
     EXPECT_EQ(ReadAll(file), "; mine\r\n[DTF]\r\nSequence=Year Month Day\r\nYear=YY\r\nDay=DD\r\n"
                              "Z=1\r\nSeparator={Space}\r\nMonth=MMM\r\nTime=HH:MM:SS\r\n");
-
-    // Hand-edited values that are no list entries load unchanged.
-    WriteAll(file, "[DTF]\nSequence=Month, Day, Year\nSeparator={Space}\nYear=yyyy\n"
-                   "Month=MMMM\nDay=DD\nTime=hh:mm\n");
-    LoadSettingsAtStartup(file);
-    EXPECT_EQ(FormatTimestamp("2006-02-08 23:34:23", GetDisplayPattern()),
-              std::optional<std::string>("08 February 2006 23:34"))
-        << "{Space} is one space, and the unknown sequence gives day, month, year";
 }
 
 TEST_F(SettingsFile, AFileThatCannotHoldSettingsLeavesTheProgramOnItsDefaults)
 {
-    // A folder or a FIFO in the file's place is neither waited on nor replaced; nor is a
-    // folder that does not exist created.
+    // A folder or FIFO in the file's place is neither waited on nor replaced.
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
     const std::string folder = dir / "folder.ini";
     std::filesystem::create_directory(folder);

@@ -11,19 +11,15 @@ using zlv::SystemUtility;
 
 namespace {
 
-class EnvGuard
+// Puts an environment variable back as it was.
+struct EnvGuard
 {
-public:
-    explicit EnvGuard(const char* name) : m_name(name), m_had(std::getenv(name) != nullptr)
-    {
-        m_old = m_had ? std::getenv(name) : "";
-    }
-    ~EnvGuard() { m_had ? setenv(m_name, m_old.c_str(), 1) : unsetenv(m_name); }
-
-private:
-    const char* m_name;
-    bool m_had;
-    std::string m_old;
+    explicit EnvGuard(const char* n) : name(n), had(std::getenv(n)), old(had ? std::getenv(n) : "")
+    {}
+    ~EnvGuard() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
+    const char* name;
+    bool had;
+    std::string old;
 };
 
 } // namespace
@@ -59,7 +55,8 @@ TEST(SystemUtility, AppDataIsAFolderOfTheUsersOwnOrThereIsNone)
     for (const std::string& bad : {std::string("/"), root ? own + "/theirs" : "/usr"}) {
         setenv("HOME", bad.c_str(), 1);
         const auto none = SystemUtility::LocateAppData();
-        EXPECT_EQ(none.path, "") << bad;
-        EXPECT_NE(none.problem.find("not a folder of your own"), std::string::npos);
+        EXPECT_TRUE(none.path.empty() &&
+                    none.problem.find("not a folder of your own") != std::string::npos)
+            << bad << none.problem;
     }
 }
