@@ -36,9 +36,14 @@ std::optional<std::string> ReadFile(const std::string& path, bool missingIsEmpty
         return bytes;
     case RegularFile::Status::Missing:
         return missingIsEmpty ? std::optional<std::string>(std::string()) : std::nullopt;
-    case RegularFile::Status::NotRegular:
-        WarnNotRegular(path, "settings file");
+    case RegularFile::Status::NotRegular: {
+        static std::string warned; // once per path, not once per key read
+        if (warned != path) {
+            WarnNotRegular(path, "settings file");
+            warned = path;
+        }
         return std::nullopt;
+    }
     case RegularFile::Status::Failed:
         break;
     }
