@@ -181,7 +181,8 @@ void SetValue(std::vector<std::string>& lines, std::string_view section, std::st
     } else if (lastOfSection) {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastOfSection + 1), entry);
     } else {
-        lines.push_back("[" + std::string(section) + "]");
+        std::string header(1, '[');
+        lines.push_back(std::move(header.append(section).append(1, ']')));
         lines.push_back(entry);
     }
 }

@@ -28,8 +28,7 @@ TEST(DayFileTail, HandsOutOnlyWholeAppendedLinesInBoundedChunks)
 
     EXPECT_TRUE(tail.poll(file).bytes.empty()) << "a missing file is simply empty";
     WriteAll(file, "one\r\ntwo\r\nthr");
-    auto chunk = tail.poll(file);
-    EXPECT_EQ(chunk.bytes, "one\r\ntwo\r\n");
+    EXPECT_EQ(tail.poll(file).bytes, "one\r\ntwo\r\n");
     EXPECT_TRUE(tail.poll(file).bytes.empty()) << "a half-written line waits for its end";
 
     std::string content = "ee\r\n";
@@ -38,7 +37,7 @@ TEST(DayFileTail, HandsOutOnlyWholeAppendedLinesInBoundedChunks)
     }
     Append(file, content);
     std::string seen;
-    for (chunk = tail.poll(file); !chunk.bytes.empty(); chunk = tail.poll(file)) {
+    for (auto chunk = tail.poll(file); !chunk.bytes.empty(); chunk = tail.poll(file)) {
         EXPECT_FALSE(chunk.restarted);
         EXPECT_LE(chunk.bytes.size(), 1000u);
         EXPECT_EQ(chunk.offset, 10u + seen.size());
@@ -69,15 +68,15 @@ TEST(DayFileTail, StartsOverWhenTheFileIsCutReplacedOrRewrittenInPlace)
     auto chunk = tail.poll(file);
     EXPECT_TRUE(chunk.restarted);
     EXPECT_EQ(chunk.bytes, "dddddddd\r\neeeeeeee\r\n");
-
+#ifndef _WIN32
     // A FIFO where a day file belongs reads as no file, at once and with a word.
     const std::string fifo = dir / "06.log";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     testing::internal::CaptureStderr();
     chunk = tail.poll(fifo);
-    EXPECT_TRUE(chunk.restarted);
-    EXPECT_TRUE(chunk.bytes.empty());
+    EXPECT_TRUE(chunk.restarted && chunk.bytes.empty());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("not a regular file"), std::string::npos);
+#endif
 }
 
 TEST(DayFileTail, SkipsOnlyOwnAppendsThatFollowWhatItHasRead)
