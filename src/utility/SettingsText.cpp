@@ -129,7 +129,7 @@ std::string_view LineEndOf(std::string_view text, std::string_view otherwise)
     return text.compare(at, 2, "\r\n") == 0 ? "\r\n" : "\n";
 }
 
-// The lines of `text` as bodies; a byte-order mark in front is given back apart.
+// The lines of `text` without their line ends (and without a byte-order mark in front).
 std::vector<std::string> Lines(std::string_view text)
 {
     std::vector<std::string> lines;
