@@ -10,6 +10,16 @@ if(ZLV_SANITIZE)
   target_compile_options(zlv_compile_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
   target_link_options(zlv_compile_settings INTERFACE -fsanitize=address,undefined)
 endif()
+if(ZLV_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ZLV_FUZZ needs clang (libFuzzer): -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  # Everything is instrumented for coverage and checked for memory errors; only the fuzz
+  # targets themselves link libFuzzer's main.
+  target_compile_options(zlv_compile_settings INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(zlv_compile_settings INTERFACE -fsanitize=address,undefined)
+endif()
 target_compile_definitions(zlv_compile_settings INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CONTEXTLESS_CONNECT

@@ -3,15 +3,19 @@
 #include "utility/FileSystem.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zlv {
 
+class RegularFile;
+
 // Follows one day file as it grows, handing out only what was appended since the last
-// look, in whole lines. When the file shrank, was replaced or another path is asked for,
-// it starts over from the beginning and says so, so that whatever the caller derived from
-// the old content can be dropped. This is what keeps the cost of a record independent of
-// how many lines the day already holds.
+// look, in whole lines. When the file shrank, was replaced, was rewritten in place (the
+// last bytes read are no longer there) or another path is asked for, it starts over from
+// the beginning and says so, so that whatever the caller derived from the old content can
+// be dropped. This is what keeps the cost of a record independent of how many lines the
+// day already holds. Anything but a regular file reads as no file, without waiting on it.
 class DayFileTail final
 {
 public:
@@ -41,11 +45,15 @@ public:
     std::uint64_t offset() const { return m_offset; }
 
 private:
+    bool stillHoldsWhatWasRead(const RegularFile& file) const;
+
     std::uint64_t m_maxChunk;
     std::string m_path;
     fs::FileState m_state;
     bool m_known = false;
     std::uint64_t m_offset = 0;
+    std::string m_lastBlock; // the last bytes handed out, ending at m_offset
+    std::string m_refused;   // the path last reported as not a regular file
 };
 
 } // namespace zlv

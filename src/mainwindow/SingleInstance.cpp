@@ -1,25 +1,115 @@
 #include "mainwindow/SingleInstance.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include "utility/FileSystem.h"
+#include "utility/SystemUtility.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace zlv {
 
-QString SingleInstance::lockPath()
+namespace {
+
+constexpr const char* kLockName = "zelvory.lock";
+
+} // namespace
+
+#ifdef _WIN32
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::acquireAt(const std::string&)
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) {
-        dir = QDir::tempPath();
-    }
-    return dir + QStringLiteral("/zelvory.lock");
+    return true;
 }
 
-bool SingleInstance::acquire()
+std::string SingleInstance::lockPath()
 {
-    m_lock = std::make_unique<QLockFile>(lockPath());
-    // A lock left by a crashed run is recognised by its dead owner and taken over.
-    m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    return {};
 }
+
+#else
+
+SingleInstance::~SingleInstance()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+std::string SingleInstance::lockPath()
+{
+    // The runtime folder counts only as the base-directory rules describe it: absolute,
+    // ours, and closed to everyone else.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
+        struct stat st
+        {
+        };
+        if (::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+            (st.st_mode & 077) == 0) {
+            return std::string(runtime) + '/' + kLockName;
+        }
+    }
+    const std::string appData = SystemUtility::LocateAppData().path;
+    if (appData.empty()) {
+        return {};
+    }
+    const std::string folder = appData + "/QBS/ZLV";
+    fs::CreateDirectoryChain(folder);
+    return folder + '/' + kLockName;
+}
+
+bool SingleInstance::acquireAt(const std::string& path)
+{
+    if (path.empty()) {
+        return true;
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd =
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        struct stat st
+        {
+        };
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const bool held = errno == EWOULDBLOCK;
+                ::close(fd);
+                return !held;
+            }
+            // For people looking at the file; the lock itself is the kernel's.
+            char text[64];
+            const int n = std::snprintf(text, sizeof text, "%ld\nzelvory\n", long(::getpid()));
+            if (::ftruncate(fd, 0) == 0 && n > 0) {
+                (void)::pwrite(fd, text, static_cast<std::size_t>(n), 0);
+            }
+            m_fd = fd;
+            return true;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        // Something that can never be a lock of ours is in the way (a folder, a link, a
+        // FIFO, another user's file): clear it, or move it aside, and try again.
+        if (::unlink(path.c_str()) != 0 && ::rmdir(path.c_str()) != 0) {
+            const std::string aside = path + ".stale-" + std::to_string(::getpid());
+            if (::rename(path.c_str(), aside.c_str()) != 0) {
+                break;
+            }
+        }
+    }
+    std::fprintf(stderr, "zelvory: cannot lock \"%s\"; going on without the one-instance test.\n",
+                 path.c_str());
+    return true;
+}
+
+#endif
 
 } // namespace zlv

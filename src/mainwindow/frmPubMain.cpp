@@ -3,6 +3,7 @@
 #include "browse/Commands.h"
 #include "browse/frmPubDetail.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/DataFolderNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
@@ -147,17 +148,23 @@ void frmPubMain::buildControls()
 
 void frmPubMain::startUp()
 {
-    const std::string appData = m_options.appData.empty()
-                                    ? SystemUtility::SpecialFolderPath(SystemUtility::kAppData)
-                                    : m_options.appData;
-    m_folder.establish(appData);
+    const SystemUtility::AppDataLookup appData =
+        m_options.appData.empty() ? SystemUtility::LocateAppData()
+                                  : SystemUtility::AppDataLookup{m_options.appData, {}};
+    if (!appData.path.empty()) {
+        m_folder.establish(appData.path);
+    } else {
+        ShowDataFolderProblem(*m_today, QString::fromStdString(appData.problem));
+    }
     LoadSettingsAtStartup(m_folder.configurationFile());
 
     m_stb->setVersionText(QStringLiteral(" Version %1 (Build %2) ")
                               .arg(QLatin1String(kVersion), QLatin1String(kBuild)));
 
     m_optTod->setChecked(true);
-    m_today->loadFile(m_folder.dayFilePath(today()));
+    if (!m_folder.dataFolder().empty()) {
+        m_today->loadFile(m_folder.dayFilePath(today()));
+    }
     ListUtility::AdjustListView(*m_today);
     m_today->highlightRows();
     refreshRowCount();
@@ -168,7 +175,7 @@ void frmPubMain::startUp()
         picker->setDate(yesterday);
     }
 
-    if (m_options.makeSource) {
+    if (m_options.makeSource && !m_folder.dataFolder().empty()) {
         m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
         m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
         m_hide->setRetryScheduler([this](int ms) {

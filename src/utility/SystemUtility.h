@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -13,16 +16,34 @@ class SystemUtility final
 public:
     static constexpr int kAppData = 26; // the per-user roaming application-data folder
 
-    // The folder's path without a trailing separator. Never empty: when the system knows
-    // no such folder, a per-user fallback is given rather than the root of a drive.
+    // The folder's path without a trailing separator. Empty when no folder of the user's
+    // own can be found: the program then keeps nothing rather than put the user's data in
+    // a shared place (AppDataProblem says why).
     static std::string SpecialFolderPath(int folder);
+
+    // Where the per-user data lives, or, when nowhere, a sentence for the user on why.
+    struct AppDataLookup
+    {
+        std::string path;
+        std::string problem;
+    };
+    static AppDataLookup LocateAppData();
 
     // The stored text of `key` in `section` of the settings file; empty when absent.
     static std::string ReadSetting(const std::string& file, const std::string& section,
                                    const std::string& key);
-    // Stores `value` under `key`; the file is replaced whole, never left half-written.
+    // The values of `keys` from one read of the file; nullopt when it cannot be read (a
+    // folder or FIFO in its place is reported on standard error).
+    static std::optional<std::vector<std::string>>
+    ReadSettings(const std::string& file, const std::string& section,
+                 const std::vector<std::string>& keys);
+    // Stores `value` under `key`; the file is replaced whole, never left half-written, and
+    // made readable by its owner only. True only when the value reads back as given.
     static bool WriteSetting(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& value);
+    // Several keys in one save: either all of them are stored or the file stays as it was.
+    static bool WriteSettings(const std::string& file, const std::string& section,
+                              const std::vector<std::pair<std::string, std::string>>& entries);
 
     // Opens an http or https address in the user's web browser. Anything else, and a page
     // that cannot be opened, is skipped without a word: no caller has a message for it.

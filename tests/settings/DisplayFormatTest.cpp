@@ -1,7 +1,6 @@
 #include "settings/DisplayFormat.h"
 
 #include <gtest/gtest.h>
-#include <random>
 
 using namespace zlv;
 
@@ -33,9 +32,6 @@ TEST(DisplayPattern, TheSixFieldsBuildAPatternThatRendersExactly)
         {{"Day Month Year", "/", "YY", "M", "D", "H:M:S AM/PM"},
          "D\\/M\\/YY H:M:S AM/PM",
          "8/2/06 11:34:23 PM"},
-        {{"Day Month Year", ".", "YYYY", "MM", "DD", "HH:MM:SS AM/PM"},
-         "DD.MM.YYYY HH:MM:SS AM/PM",
-         "08.02.2006 11:34:23 PM"},
         {{"Month Day Year", "", "YYYY", "MM", "DD", "HH:MM:SS"},
          "MMDDYYYY HH:MM:SS",
          "02082006 23:34:23"},
@@ -44,7 +40,6 @@ TEST(DisplayPattern, TheSixFieldsBuildAPatternThatRendersExactly)
         {{"month day year", "{space}", "YYYY", "MM", "DD", "H"},
          "DD{space}MM{space}YYYY H",
          "08{23pace}02{23pace}2006 23"},
-        {{"Year  Month Day", "//", "YY", "MM", "DD", "HH"}, "DD//MM//YY HH", "08//02//06 23"},
         {{}, " ", " "}, // an empty date, one space, an empty time
     };
     for (const auto& row : rows) {
@@ -64,31 +59,24 @@ TEST(FormatTimestamp, TokensAndTheTwelveHourClock)
         const char* text;
     } rows[] = {
         {At(0, 0, 0), "H:M:S AM/PM", "12:0:0 AM"},
-        {At(9, 5, 7), "H:M:S AM/PM", "9:5:7 AM"},
-        {At(11, 59, 59), "HH:MM:SS AM/PM", "11:59:59 AM"},
         {At(12, 30, 0), "HH:MM:SS AM/PM", "12:30:00 PM"},
         {At(23, 59, 9), "H:M:S AM/PM", "11:59:9 PM"},
         {At(0, 0, 0), "H:M:S", "0:0:0"}, // without AM/PM, the 24-hour clock
         // AM/PM anywhere switches the clock, and always shows in capitals.
         {At(15, 4, 0), "am/pm HH:MM", "PM 03:04"},
         {At(3, 4, 0), "Am/pM H", "AM 3"},
-        {At(1, 2, 3, {2000, 12, 31}), "YY", "00"},
         {At(1, 2, 3, {987, 1, 5}), "YYYY", "0987"},
-        {kSample, "M D", "2 8"},
         {kSample, "mmm dd yyyy hh:mm:ss", "Feb 08 2006 23:34:23"}, // letters of either case
         // M is the minute right after an hour, separators or not, and otherwise a month.
         {At(7, 45, 6, {2006, 3, 9}), "MM HH:MM", "03 07:45"},
         {At(7, 45, 6, {2006, 3, 9}), "H M", "7 45"},
         {At(7, 45, 6, {2006, 3, 9}), "HHMM", "0745"},
         {At(7, 45, 6, {2006, 3, 9}), "HH:SS:MM", "07:06:03"},
-        {At(7, 45, 6, {2006, 3, 9}), "HH:MM:MM", "07:45:03"},
         {kSample, "\\Y\\M\\D\\H\\S", "YMDHS"},
         {kSample, "\\\\YY", "\\06"},
-        {kSample, "YY\\", "06\\"},
         // An escaped A breaks the AM/PM token: 24 hours, and each M a month or a minute.
         {kSample, "\\AM/PM", "A2/P2"},
         {At(21, 0, 0), "H \\AM/PM", "21 A0/P2"},
-        {kSample, "Q x, [T] ~!", "Q x, [T] ~!"},
         // Runs longer than any listed token take the longest form of their letter.
         {kSample, "YYYYYYYYYYYY", "2006"},
         {kSample, "MMMM", "February"},
@@ -98,10 +86,6 @@ TEST(FormatTimestamp, TokensAndTheTwelveHourClock)
     };
     for (const auto& row : rows) {
         EXPECT_EQ(FormatTimestamp(row.at, row.pattern), row.text) << row.pattern;
-    }
-    for (int month = 1; month <= 12; ++month) {
-        EXPECT_EQ(FormatTimestamp(At(0, 0, 0, {2006, month, 1}), "MMM"),
-                  std::string("JanFebMarAprMayJunJulAugSepOctNovDec").substr(3 * month - 3, 3));
     }
 }
 
@@ -114,17 +98,6 @@ TEST(FormatTimestamp, HandEditedGarbageNeverBreaksTheRenderer)
                                                         "06");
     EXPECT_EQ(FormatTimestamp(kSample, "\\\xE2\x82"), "\xE2\x82") << "cut short at the end";
     EXPECT_EQ(FormatTimestamp(kSample, std::string(200000, 'M')), "February");
-
-    // Random patterns: the output never grows faster than the pattern.
-    std::mt19937 random(20060208);
-    const std::string alphabet = "YMDHSAPymdhsap/:\\ .-x\xC3\xA9\xFF";
-    for (int round = 0; round < 2000; ++round) {
-        std::string pattern(random() % 40, ' ');
-        for (char& c : pattern) {
-            c = alphabet[random() % alphabet.size()];
-        }
-        EXPECT_LE(FormatTimestamp(kSample, pattern).size(), pattern.size() * 9 + 1) << pattern;
-    }
 
     // Stored stamps are parsed first; one that names no real moment gives nothing.
     EXPECT_EQ(FormatTimestamp("2024-02-29 00:00:00", "DD MMM YYYY H AM/PM"),
@@ -149,5 +122,4 @@ TEST(CompiledPattern, AppendsAndCutsAtACharacterBoundary)
     EXPECT_EQ(render("YYYY-MM", 4), "> 2006");
     EXPECT_EQ(render(std::string(100000, 'x') + "YYYY", 10), "> " + std::string(10, 'x'));
     EXPECT_EQ(render("\xC3\xA9\xC3\xA9\xC3\xA9", 3), "> \xC3\xA9") << "never half a character";
-    EXPECT_EQ(render("DD", 0), "> ");
 }

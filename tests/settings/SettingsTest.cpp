@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zlv;
@@ -26,17 +27,15 @@ bool Write(const std::string& file, const std::string& key, const std::string& v
     return SystemUtility::WriteSetting(file, section, key, value);
 }
 
+const std::string kDefaults = "[DTF]\nSequence=Month Day Year\nSeparator={Space}\nYear=YYYY\n"
+                              "Month=MMM\nDay=DD\nTime=HH:MM:SS\n";
+
 // Every test starts from memory as the program has it before the first load.
 class SettingsFile : public ::testing::Test
 {
 protected:
     void SetUp() override { ProgramDisplayFormat() = DisplayFormatFields{}; }
     void TearDown() override { ProgramDisplayFormat() = DisplayFormatFields{}; }
-    // Temporary or lock files left behind would show here.
-    long entries() const
-    {
-        return std::distance(std::filesystem::directory_iterator(dir.path()), {});
-    }
 
     zlv::test::TempDir dir;
     std::string file = dir / "configuration.ini";
@@ -44,20 +43,22 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsFile, AwkwardValuesReadBackAndListEntriesAreStoredPlainly)
+TEST_F(SettingsFile, AwkwardValuesReadBackAndListEntriesAreStoredPlainlyAndPrivately)
 {
+    const mode_t umask = ::umask(022);
     for (const std::string value :
-         {"a=b", "x;y # z", "  leading", "trailing  ", " both ", "\"quoted\"", "\"", "\"half",
-          "Month, Day, Year", "", "\xC3\xA9t\xC3\xA9", "\xFF\xFE", "[DTF]", "@Variant(x)",
-          "%20 and \\n", "\t tab"}) {
+         {"a=b", "x;y # z", "  leading", " both ", "\"quoted\"", "\"", "Month, Day, Year", "",
+          "\xC3\xA9t\xC3\xA9", "\xFF\xFE", "[DTF]", "%20 and \\n", "\t tab"}) {
         ASSERT_TRUE(Write(file, "Time", value)) << value;
         ASSERT_TRUE(Write(file, "Other", "kept"));
         EXPECT_EQ(Read(file, "Time"), value) << "also through a write of another key";
     }
-    // A list entry is stored plainly, a rewrite in place of the old line.
     ASSERT_TRUE(Write(file, "Time", "H:M:S AM/PM"));
+    ::umask(umask);
     EXPECT_EQ(ReadAll(file), "[DTF]\nTime=H:M:S AM/PM\nOther=kept\n");
-    EXPECT_EQ(entries(), 1);
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "no temporary file left behind";
 }
 
 TEST_F(SettingsFile, WritesThatCouldNotBeReadBackOrFailChangeNothing)
@@ -69,99 +70,85 @@ TEST_F(SettingsFile, WritesThatCouldNotBeReadBackOrFailChangeNothing)
         EXPECT_FALSE(Write(file, key, "x")) << key;
     }
     EXPECT_FALSE(Write(file, "Time", "x", "D]TF"));
-    EXPECT_FALSE(Write(file, "Time", "x", ""));
     // A path that is a folder, and a folder that does not exist, cannot be written.
     EXPECT_FALSE(Write(dir.path(), "Time", "x"));
     EXPECT_FALSE(Write(dir / "missing/configuration.ini", "Time", "x"));
     EXPECT_EQ(Read(dir.path(), "Time"), "");
-    if (::geteuid() != 0) { // permissions do not bind the superuser
-        namespace fs = std::filesystem;
-        fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
-        EXPECT_FALSE(Write(file, "Time", "H:M:S"));
-        fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
-    }
-    EXPECT_EQ(ReadAll(file), "[DTF]\nTime=HH:MM:SS\n");
-    EXPECT_EQ(entries(), 1);
+    // A save that leaves a file too big to be read again is no save.
+    WriteAll(file, "[DTF]\n;" + std::string((16 << 20) - 16, 'x') + "\n");
+    EXPECT_FALSE(Write(file, "Time", "HH:MM:SS AM/PM"));
 }
 
-TEST_F(SettingsFile, HandEditedAndMissingThingsAreReadAsAPersonMeantThem)
+TEST_F(SettingsFile, HandEditedFilesAreReadAsAPersonMeantThemWhateverTheirLineEnds)
 {
     EXPECT_EQ(Read(file, "Sequence"), "") << "no file";
     WriteAll(file, "Sequence=Year Month Day\n[Other]\nSequence=Year Month Day\n[DTF]\nSequence\n");
     EXPECT_EQ(Read(file, "Sequence"), "") << "before any section, in another, or without '='";
-    EXPECT_EQ(Read(file, "Time", "Nowhere"), "");
 
-    WriteAll(file, "\xEF\xBB\xBF; my settings\r\n[ dtf ]\r\n  sequence = Year Month Day  \r\n"
-                   "; Time=H:M:S\r\nTime=HH:MM:SS AM/PM\r\nTime=H:M:S\r\n"
-                   "Separator=\"{Space}\"\r\nDay=D ; not a comment\r\n");
+    WriteAll(file, "\xEF\xBB\xBF; my settings\r\n[ dtf ]\r\n  sequence = Year Month Day  \r"
+                   "; Time=H:M:S\nTime=HH:MM:SS AM/PM\r\nTime=H:M:S\r\n"
+                   "Separator=\"{Space}\"\rDay=D ; not a comment\r");
     EXPECT_EQ(Read(file, "Sequence"), "Year Month Day");
     EXPECT_EQ(Read(file, "Time"), "HH:MM:SS AM/PM") << "a comment is no key; the first key wins";
     EXPECT_EQ(Read(file, "Separator"), "{Space}");
     EXPECT_EQ(Read(file, "Day"), "D ; not a comment");
+
+    // A save never glues a key onto a line that ended in a lone CR, and leaves one style.
+    ASSERT_TRUE(Write(file, "Month", "MM"));
+    EXPECT_EQ(ReadAll(file), "\xEF\xBB\xBF; my settings\r\n[ dtf ]\r\n  sequence = Year Month "
+                             "Day  \r\n; Time=H:M:S\r\nTime=HH:MM:SS AM/PM\r\nTime=H:M:S\r\n"
+                             "Separator=\"{Space}\"\r\nDay=D ; not a comment\r\nMonth=MM\r\n");
+    WriteAll(file, "[DTF]\nDay=DD\rTime=H:M:S\r");
+    ASSERT_TRUE(Write(file, "Year", "YY"));
+    EXPECT_EQ(ReadAll(file), "[DTF]\nDay=DD\nTime=H:M:S\nYear=YY\n");
+    EXPECT_EQ(Read(file, "Day"), "DD");
 }
 
-TEST_F(SettingsFile, AWriteChangesOneLineAndKeepsEveryOtherByte)
+TEST_F(SettingsFile, StartupWritesAllDefaultsOnAFirstRunAndHealsMissingKeysLater)
 {
-    const std::string before = "; keep this comment\r\n[Other]\r\nA=1, 2\r\nB = \" x \"\r\n\r\n"
-                               "[DTF]\r\nTime=H:M:S\r\nX=y\r\n\r\n[Last]\r\nC=3";
-    WriteAll(file, before);
-    ASSERT_TRUE(Write(file, "Time", "HH:MM:SS"));
-    std::string expected = before;
-    expected.replace(expected.find("Time=H:M:S"), 10, "Time=HH:MM:SS");
-    EXPECT_EQ(ReadAll(file), expected);
-
-    ASSERT_TRUE(Write(file, "Sequence", "Month Day Year"));
-    expected.insert(expected.find("X=y\r\n") + 5, "Sequence=Month Day Year\r\n");
-    EXPECT_EQ(ReadAll(file), expected) << "a new key joins the end of its section, CR LF kept";
-    ASSERT_TRUE(Write(file, "D", "4", "Last"));
-    ASSERT_TRUE(Write(file, "E", "5", "New"));
-    EXPECT_EQ(ReadAll(file), expected + "\r\nD=4\r\n[New]\r\nE=5\r\n")
-        << "a last line without a line end is ended";
-    EXPECT_EQ(Read(file, "A", "Other"), "1, 2");
-    EXPECT_EQ(Read(file, "B", "Other"), " x ");
-}
-
-TEST_F(SettingsFile, StartupWritesTheDefaultsOnlyWhenNoSequenceIsStored)
-{
-    const std::string defaults = "[DTF]\nSequence=Month Day Year\nSeparator={Space}\nYear=YYYY\n"
-                                 "Month=MMM\nDay=DD\nTime=HH:MM:SS\n";
     WriteAll(file, "");
     LoadSettingsAtStartup(file);
     EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
-    EXPECT_EQ(ReadAll(file), defaults);
+    EXPECT_EQ(ReadAll(file), kDefaults);
 
     // A file that lost its section is given the defaults again; other sections stay.
     WriteAll(file, "[Window]\nLeft=10\n");
     ProgramDisplayFormat() = DisplayFormatFields{};
     LoadSettingsAtStartup(file);
-    EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
-    EXPECT_EQ(ReadAll(file), "[Window]\nLeft=10\n" + defaults);
+    EXPECT_EQ(ReadAll(file), "[Window]\nLeft=10\n" + kDefaults);
 
-    // A Sequence alone is no first run: nothing is repaired, every other slot is empty.
-    WriteAll(file, "[DTF]\nSequence=Year Month Day\n");
+    // A first start cut short, or a hand edit: the missing and empty keys are filled in,
+    // what the user chose, other keys and comments stay.
+    WriteAll(file, "; mine\r\n[DTF]\r\nSequence=Year Month Day\r\nYear=YY\r\nDay=\r\nZ=1\r\n");
     LoadSettingsAtStartup(file);
-    EXPECT_EQ(ProgramDisplayFormat(), (DisplayFormatFields{"Year Month Day", "", "", "", "", ""}));
-    EXPECT_EQ(ReadAll(file), "[DTF]\nSequence=Year Month Day\n");
-
-    // Defaults that cannot be stored still render times.
-    const std::string nowhere = dir / "no-such-folder/configuration.ini";
-    ProgramDisplayFormat() = DisplayFormatFields{};
-    LoadSettingsAtStartup(nowhere);
-    EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat());
-    EXPECT_FALSE(std::filesystem::exists(nowhere));
+    EXPECT_EQ(ProgramDisplayFormat(),
+              (DisplayFormatFields{"Year Month Day", "{Space}", "YY", "MMM", "DD", "HH:MM:SS"}));
+    EXPECT_EQ(ReadAll(file), "; mine\r\n[DTF]\r\nSequence=Year Month Day\r\nYear=YY\r\nDay=DD\r\n"
+                             "Z=1\r\nSeparator={Space}\r\nMonth=MMM\r\nTime=HH:MM:SS\r\n");
 }
 
-TEST_F(SettingsFile, HandEditedValuesLoadUnchangedAndAnUnreadableFileChangesNothing)
+TEST_F(SettingsFile, AFileThatCannotHoldSettingsLeavesTheProgramOnItsDefaults)
 {
-    WriteAll(file, "[DTF]\nSequence=Month, Day, Year\nSeparator={Space}\nYear=yyyy\n"
-                   "Month=MMMM\nDay=DD\nTime=hh:mm\n");
-    LoadSettings(file);
-    EXPECT_EQ(ProgramDisplayFormat(),
-              (DisplayFormatFields{"Month, Day, Year", "{Space}", "yyyy", "MMMM", "DD", "hh:mm"}));
-    EXPECT_EQ(FormatTimestamp("2006-02-08 23:34:23", GetDisplayPattern()),
-              std::optional<std::string>("08 February 2006 23:34"))
-        << "{Space} is one space, and the unknown sequence gives day, month, year";
+    // A folder or FIFO in the file's place is neither waited on nor replaced.
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    const std::string folder = dir / "folder.ini";
+    std::filesystem::create_directory(folder);
+    for (const std::string& path : {file, folder, dir / "no-such-folder/configuration.ini"}) {
+        ProgramDisplayFormat() = DisplayFormatFields{};
+        testing::internal::CaptureStderr();
+        LoadSettingsAtStartup(path);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ProgramDisplayFormat(), DefaultDisplayFormat()) << path;
+        EXPECT_EQ(said.find("is not a regular file") != std::string::npos,
+                  path != dir / "no-such-folder/configuration.ini")
+            << said;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(file));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_FALSE(std::filesystem::exists(dir / "no-such-folder"));
 
+    // An unreadable file changes nothing in memory.
+    ProgramDisplayFormat()[kTimeSlot] = "hh:mm";
     LoadSettings(dir / "gone.ini");
     EXPECT_EQ(ProgramDisplayFormat()[kTimeSlot], "hh:mm");
 }

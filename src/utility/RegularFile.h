@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zlv {
+
+// A file opened for reading only when it is a plain regular file. The open never waits: a
+// FIFO, socket or device planted where a day file or the settings file belongs is refused
+// at once instead of stalling the user-interface thread until some writer shows up.
+class RegularFile final
+{
+public:
+    enum class Status
+    {
+        Open,
+        Missing,    // nothing at the path (or a folder on the way is missing)
+        NotRegular, // a folder, FIFO, device or socket
+        Failed      // present but unreadable (permissions, I/O)
+    };
+
+    struct Info
+    {
+        std::uint64_t size = 0;
+        std::uint64_t identity = 0; // inode (Linux) or file index (Windows)
+        std::uint64_t device = 0;
+        std::int64_t modifiedNs = 0;
+    };
+
+    RegularFile() = default;
+    ~RegularFile();
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+
+    Status open(const std::string& path);
+    const Info& info() const { return m_info; }
+
+    // Up to `maxBytes` from `offset` on (fewer at the end of the file). False on a read error.
+    bool readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const;
+
+private:
+    void close();
+
+    Info m_info;
+#ifdef _WIN32
+    void* m_handle = nullptr;
+#else
+    int m_fd = -1;
+#endif
+};
+
+// The whole file when it is regular and at most `maxBytes` long. Any other status than
+// Open leaves `out` empty; a longer file gives Failed.
+RegularFile::Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
+                                    std::string& out);
+
+// One line on standard error saying that `path` was skipped for not being a regular file.
+void WarnNotRegular(const std::string& path, const char* what);
+
+} // namespace zlv
