@@ -218,16 +218,9 @@ void frmPubMain::startUp()
     }
 
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        // Logging off asks the same question as any other way of stopping, once: Yes here
-        // stands for the close that follows.
+        // Logging off asks the same question as any other way of stopping.
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
-            if (m_shutDown || m_closeConfirmed || !manager.allowsInteraction()) {
-                return;
-            }
-            if (confirmClose()) {
-                m_closeConfirmed = true;
-                QTimer::singleShot(0, this, &QWidget::close);
-            } else {
+            if (manager.allowsInteraction() && !confirmSessionEnd()) {
                 manager.cancel();
             }
         });
@@ -431,6 +424,20 @@ bool frmPubMain::confirmClose()
                             "Explorer?",
                             MessageBox::Icon::Question, MessageBox::Buttons::YesNoCancel,
                             MessageBox::Answer::Yes) == MessageBox::Answer::Yes;
+}
+
+bool frmPubMain::confirmSessionEnd()
+{
+    if (m_shutDown || m_closeConfirmed) {
+        return true;
+    }
+    if (!confirmClose()) {
+        return false;
+    }
+    // Yes here stands for the close that follows, which must not ask again.
+    m_closeConfirmed = true;
+    QTimer::singleShot(0, this, &QWidget::close);
+    return true;
 }
 
 void frmPubMain::closeEvent(QCloseEvent* event)

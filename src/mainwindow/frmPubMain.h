@@ -74,6 +74,9 @@ public:
     // The range check, as a change of either picker runs it.
     void runRangeCheck();
 
+    // The session is ending and lets us ask: the close question, once. False to refuse.
+    bool confirmSessionEnd();
+
     // Brings lsvToday in line with today's day file (what a recorded operation triggers).
     void rebuildToday();
 

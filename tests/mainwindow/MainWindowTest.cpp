@@ -1,11 +1,13 @@
 #include "capture/ShellEvents.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/HealthNotice.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/frmPubMain.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/TestWindow.h"
+#include "support/VersionServer.h"
 #include "utility/SystemUtility.h"
 
 #include <QAction>
@@ -16,6 +18,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <fstream>
 
 using namespace zlv;
@@ -30,6 +33,12 @@ void AppendLine(const std::string& path, const std::string& line)
 {
     std::ofstream(path, std::ios::binary | std::ios::app) << line << "\r\n";
 }
+
+struct DeadSource final : NotificationSource
+{
+    bool start(Sink) override { return false; }
+    void stop() override {}
+};
 
 } // namespace
 
@@ -285,6 +294,93 @@ private Q_SLOTS:
         QTest::qWait(50);
         QVERIFY(!w->trayIcon()->isShown());
         QVERIFY(w->isVisible());
+    }
+
+    void captureIncidentsShowWhereTheUserLooksAndAskOncePerReason()
+    {
+        auto w = makeWindow(true);
+        auto* warning = w->healthNotice()->warning();
+        QTest::qWait(20); // the status bar's first layout
+        const QRect versionPanel = w->statusBarPanels()->panel(3)->geometry();
+        CaptureIncident limit;
+        limit.reason = GapReason::WatchLimit;
+        limit.sentence = "12 folders are not watched.";
+        limit.ongoing = limit.needsAction = true;
+        w->capture()->reportIncident(limit);
+        QVERIFY(m_messages->shown().empty()); // never from inside capture
+        QTRY_COMPARE(m_messages->shown().size(), std::size_t(1));
+        QVERIFY(m_messages->shown()[0].text.starts_with(limit.sentence));
+        QCOMPARE(m_messages->shown()[0].buttons, MessageBox::Buttons::Ok);
+        QVERIFY(warning->isVisible());
+        QCOMPARE(w->statusBarPanels()->panel(3)->geometry(), versionPanel);
+        QVERIFY2(warning->toolTip().contains(QStringLiteral("12 folders are not watched.\nSince "
+                                                            "Mar 05 2024 14:07:09.")),
+                 qPrintable(warning->toolTip()));
+        QVERIFY(
+            w->trayIcon()->toolTip().startsWith(QStringLiteral("Zelvory\nRecording incomplete")));
+
+        // The same reason again, and a one-off gap: no more boxes, the figures in the tooltip
+        // and a marker in the Today list (drawn on screen, never a row).
+        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a", "/h/a"});
+        QTRY_COMPARE(w->lsvToday()->rowCount(), 1);
+        m_clock->advanceSeconds(5);
+        w->capture()->reportIncident(limit);
+        CaptureIncident burst;
+        burst.sentence = "The event queue overflowed.";
+        burst.missing = 3;
+        w->capture()->reportIncident(burst);
+        QTRY_VERIFY(warning->toolTip().contains(QStringLiteral("Operations missing: 3.")));
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(w->lsvToday()->rowCount(), 1);
+        const QImage shot = w->lsvToday()->viewport()->grab().toImage();
+        const int top = w->lsvToday()->visualRect(w->lsvToday()->model()->index(0, 0)).top();
+        QCOMPARE(shot.pixelColor(5, top), QColor(220, 40, 30));
+        QVERIFY(shot.pixelColor(5, top + 6) != QColor(220, 40, 30));
+
+        // Capture that cannot start at all is an incident too, told once the window shows.
+        frmPubMain::Options o;
+        o.appData = m_appData->path();
+        o.trayAvailable = false;
+        o.versionCheckDelayMs = 0;
+        o.makeSource = [](const DataFolder&) { return std::make_unique<DeadSource>(); };
+        frmPubMain dead(std::move(o));
+        QTest::qWait(20);
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        dead.show();
+        QTRY_COMPARE(m_messages->shown().size(), std::size_t(2));
+        QVERIFY(m_messages->shown()[1].text.find("could not start") != std::string::npos);
+        QVERIFY(dead.healthNotice()->warning()->isVisible());
+    }
+
+    void aCloseWaitsForTheVersionCheckAndALogoutAsksOnce()
+    {
+        test::VersionServer server;
+        auto w = test::MakeTestWindow(m_appData->path(), m_source, false, server.url());
+        std::size_t askedDuringFetch = 99;
+        server.onRequest = [&] {
+            w->close();
+            askedDuringFetch = m_messages->shown().size();
+        };
+        m_messages->answerNext(Answer::Ok);
+        m_messages->answerNext(Answer::No);
+        w->checkLatestVersion();
+        QCOMPARE(askedDuringFetch, std::size_t(0));
+        QTRY_COMPARE(m_messages->shown().size(), std::size_t(2));
+        QCOMPARE(m_messages->shown()[0].text,
+                 std::string("No available new version for upgrading."));
+        QVERIFY(m_messages->shown()[1].text.starts_with("Are you sure"));
+        QVERIFY(w->isVisible());
+
+        // Yes at logout, even while a check waits: one question, no answer of the check after.
+        m_messages->clear();
+        server.onRequest = [&] { askedDuringFetch = w->confirmSessionEnd(); };
+        m_messages->answerNext(Answer::Yes);
+        w->checkLatestVersion();
+        QTRY_VERIFY(!w->isVisible());
+        QTest::qWait(50);
+        QCOMPARE(askedDuringFetch, std::size_t(1));
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QVERIFY(!w->capture()->isLoaded());
     }
 };
 
