@@ -1,6 +1,9 @@
 // The notification area exists only on a real window system: this test runs itself again
 // under an X server of its own (xvfb-run) and starts icewm there, which has one.
+#include "capture/ShellEvents.h"
+#include "logstore/LogListView.h"
 #include "mainwindow/QtMessageBox.h"
+#include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "support/TempDir.h"
 #include "support/TestWindow.h"
@@ -89,8 +92,13 @@ private Q_SLOTS:
             QTRY_VERIFY(w->isVisible() && !w->isMinimized() && !w->trayIcon()->isShown());
         }
 
+        // In the tray recording goes on and the chosen view still counts.
+        w->showHistoryView();
         QWindow* icon = minimiseToTray(*w);
         QVERIFY(icon);
+        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"t", "/h/t"});
+        QTRY_COMPARE(w->lsvToday()->rowCount(), 1);
+        QCOMPARE(w->statusBarPanels()->panel(0)->text(), QStringLiteral(" Rows: 0 "));
         w->checkLatestVersion();
         QCOMPARE(m_dismissed.size(), std::size_t(1));
         QVERIFY(!w->close()); // the close question, as the new-version question's OK asks it
@@ -112,7 +120,7 @@ private Q_SLOTS:
             QVERIFY2(owner == w.get(), qPrintable(text));
         }
         QCOMPARE(m_quits, 0);
-        QVERIFY(w->capture()->isLoaded());
+        QVERIFY(w->capture()->isLoaded() && w->lsvHistory()->isVisible());
     }
 };
 
