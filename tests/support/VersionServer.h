@@ -30,14 +30,14 @@ public:
                     if (onRequest) {
                         onRequest();
                     }
-                    if (!status.isEmpty()) {
-                        QTimer::singleShot(50, socket, [this, socket] {
+                    QTimer::singleShot(50, socket, [this, socket] {
+                        if (!status.isEmpty()) {
                             socket->write("HTTP/1.1 " + status +
                                           "\r\nContent-Length: " + QByteArray::number(body.size()) +
                                           "\r\nConnection: close\r\n\r\n" + body);
                             socket->disconnectFromHost();
-                        });
-                    }
+                        }
+                    });
                 });
             }
         });
