@@ -1,6 +1,7 @@
 #include "logstore/LogListView.h"
 
 #include "logstore/DataFolder.h"
+#include "logstore/GapMarks.h"
 #include "utility/FileSystem.h"
 #include "utility/ListUtility.h"
 #include "utility/Twips.h"
@@ -8,6 +9,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
 #include <array>
 
 namespace zlv {
@@ -214,6 +217,46 @@ void LogListView::rebuildToday(const std::string& dayFilePath)
 QString LogListView::tagAt(int row) const
 {
     return m_model->stamp(row);
+}
+
+void LogListView::setGapStamps(std::vector<std::string> stamps)
+{
+    std::sort(stamps.begin(), stamps.end());
+    if (stamps != m_gapStamps) {
+        m_gapStamps = std::move(stamps);
+        viewport()->update();
+    }
+}
+
+void LogListView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    paintGapMarks();
+}
+
+void LogListView::paintGapMarks()
+{
+    const int rows = rowCount();
+    if (m_gapStamps.empty() || rows == 0 || m_model->sortColumn() != 0) {
+        return;
+    }
+    // Only the boundaries on screen are looked at, so the cost does not grow with the list.
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
+    const int first = top.isValid() ? top.row() : 0;
+    const int last = bottom.isValid() ? bottom.row() + 1 : rows;
+    const bool newestFirst = m_model->sortOrder() == Qt::DescendingOrder;
+    QPainter painter(viewport());
+    painter.setPen(QPen(QColor(220, 40, 30), 2));
+    for (int row = first; row <= last && row <= rows; ++row) {
+        const std::string above = row > 0 ? m_model->stamp(row - 1).toStdString() : std::string();
+        const std::string below = row < rows ? m_model->stamp(row).toStdString() : std::string();
+        if (gapmarks::Between(m_gapStamps, above, below, newestFirst)) {
+            const int y = row < rows ? visualRect(m_model->index(row, 0)).top()
+                                     : visualRect(m_model->index(rows - 1, 0)).bottom() + 1;
+            painter.drawLine(0, y, viewport()->width(), y);
+        }
+    }
 }
 
 void LogListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,

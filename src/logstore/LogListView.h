@@ -5,6 +5,7 @@
 
 #include <QTreeView>
 #include <string>
+#include <vector>
 
 namespace zlv {
 
@@ -49,6 +50,9 @@ public:
     // of what was appended since the last call.
     void rebuildToday(const std::string& dayFilePath);
     QString tagAt(int row) const;
+    // Times (stored form) at which the journal of the shown days has a gap: while the list
+    // is ordered by time, a coloured line between two rows marks each. Not a row.
+    void setGapStamps(std::vector<std::string> stamps);
 
 Q_SIGNALS:
     void detailRequested();
@@ -61,6 +65,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     struct Selected
@@ -74,8 +79,11 @@ private:
     void ensureSelection();
     void showSortState();
 
+    void paintGapMarks();
+
     Kind m_kind;
     LogListModel* m_model;
+    std::vector<std::string> m_gapStamps; // ascending
 };
 
 } // namespace zlv

@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace zlv {
 
 namespace {
+
+QPointer<QWidget> g_owner;
 
 QMessageBox::StandardButton ToQt(MessageBox::Answer a)
 {
@@ -58,8 +61,16 @@ QMessageBox::StandardButtons ToQt(MessageBox::Buttons b)
 
 MessageBox::Answer Show(const MessageBox::Request& r)
 {
+    // The main window owns every box, also while it sits hidden in the notification area:
+    // a box without an owner is a top-level window of its own, and closing it could look
+    // like the last window going. Modal to that window only, so that the tray icon still
+    // answers while a box waits.
+    QWidget* owner = g_owner ? g_owner.data() : QApplication::activeWindow();
     QMessageBox box(ToQt(r.icon), QString::fromStdString(r.title), QString::fromStdString(r.text),
-                    ToQt(r.buttons), QApplication::activeWindow());
+                    ToQt(r.buttons), owner);
+    if (owner) {
+        box.setWindowModality(Qt::WindowModal);
+    }
     box.setDefaultButton(ToQt(r.defaultButton));
     switch (box.exec()) {
     case QMessageBox::Ok:
@@ -80,6 +91,11 @@ MessageBox::Answer Show(const MessageBox::Request& r)
 void InstallQtMessageBoxHandler()
 {
     MessageBox::setHandler(&Show);
+}
+
+void SetMessageBoxOwner(QWidget* owner)
+{
+    g_owner = owner;
 }
 
 } // namespace zlv

@@ -1,8 +1,14 @@
 #pragma once
 
+class QWidget;
+
 namespace zlv {
 
-// Routes the program's message seam to real modal message boxes over the active window.
+// Routes the program's message seam to real modal message boxes.
 void InstallQtMessageBoxHandler();
+
+// The window that owns every box from now on (the main window); until one is set, or once
+// it is gone, the active window does.
+void SetMessageBoxOwner(QWidget* owner);
 
 } // namespace zlv

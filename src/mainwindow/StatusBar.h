@@ -16,6 +16,9 @@ public:
     void setRowCountText(const QString& text);
     void setVersionText(const QString& text);
     QLabel* panel(int index) const { return m_panels[index]; }
+    // Puts `warning` first among the panels that keep their size: the date, time and version
+    // panels stay where they are, only the row count gives up some of its free width.
+    void addWarning(QWidget* warning) { insertPermanentWidget(1, warning); }
 
     // Renders the date and time panels from the program's clock now.
     void refreshClock();

@@ -29,19 +29,37 @@ bool TrayIcon::AddTrayIcon()
         return false;
     }
     m_tray = new QSystemTrayIcon(m_icon, this);
-    m_tray->setToolTip(QStringLiteral("Zelvory"));
-    connect(m_tray, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                // Left (Trigger) and right (Context) presses bring the window back; moving
-                // over the icon, the middle button and the second half of a double-click
-                // do nothing.
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) {
-                    restoreWindow();
-                }
-            });
+    m_tray->setToolTip(m_toolTip);
+    // Queued: the press is still being delivered to the icon when this signal comes, and
+    // removing the icon from under its own event handler crashes. Left (Trigger) and
+    // right (Context) presses bring the window back; moving over the icon, the middle
+    // button and the second half of a double-click do nothing.
+    connect(
+        m_tray, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) {
+                restoreWindow();
+            }
+        },
+        Qt::QueuedConnection);
     m_tray->show();
     m_window->hide();
     return true;
+}
+
+void TrayIcon::setToolTip(const QString& text)
+{
+    m_toolTip = text;
+    if (m_tray) {
+        m_tray->setToolTip(text);
+    }
+}
+
+void TrayIcon::showMessage(const QString& title, const QString& text)
+{
+    if (m_tray && QSystemTrayIcon::supportsMessages()) {
+        m_tray->showMessage(title, text, QSystemTrayIcon::Warning);
+    }
 }
 
 void TrayIcon::RemoveTrayIcon()

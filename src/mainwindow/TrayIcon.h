@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <functional>
 #include <optional>
 
@@ -25,6 +26,11 @@ public:
     bool AddTrayIcon();
     void RemoveTrayIcon();
     bool isShown() const;
+    // "Zelvory" unless the journal has something to say; kept for the next icon too.
+    void setToolTip(const QString& text);
+    const QString& toolTip() const { return m_toolTip; }
+    // A balloon from the icon, where the desktop shows them; nothing while no icon is shown.
+    void showMessage(const QString& title, const QString& text);
 
     // A left or right press on the icon: the window comes back in its normal state and
     // the icon goes. Public so that tests can press it.
@@ -34,6 +40,7 @@ private:
     QPointer<QWidget> m_window;
     QIcon m_icon;
     std::optional<bool> m_available;
+    QString m_toolTip = QStringLiteral("Zelvory");
     QSystemTrayIcon* m_tray = nullptr;
 };
 

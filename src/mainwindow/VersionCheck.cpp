@@ -155,9 +155,15 @@ void VersionChecker::startBackgroundTimer(int delayMs)
     m_background.start(std::max(0, delayMs));
 }
 
+void VersionChecker::abandon()
+{
+    m_abandoned = true;
+    m_background.stop();
+}
+
 void VersionChecker::runBackgroundCheck()
 {
-    if (m_backgroundDone) {
+    if (m_backgroundDone || m_abandoned) {
         return;
     }
     if (m_busy) {
@@ -174,7 +180,7 @@ void VersionChecker::runBackgroundCheck()
 
 void VersionChecker::checkOnRequest()
 {
-    if (m_busy) {
+    if (m_busy || m_abandoned) {
         return;
     }
     m_busy = true;
@@ -214,6 +220,11 @@ void VersionChecker::checkOnRequest()
 
 void VersionChecker::answer(VersionAnswer result, bool onRequest)
 {
+    if (m_abandoned) {
+        // The user said Yes to stopping while the fetch ran (a logout does not wait).
+        m_busy = false;
+        return;
+    }
     bool upgrade = false;
     switch (result) {
     case VersionAnswer::NoConnection:

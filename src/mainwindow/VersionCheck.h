@@ -60,6 +60,11 @@ public:
     void setFetchTimeoutMs(int ms) { m_fetchTimeoutMs = ms; }
     const QUrl& versionUrl() const { return m_url; }
     bool backgroundCheckDone() const { return m_backgroundDone; }
+    // From the start of a fetch until its answer has been dealt with.
+    bool busy() const { return m_busy; }
+    // The program is ending: a fetch still under way ends without a word, and no check
+    // runs any more.
+    void abandon();
 
 Q_SIGNALS:
     // After each check, with what the fetch meant; for the window and for tests.
@@ -80,6 +85,7 @@ private:
     bool m_backgroundDone = false;
     bool m_backgroundPending = false;
     bool m_busy = false;
+    bool m_abandoned = false;
 };
 
 } // namespace zlv

@@ -2,9 +2,12 @@
 
 #include "browse/Commands.h"
 #include "browse/frmPubDetail.h"
+#include "logstore/GapMarks.h"
 #include "logstore/LogListView.h"
 #include "mainwindow/DataFolderNotice.h"
 #include "mainwindow/Geometry.h"
+#include "mainwindow/HealthNotice.h"
+#include "mainwindow/QtMessageBox.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/VersionCheck.h"
@@ -125,7 +128,10 @@ void frmPubMain::buildControls()
     setStatusBar(m_stb);
     connect(m_stb, &StatusBar::versionPanelClicked, this, &frmPubMain::showAbout);
     // The Today list follows the calendar even when nothing is recorded at midnight.
-    connect(m_stb, &StatusBar::dateChanged, this, &frmPubMain::rebuildToday);
+    connect(m_stb, &StatusBar::dateChanged, this, [this] {
+        rebuildToday();
+        refreshTodayGaps();
+    });
 
     m_cmbProgress =
         new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
@@ -148,6 +154,13 @@ void frmPubMain::buildControls()
 
 void frmPubMain::startUp()
 {
+    // The program ends when the close question is answered Yes, and only then: not when a
+    // message box is dismissed while the window sits hidden in the tray.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    SetMessageBoxOwner(this);
+
     const SystemUtility::AppDataLookup appData =
         m_options.appData.empty() ? SystemUtility::LocateAppData()
                                   : SystemUtility::AppDataLookup{m_options.appData, {}};
@@ -168,6 +181,7 @@ void frmPubMain::startUp()
     ListUtility::AdjustListView(*m_today);
     m_today->highlightRows();
     refreshRowCount();
+    refreshTodayGaps();
 
     const QDate yesterday = ToQDate(today().addDays(-1));
     for (QDateEdit* picker : {m_dtpF, m_dtpT}) {
@@ -175,19 +189,40 @@ void frmPubMain::startUp()
         picker->setDate(yesterday);
     }
 
+    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
+    m_health = new HealthNotice(this, m_stb, m_tray);
+    connect(m_health, &HealthNotice::gapWritten, this, &frmPubMain::refreshTodayGaps);
+
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
         m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
         m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
         m_hide->setRetryScheduler([this](int ms) {
             QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); });
         });
-        m_hide->load();
+        m_health->watch(m_hide.get());
+        if (!m_hide->load()) {
+            CaptureIncident failed;
+            failed.reason = GapReason::CaptureStopped;
+            failed.sentence = "Recording could not start: the system refused to report file "
+                              "operations to Zelvory.";
+            failed.ongoing = true;
+            failed.needsAction = true;
+            m_hide->reportIncident(failed);
+        }
     }
-
-    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
 
     m_versionChecker =
         new VersionChecker(this, m_cmbProgress, m_options.versionUrl, [this] { close(); });
+    // A close asked for while a check waited is asked now that it is over.
+    connect(m_versionChecker, &VersionChecker::checked, this, [this] {
+        if (m_closeAfterCheck) {
+            QTimer::singleShot(0, this, [this] {
+                if (m_closeAfterCheck) {
+                    close();
+                }
+            });
+        }
+    });
     if (m_options.versionCheckDelayMs > 0) {
         m_versionChecker->startBackgroundTimer(m_options.versionCheckDelayMs);
     }
@@ -195,7 +230,7 @@ void frmPubMain::startUp()
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         // Logging off asks the same question as any other way of stopping.
         connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
-            if (manager.allowsInteraction() && !confirmClose()) {
+            if (manager.allowsInteraction() && !confirmSessionEnd()) {
                 manager.cancel();
             }
         });
@@ -320,6 +355,7 @@ void frmPubMain::runRangeCheck()
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_history->loadRange(m_folder, from, to);
+    m_history->setGapStamps(gapmarks::CollectStamps(m_folder, from, to));
     QApplication::restoreOverrideCursor();
     m_history->show();
     m_today->hide();
@@ -346,6 +382,11 @@ void frmPubMain::rebuildToday()
     // A record arriving in the History view updates the Today list behind it; the user
     // keeps looking at the range they chose.
     refreshRowCount();
+}
+
+void frmPubMain::refreshTodayGaps()
+{
+    m_today->setGapStamps(gapmarks::CollectStamps(m_folder, today(), today()));
 }
 
 void frmPubMain::showDetailView()
@@ -388,17 +429,42 @@ void frmPubMain::disconnectNetworkDrive()
 
 bool frmPubMain::confirmClose()
 {
+    m_closeAfterCheck = false;
     return MessageBox::show("Are you sure you want to stop tracing your operations in Windows "
                             "Explorer?",
                             MessageBox::Icon::Question, MessageBox::Buttons::YesNoCancel,
                             MessageBox::Answer::Yes) == MessageBox::Answer::Yes;
 }
 
+bool frmPubMain::confirmSessionEnd()
+{
+    if (m_shutDown || m_closeConfirmed) {
+        return true;
+    }
+    if (!confirmClose()) {
+        return false;
+    }
+    // Yes here stands for the close that follows, which must not ask again.
+    m_closeConfirmed = true;
+    QTimer::singleShot(0, this, &QWidget::close);
+    return true;
+}
+
 void frmPubMain::closeEvent(QCloseEvent* event)
 {
-    if (m_shutDown || confirmClose()) {
+    const bool confirmed = m_shutDown || m_closeConfirmed;
+    if (!confirmed && m_versionChecker && m_versionChecker->busy()) {
+        // The check holds the thread in its fetch (or shows its answer): asking now would
+        // open the question inside its wait. The request is taken up when the check is over.
+        m_closeAfterCheck = true;
+        event->ignore();
+        return;
+    }
+    if (confirmed || confirmClose()) {
         shutDown();
         event->accept();
+        // Closing the last window no longer ends the program by itself.
+        QCoreApplication::quit();
     } else {
         event->ignore();
     }
@@ -410,6 +476,9 @@ void frmPubMain::shutDown()
         return;
     }
     m_shutDown = true;
+    if (m_versionChecker) {
+        m_versionChecker->abandon();
+    }
     if (m_tray) {
         m_tray->RemoveTrayIcon();
     }

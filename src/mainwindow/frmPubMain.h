@@ -18,6 +18,7 @@ class QTimer;
 
 namespace zlv {
 
+class HealthNotice;
 class LogListView;
 class StatusBar;
 class TrayIcon;
@@ -56,6 +57,7 @@ public:
     frmPubHide* capture() const { return m_hide.get(); }
     TrayIcon* trayIcon() const { return m_tray; }
     StatusBar* statusBarPanels() const { return m_stb; }
+    HealthNotice* healthNotice() const { return m_health; }
     QPushButton* progressBanner() const { return m_cmbProgress; }
 
     // Commands of the menus, the toolbar and the keys.
@@ -71,6 +73,9 @@ public:
 
     // The range check, as a change of either picker runs it.
     void runRangeCheck();
+
+    // The session is ending and lets us ask: the close question, once. False to refuse.
+    bool confirmSessionEnd();
 
     // Brings lsvToday in line with today's day file (what a recorded operation triggers).
     void rebuildToday();
@@ -89,6 +94,7 @@ private:
     void shutDown();
     bool confirmClose();
     void scheduleTodayRebuild();
+    void refreshTodayGaps();
     Date today() const;
 
     Options m_options;
@@ -108,9 +114,12 @@ private:
     QPushButton* m_cmbProgress = nullptr;
     TrayIcon* m_tray = nullptr;
     VersionChecker* m_versionChecker = nullptr;
+    HealthNotice* m_health = nullptr;
     QSize m_listSize;
     bool m_rebuildPending = false;
     bool m_shutDown = false;
+    bool m_closeConfirmed = false;  // Yes was answered (at logout) for the close to come
+    bool m_closeAfterCheck = false; // a close waits for the version check to end
 };
 
 } // namespace zlv

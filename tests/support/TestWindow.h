@@ -33,10 +33,12 @@ private:
 // The main window on a data folder under `appData`, capturing from a FakeSource that
 // `source` then points to; no background version check.
 inline std::unique_ptr<frmPubMain> MakeTestWindow(const std::string& appData, FakeSource*& source,
-                                                  std::optional<bool> trayAvailable = false)
+                                                  std::optional<bool> trayAvailable = false,
+                                                  const QString& versionUrl = {})
 {
     frmPubMain::Options o;
     o.appData = appData;
+    o.versionUrl = versionUrl;
     o.trayAvailable = trayAvailable;
     o.versionCheckDelayMs = 0;
     o.makeSource = [&source](const DataFolder&) {

@@ -1,0 +1,189 @@
+#include "mainwindow/HealthNotice.h"
+
+#include "capture/frmPubHide.h"
+#include "mainwindow/StatusBar.h"
+#include "mainwindow/TrayIcon.h"
+#include "settings/DisplayFormat.h"
+#include "utility/MessageBox.h"
+
+#include <QEvent>
+#include <QStyle>
+#include <QToolButton>
+#include <QWidget>
+
+namespace zlv {
+
+namespace {
+
+// What the user can do about each kind of incident.
+const char* Advice(GapReason reason)
+{
+    switch (reason) {
+    case GapReason::Overflow:
+        return "Operations made during that burst may be missing from the journal; files and "
+               "folders created then were recovered where they still exist.";
+    case GapReason::WatchLimit:
+        return "Operations in the folders that are not watched are not recorded until the limit "
+               "is raised and Zelvory is started again.";
+    case GapReason::WriteFailed:
+        return "Free some disk space or make the data folder writable again.";
+    case GapReason::PathTooLong:
+        return "Operations in folders with such long paths may be missing.";
+    case GapReason::CaptureStopped:
+        return "Nothing is recorded until Zelvory is started again.";
+    }
+    return "";
+}
+
+QString MessageText(const CaptureIncident& incident)
+{
+    return QString::fromStdString(incident.sentence) + QStringLiteral("\r\n\r\n") +
+           QString::fromLatin1(Advice(incident.reason));
+}
+
+} // namespace
+
+HealthNotice::HealthNotice(QWidget* window, StatusBar* bar, TrayIcon* tray)
+    : QObject(window), m_window(window), m_tray(tray), m_warning(new QToolButton(bar))
+{
+    m_warning->setObjectName(QStringLiteral("stbHealth"));
+    m_warning->setAutoRaise(true);
+    m_warning->setFocusPolicy(Qt::NoFocus);
+    m_warning->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_warning->setIcon(bar->style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    m_warning->hide();
+    bar->addWarning(m_warning);
+    connect(m_warning, &QToolButton::clicked, this,
+            [this] { MessageBox::show(details().toStdString(), MessageBox::Icon::Exclamation); });
+
+    // Held records are written by a retry of their own, with no incident to tell us.
+    m_heldPoll.setInterval(1000);
+    connect(&m_heldPoll, &QTimer::timeout, this, &HealthNotice::refresh);
+    if (m_window) {
+        m_window->installEventFilter(this);
+    }
+}
+
+void HealthNotice::watch(frmPubHide* capture)
+{
+    m_capture = capture;
+    if (capture) {
+        capture->setHealthCallback(
+            [this](const CaptureIncident& i, bool askUser) { incident(i, askUser); });
+    }
+}
+
+void HealthNotice::incident(const CaptureIncident& incident, bool askUser)
+{
+    // Called from inside capture: only note things here, show them later.
+    if (askUser) {
+        m_pending.push_back(incident);
+        if (m_tray && m_tray->isShown()) {
+            m_tray->showMessage(QStringLiteral("Zelvory"),
+                                QString::fromStdString(incident.sentence));
+        }
+    }
+    QTimer::singleShot(0, this, [this, gap = incident.isGap && !incident.cleared] {
+        refresh();
+        if (gap) {
+            Q_EMIT gapWritten();
+        }
+        showPendingMessages();
+    });
+}
+
+QString HealthNotice::details() const
+{
+    if (!m_capture || m_capture->health().complete()) {
+        return {};
+    }
+    const CaptureHealth& health = m_capture->health();
+    const std::string pattern = GetDisplayPattern();
+    QStringList parts;
+    for (const CaptureHealth::Entry& e : health.entries()) {
+        QString part = QString::fromStdString(e.incident.sentence);
+        part += QStringLiteral("\nSince %1.")
+                    .arg(QString::fromStdString(FormatTimestamp(e.since, pattern)));
+        if (e.incident.missing >= 0) {
+            part += QStringLiteral(" Operations missing: %1.").arg(e.incident.missing);
+        } else if (e.incident.isGap) {
+            part += QStringLiteral(" How many operations are missing is not known.");
+        }
+        part += QLatin1Char('\n') + QString::fromLatin1(Advice(e.incident.reason));
+        if (e.incident.ongoing && !e.active) {
+            part += QStringLiteral("\nThis has ended; the gap stays in the journal.");
+        }
+        parts << part;
+    }
+    if (health.heldRecords() > 0) {
+        parts << QStringLiteral("%1 records are waiting in memory to be written to the day file; "
+                                "they keep their times and are written as soon as the data "
+                                "folder takes them again.")
+                     .arg(health.heldRecords());
+    }
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+void HealthNotice::refresh()
+{
+    const CaptureHealth* health = m_capture ? &m_capture->health() : nullptr;
+    const std::size_t held = health ? health->heldRecords() : 0;
+    if (held > 0) {
+        m_heldPoll.start();
+    } else {
+        m_heldPoll.stop();
+    }
+    if (!health || health->complete()) {
+        m_warning->hide();
+        if (m_tray) {
+            m_tray->setToolTip(QStringLiteral("Zelvory"));
+        }
+        return;
+    }
+    QString headline;
+    if (health->anyActive()) {
+        headline = QStringLiteral("Recording incomplete");
+    } else if (held > 0) {
+        headline = QStringLiteral("%1 records not written yet").arg(held);
+    } else {
+        headline = QStringLiteral("Journal has gaps");
+    }
+    const QString text = details();
+    m_warning->setText(headline);
+    m_warning->setToolTip(text);
+    m_warning->show();
+    if (m_tray) {
+        m_tray->setToolTip(QStringLiteral("Zelvory\n") + headline + QLatin1Char('\n') + text);
+    }
+}
+
+void HealthNotice::showPendingMessages()
+{
+    // While the window sits in the tray (or before it is first shown) the messages wait for
+    // it; the tooltip and a balloon say enough meanwhile.
+    if (m_showing || !m_window || !m_window->isVisible()) {
+        return;
+    }
+    m_showing = true;
+    const QPointer<HealthNotice> self(this);
+    while (!m_pending.empty()) {
+        const CaptureIncident next = m_pending.front();
+        m_pending.erase(m_pending.begin());
+        // Only OK: this box informs, it never offers to stop. Recording goes on meanwhile.
+        MessageBox::show(MessageText(next).toStdString(), MessageBox::Icon::Exclamation);
+        if (!self) {
+            return;
+        }
+    }
+    m_showing = false;
+}
+
+bool HealthNotice::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window && event->type() == QEvent::Show && !m_pending.empty()) {
+        QTimer::singleShot(0, this, &HealthNotice::showPendingMessages);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace zlv
