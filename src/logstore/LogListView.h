@@ -5,6 +5,7 @@
 
 #include <QTreeView>
 #include <string>
+#include <vector>
 
 namespace zlv {
 
@@ -50,6 +51,10 @@ public:
     void rebuildToday(const std::string& dayFilePath);
     QString tagAt(int row) const;
 
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    void doItemsLayout() override;
+    void reset() override;
+
 Q_SIGNALS:
     void detailRequested();
     void contextMenuRequested(const QPoint& globalPos);
@@ -61,6 +66,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
 private:
     struct Selected
@@ -74,8 +81,29 @@ private:
     void ensureSelection();
     void showSortState();
 
+    // Rows inserted into a long list are laid out by the tree view only once they could be
+    // seen or reached: its layout visits every row, which after each record would cost as
+    // much as the day is long.
+    bool layoutMayWait() const;
+    void catchUpLayout();
+    void rememberShownColours();
+    void shiftShownRows(int insertedAt, int count);
+    void repaintChangedColours();
+    void widenColumnsFor(int firstRow, int count);
+
     Kind m_kind;
     LogListModel* m_model;
+    int m_laidOutRows = -1; // rows the tree view knows of; -1 while it lays out anew
+    bool m_inLayout = false;
+    struct ShownRow
+    {
+        LogListModel::RecordId record;
+        bool green;
+    };
+    std::vector<ShownRow> m_shownBefore; // the rows on screen when an insertion began
+    bool m_coloursPending = false;       // m_shownBefore awaits the colours of the insertion
+    int m_insertedAt = -1;               // the last insertion, for the column widths
+    int m_insertedCount = 0;
 };
 
 } // namespace zlv
