@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -84,7 +86,24 @@ protected:
     {
         m_look = look();
         m_painted = true;
-        QScrollBar::paintEvent(event);
+        if (underMouse() || isSliderDown()) {
+            QScrollBar::paintEvent(event); // it alone knows which part is hovered or pressed
+            return;
+        }
+        // In bands: Qt hands a fill of more than about a hundred lines to its thread pool,
+        // waking its threads for what one thread paints in microseconds.
+        constexpr int kBand = 64;
+        QPainter painter(this);
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        option.subControls = QStyle::SC_All;
+        option.activeSubControls = QStyle::SC_None;
+        const QRect area = event->rect();
+        for (int top = area.top(); top <= area.bottom(); top += kBand) {
+            painter.setClipRect(
+                QRect(area.left(), top, area.width(), std::min(kBand, area.bottom() + 1 - top)));
+            style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
+        }
     }
     void resizeEvent(QResizeEvent* event) override
     {
@@ -345,7 +364,7 @@ void LogListView::rememberShownColours()
     }
     const int rows = m_model->rowCount();
     for (int row = top.row(); row < std::min(rows, m_laidOutRows); ++row) {
-        if (visualRect(m_model->index(row, 0)).top() >= viewport()->height()) {
+        if (rowTop(row) >= viewport()->height()) {
             break;
         }
         m_shownBefore.push_back({m_model->recordAt(row), m_model->isHighlighted(row)});
@@ -366,8 +385,9 @@ void LogListView::repaintChangedColours()
     // colour is as it was needs no paint.
     QWidget* port = viewport();
     const int rows = std::min(m_model->rowCount(), std::max(0, m_laidOutRows));
+    const int height = rowPixels();
     for (int row = top.row(); row < rows; ++row) {
-        const QRect rect = visualRect(m_model->index(row, 0));
+        const QRect rect(0, rowTop(row), port->width(), height);
         if (rect.top() >= port->height()) {
             break;
         }
@@ -381,6 +401,22 @@ void LogListView::repaintChangedColours()
     }
 }
 
+int LogListView::rowPixels() const
+{
+    return visualRect(indexAt(QPoint(0, 0))).height();
+}
+
+int LogListView::rowTop(int row) const
+{
+    // Computed rather than asked of the tree view, which looks a row up by walking its
+    // rows from the last one it looked up: across a million rows that is milliseconds.
+    const qint64 height = rowPixels();
+    const qint64 value = verticalScrollBar()->value();
+    const qint64 y =
+        verticalScrollMode() == ScrollPerItem ? (row - value) * height : row * height - value;
+    return static_cast<int>(std::clamp<qint64>(y, -(1 << 30), 1 << 30));
+}
+
 bool LogListView::layoutMayWait() const
 {
     const int known = m_laidOutRows;
@@ -392,8 +428,7 @@ bool LogListView::layoutMayWait() const
         return false;
     }
     // Rows past the last one laid out are out of sight while that one is.
-    const QRect last = visualRect(m_model->index(known - 1, 0));
-    return last.isValid() && last.top() >= viewport()->height();
+    return rowPixels() > 0 && rowTop(known - 1) >= viewport()->height();
 }
 
 void LogListView::catchUpLayout()
@@ -448,17 +483,8 @@ void LogListView::rowsInserted(const QModelIndex& parent, int start, int end)
     }
     // Where the rows went, while the old layout still says where that is.
     QWidget* port = viewport();
-    int y = port->height();
-    int rowHeight = 0;
-    if (start < m_laidOutRows) {
-        const QRect at = visualRect(m_model->index(start, 0));
-        y = at.top();
-        rowHeight = at.height();
-    } else {
-        const QRect last = visualRect(m_model->index(m_laidOutRows - 1, 0));
-        y = last.top() + last.height();
-        rowHeight = last.height();
-    }
+    const int rowHeight = rowPixels();
+    int y = rowTop(std::min(start, m_laidOutRows));
 
     if (layoutMayWait()) {
         QAbstractItemView::rowsInserted(parent, start, end);

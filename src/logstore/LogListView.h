@@ -85,6 +85,8 @@ private:
     // seen or reached: its layout visits every row, which after each record would cost as
     // much as the day is long.
     bool layoutMayWait() const;
+    int rowPixels() const; // 0 while no row is on screen
+    int rowTop(int row) const;
     void catchUpLayout();
     void rememberShownColours();
     void shiftShownRows(int insertedAt, int count);
