@@ -5,6 +5,7 @@
 #include "utility/ListUtility.h"
 #include "utility/Twips.h"
 
+#include <QCursor>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -86,8 +87,8 @@ protected:
     {
         m_look = look();
         m_painted = true;
-        if (underMouse() || isSliderDown()) {
-            QScrollBar::paintEvent(event); // it alone knows which part is hovered or pressed
+        if (isSliderDown()) {
+            QScrollBar::paintEvent(event); // it alone knows which part is pressed
             return;
         }
         // In bands: Qt hands a fill of more than about a hundred lines to its thread pool,
@@ -97,7 +98,10 @@ protected:
         QStyleOptionSlider option;
         initStyleOption(&option);
         option.subControls = QStyle::SC_All;
-        option.activeSubControls = QStyle::SC_None;
+        option.activeSubControls =
+            underMouse() ? style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
+                                                          mapFromGlobal(QCursor::pos()), this)
+                         : QStyle::SC_None;
         const QRect area = event->rect();
         for (int top = area.top(); top <= area.bottom(); top += kBand) {
             painter.setClipRect(
@@ -155,10 +159,15 @@ LogListView::LogListView(Kind kind, QWidget* parent)
 
     connect(head, &QHeaderView::sectionClicked, this, &LogListView::headerClicked);
     setVerticalScrollBar(new ThumbScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new ThumbScrollBar(Qt::Horizontal, this));
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
             &LogListView::verticalScrollbarAction);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
             &LogListView::verticalScrollbarValueChanged);
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            &LogListView::horizontalScrollbarAction);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            &LogListView::horizontalScrollbarValueChanged);
     // Rows laid out later are laid out before the user can get to them.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_laidOutRows >= 0 && m_laidOutRows < m_model->rowCount() && !layoutMayWait()) {
