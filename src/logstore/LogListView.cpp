@@ -1,20 +1,17 @@
 #include "logstore/LogListView.h"
 
 #include "logstore/DataFolder.h"
+#include "logstore/ThumbScrollBar.h"
 #include "utility/FileSystem.h"
 #include "utility/ListUtility.h"
 #include "utility/Twips.h"
 
-#include <QCursor>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
-#include <QStyleOptionSlider>
 #include <algorithm>
 #include <array>
 
@@ -39,86 +36,6 @@ constexpr int kMeasuredNewRows = 48;
 // The widest a column grows to fit a text, and the longest text measured for it.
 constexpr int kWidestColumnPx = 900;
 constexpr int kMeasuredChars = 400;
-
-// A list that grows by a row moves its scroll bar's thumb by a pixel or none; the bar
-// would repaint all of its length each time, in big fills that Qt spreads over its thread
-// pool. Only the span the thumb covered and covers now is painted again; the groove is
-// the same all along.
-class ThumbScrollBar final : public QScrollBar
-{
-public:
-    using QScrollBar::QScrollBar;
-
-protected:
-    struct Look
-    {
-        QRect thumb;
-        bool atMinimum = false;
-        bool atMaximum = false;
-        bool enabled = false;
-        bool operator==(const Look&) const = default;
-    };
-    Look look() const
-    {
-        QStyleOptionSlider option;
-        initStyleOption(&option);
-        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                        this),
-                value() == minimum(), value() == maximum(), isEnabled() && maximum() > minimum()};
-    }
-    void sliderChange(SliderChange change) override
-    {
-        if (!m_painted) {
-            QScrollBar::sliderChange(change);
-            return;
-        }
-        const Look now = look();
-        if (now == m_look) {
-            return;
-        }
-        if (now.atMinimum != m_look.atMinimum || now.atMaximum != m_look.atMaximum ||
-            now.enabled != m_look.enabled || !now.thumb.isValid() || !m_look.thumb.isValid()) {
-            QScrollBar::sliderChange(change);
-            return;
-        }
-        update(now.thumb.united(m_look.thumb).adjusted(-1, -1, 1, 1));
-    }
-    void paintEvent(QPaintEvent* event) override
-    {
-        m_look = look();
-        m_painted = true;
-        if (isSliderDown()) {
-            QScrollBar::paintEvent(event); // it alone knows which part is pressed
-            return;
-        }
-        // In bands: Qt hands a fill of more than about a hundred lines to its thread pool,
-        // waking its threads for what one thread paints in microseconds.
-        constexpr int kBand = 64;
-        QPainter painter(this);
-        QStyleOptionSlider option;
-        initStyleOption(&option);
-        option.subControls = QStyle::SC_All;
-        option.activeSubControls =
-            underMouse() ? style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
-                                                          mapFromGlobal(QCursor::pos()), this)
-                         : QStyle::SC_None;
-        const QRect area = event->rect();
-        for (int top = area.top(); top <= area.bottom(); top += kBand) {
-            painter.setClipRect(
-                QRect(area.left(), top, area.width(), std::min(kBand, area.bottom() + 1 - top)));
-            style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
-        }
-    }
-    void resizeEvent(QResizeEvent* event) override
-    {
-        m_painted = false;
-        QScrollBar::resizeEvent(event);
-    }
-
-private:
-    Look m_look;
-    bool m_painted = false;
-};
 
 } // namespace
 
@@ -169,11 +86,8 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
             &LogListView::horizontalScrollbarValueChanged);
     // Rows laid out later are laid out before the user can get to them.
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        if (m_laidOutRows >= 0 && m_laidOutRows < m_model->rowCount() && !layoutMayWait()) {
-            catchUpLayout();
-        }
-    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &LogListView::catchUpWhenReachable);
     connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { m_laidOutRows = -1; });
     // Deferred: the selection also empties in the middle of a row removal, when the model
     // must not be asked for anything.
@@ -440,6 +354,19 @@ bool LogListView::layoutMayWait() const
     return rowPixels() > 0 && rowTop(known - 1) >= viewport()->height();
 }
 
+void LogListView::catchUpWhenReachable()
+{
+    if (m_laidOutRows >= 0 && m_laidOutRows < m_model->rowCount() && !layoutMayWait()) {
+        catchUpLayout();
+    }
+}
+
+void LogListView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    catchUpWhenReachable(); // a taller list may show rows not laid out yet
+}
+
 void LogListView::catchUpLayout()
 {
     scheduleDelayedItemsLayout();
@@ -448,7 +375,7 @@ void LogListView::catchUpLayout()
 
 void LogListView::doItemsLayout()
 {
-    // A layout caused by an insertion repaints only what moved (shiftShownRows); the tree
+    // A layout caused by an insertion repaints only what moved (rowsInserted); the tree
     // view would repaint the whole list and its header.
     QWidget* quiet[] = {viewport(), header()->viewport()};
     if (m_inLayout) {
@@ -485,7 +412,7 @@ void LogListView::rowsInserted(const QModelIndex& parent, int start, int end)
     const int count = end - start + 1;
     m_insertedAt = m_insertedCount == 0 ? start : std::min(m_insertedAt, start);
     m_insertedCount += count;
-    if (parent.isValid() || m_laidOutRows <= 0 || !uniformRowHeights() || !isVisible()) {
+    if (parent.isValid() || m_laidOutRows <= 0 || !uniformRowHeights()) {
         m_coloursPending = false;
         QTreeView::rowsInserted(parent, start, end);
         return;

@@ -68,6 +68,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct Selected
@@ -88,8 +89,8 @@ private:
     int rowPixels() const; // 0 while no row is on screen
     int rowTop(int row) const;
     void catchUpLayout();
+    void catchUpWhenReachable();
     void rememberShownColours();
-    void shiftShownRows(int insertedAt, int count);
     void repaintChangedColours();
     void widenColumnsFor(int firstRow, int count);
 
