@@ -2,14 +2,18 @@
 
 #include "logstore/DataFolder.h"
 #include "logstore/GapMarks.h"
+#include "logstore/ThumbScrollBar.h"
 #include "utility/FileSystem.h"
 #include "utility/ListUtility.h"
 #include "utility/Twips.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 #include <array>
 
@@ -25,6 +29,15 @@ Date FirstOfNextMonth(const Date& d)
 {
     return d.month == 12 ? Date{d.year + 1, 1, 1} : Date{d.year, d.month + 1, 1};
 }
+
+// Rows the tree view may not know of yet, as a share of those it does: 1/1024 of a list
+// is less than a pixel of any scroll bar, so the bar looks the same either way.
+constexpr int kWaitingShare = 1024;
+// New rows measured for the column widths after an insertion; more make a full fit.
+constexpr int kMeasuredNewRows = 48;
+// The widest a column grows to fit a text, and the longest text measured for it.
+constexpr int kWidestColumnPx = 900;
+constexpr int kMeasuredChars = 400;
 
 } // namespace
 
@@ -64,6 +77,20 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     showSortState();
 
     connect(head, &QHeaderView::sectionClicked, this, &LogListView::headerClicked);
+    setVerticalScrollBar(new ThumbScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new ThumbScrollBar(Qt::Horizontal, this));
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            &LogListView::verticalScrollbarAction);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &LogListView::verticalScrollbarValueChanged);
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            &LogListView::horizontalScrollbarAction);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            &LogListView::horizontalScrollbarValueChanged);
+    // Rows laid out later are laid out before the user can get to them.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &LogListView::catchUpWhenReachable);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { m_laidOutRows = -1; });
     // Deferred: the selection also empties in the middle of a row removal, when the model
     // must not be asked for anything.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -121,7 +148,12 @@ void LogListView::ensureSelection()
 
 void LogListView::showSortState()
 {
-    header()->setSortIndicator(m_model->sortColumn(), m_model->sortOrder());
+    // Setting the same indicator again still repaints the header.
+    QHeaderView* head = header();
+    if (head->sortIndicatorSection() != m_model->sortColumn() ||
+        head->sortIndicatorOrder() != m_model->sortOrder()) {
+        head->setSortIndicator(m_model->sortColumn(), m_model->sortOrder());
+    }
 }
 
 void LogListView::clearRows()
@@ -206,11 +238,22 @@ void LogListView::refreshTimes()
 void LogListView::rebuildToday(const std::string& dayFilePath)
 {
     const Selected before = selected();
-    m_model->rebuildFrom(dayFilePath);
+    rememberShownColours();
+    m_insertedAt = -1;
+    m_insertedCount = 0;
+    const bool kept = m_model->rebuildFrom(dayFilePath);
     restoreSelection(before);
     showSortState();
-    ListUtility::AdjustListView(*this);
+    // Only new rows can widen a column; measuring the old ones again would cost as much
+    // text shaping as painting the whole list.
+    if (kept && m_insertedCount <= kMeasuredNewRows) {
+        widenColumnsFor(m_insertedAt, m_insertedCount);
+    } else {
+        ListUtility::AdjustListView(*this);
+    }
     highlightRows();
+    m_coloursPending = false;
+    m_shownBefore.clear();
     Q_EMIT rowCountChanged();
 }
 
@@ -266,10 +309,219 @@ void LogListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bot
     // its height, so repainting the screen is all it takes. QTreeView would visit every row
     // of the range, which after each record would cost as much as the day is long.
     if (topLeft.row() != bottomRight.row()) {
-        viewport()->update();
+        if (m_coloursPending && roles == QList<int>{Qt::ForegroundRole}) {
+            repaintChangedColours();
+        } else {
+            viewport()->update();
+        }
         return;
     }
     QTreeView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void LogListView::rememberShownColours()
+{
+    m_shownBefore.clear();
+    m_coloursPending = false;
+    if (m_laidOutRows <= 0 || !isVisible()) {
+        return;
+    }
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!top.isValid()) {
+        return;
+    }
+    const int rows = m_model->rowCount();
+    for (int row = top.row(); row < std::min(rows, m_laidOutRows); ++row) {
+        if (rowTop(row) >= viewport()->height()) {
+            break;
+        }
+        m_shownBefore.push_back({m_model->recordAt(row), m_model->isHighlighted(row)});
+    }
+    std::sort(m_shownBefore.begin(), m_shownBefore.end(),
+              [](const ShownRow& a, const ShownRow& b) { return a.record < b.record; });
+    m_coloursPending = true;
+}
+
+void LogListView::repaintChangedColours()
+{
+    m_coloursPending = false;
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!top.isValid()) {
+        return;
+    }
+    // Every row on screen stands where its record's pixels were moved to; a row whose
+    // colour is as it was needs no paint.
+    QWidget* port = viewport();
+    const int rows = std::min(m_model->rowCount(), std::max(0, m_laidOutRows));
+    const int height = rowPixels();
+    for (int row = top.row(); row < rows; ++row) {
+        const QRect rect(0, rowTop(row), port->width(), height);
+        if (rect.top() >= port->height()) {
+            break;
+        }
+        const ShownRow now{m_model->recordAt(row), m_model->isHighlighted(row)};
+        const auto at = std::lower_bound(
+            m_shownBefore.begin(), m_shownBefore.end(), now,
+            [](const ShownRow& a, const ShownRow& b) { return a.record < b.record; });
+        if (at == m_shownBefore.end() || at->record != now.record || at->green != now.green) {
+            port->update(QRect(0, rect.top(), port->width(), rect.height()));
+        }
+    }
+}
+
+int LogListView::rowPixels() const
+{
+    return visualRect(indexAt(QPoint(0, 0))).height();
+}
+
+int LogListView::rowTop(int row) const
+{
+    // Computed rather than asked of the tree view, which looks a row up by walking its
+    // rows from the last one it looked up: across a million rows that is milliseconds.
+    const qint64 height = rowPixels();
+    const qint64 value = verticalScrollBar()->value();
+    const qint64 y =
+        verticalScrollMode() == ScrollPerItem ? (row - value) * height : row * height - value;
+    return static_cast<int>(std::clamp<qint64>(y, -(1 << 30), 1 << 30));
+}
+
+bool LogListView::layoutMayWait() const
+{
+    const int known = m_laidOutRows;
+    if (known <= 0) {
+        return false;
+    }
+    const qint64 waiting = static_cast<qint64>(m_model->rowCount()) - known;
+    if (waiting * kWaitingShare > known) {
+        return false;
+    }
+    // Rows past the last one laid out are out of sight while that one is.
+    return rowPixels() > 0 && rowTop(known - 1) >= viewport()->height();
+}
+
+void LogListView::catchUpWhenReachable()
+{
+    if (m_laidOutRows >= 0 && m_laidOutRows < m_model->rowCount() && !layoutMayWait()) {
+        catchUpLayout();
+    }
+}
+
+void LogListView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    catchUpWhenReachable(); // a taller list may show rows not laid out yet
+}
+
+void LogListView::catchUpLayout()
+{
+    scheduleDelayedItemsLayout();
+    executeDelayedItemsLayout();
+}
+
+void LogListView::doItemsLayout()
+{
+    // A layout caused by an insertion repaints only what moved (rowsInserted); the tree
+    // view would repaint the whole list and its header.
+    QWidget* quiet[] = {viewport(), header()->viewport()};
+    if (m_inLayout) {
+        for (QWidget* w : quiet) {
+            w->setAttribute(Qt::WA_UpdatesDisabled, true);
+        }
+    }
+    QTreeView::doItemsLayout();
+    if (m_inLayout) {
+        // The header stretches its last section afterwards, and repaints all of itself
+        // then, though no width changes: done here, that paint is skipped.
+        header()->sectionSize(0);
+        for (QWidget* w : quiet) {
+            w->setAttribute(Qt::WA_UpdatesDisabled, false);
+        }
+    }
+    m_laidOutRows = m_model->rowCount();
+}
+
+void LogListView::reset()
+{
+    QTreeView::reset();
+    m_laidOutRows = -1;
+}
+
+void LogListView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    QTreeView::rowsAboutToBeRemoved(parent, start, end);
+    m_laidOutRows = -1; // the tree view lays out every row again
+}
+
+void LogListView::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    const int count = end - start + 1;
+    m_insertedAt = m_insertedCount == 0 ? start : std::min(m_insertedAt, start);
+    m_insertedCount += count;
+    if (parent.isValid() || m_laidOutRows <= 0 || !uniformRowHeights()) {
+        m_coloursPending = false;
+        QTreeView::rowsInserted(parent, start, end);
+        return;
+    }
+    // Where the rows went, while the old layout still says where that is.
+    QWidget* port = viewport();
+    const int rowHeight = rowPixels();
+    int y = rowTop(std::min(start, m_laidOutRows));
+
+    if (layoutMayWait()) {
+        QAbstractItemView::rowsInserted(parent, start, end);
+    } else {
+        QTreeView::rowsInserted(parent, start, end);
+        m_inLayout = true;
+        executeDelayedItemsLayout();
+        m_inLayout = false;
+    }
+
+    // The rows below the insertion move down on screen: their pixels are moved, and only
+    // the gap they leave is painted.
+    if (rowHeight <= 0 || y >= port->height()) {
+        return;
+    }
+    y = std::max(y, 0);
+    const qint64 shift = static_cast<qint64>(count) * rowHeight;
+    const QRect below(0, y, port->width(), port->height() - y);
+    if (shift >= below.height()) {
+        port->update(below);
+    } else {
+        port->scroll(0, static_cast<int>(shift), below);
+    }
+}
+
+void LogListView::widenColumnsFor(int firstRow, int count)
+{
+    if (firstRow < 0 || count <= 0) {
+        return;
+    }
+    // As ListUtility::AdjustListView measures, for the given rows only; a text that cannot
+    // be wider than its column even in the font's widest glyphs is not measured at all.
+    QHeaderView* head = header();
+    const QFontMetrics metrics(font());
+    const int margin =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
+    const int widest = std::max(1, metrics.maxWidth());
+    const int last = std::min(m_model->rowCount(), firstRow + count);
+    for (int column = 0; column < LogListModel::kColumnCount; ++column) {
+        if (head->isSectionHidden(column)) {
+            continue;
+        }
+        int wanted = head->sectionSize(column);
+        for (int row = firstRow; row < last; ++row) {
+            QString text = m_model->text(row, column);
+            text.truncate(kMeasuredChars);
+            if (text.isEmpty() || static_cast<qint64>(text.size()) * widest + margin <= wanted) {
+                continue;
+            }
+            wanted = std::max(wanted, metrics.horizontalAdvance(text) + margin);
+        }
+        wanted = std::min(wanted, kWidestColumnPx);
+        if (wanted > head->sectionSize(column)) {
+            head->resizeSection(column, wanted);
+        }
+    }
 }
 
 void LogListView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -295,7 +547,18 @@ void LogListView::keyPressEvent(QKeyEvent* event)
         Q_EMIT detailRequested();
         return;
     }
+    if (m_laidOutRows >= 0 && m_laidOutRows < m_model->rowCount()) {
+        catchUpLayout(); // End, Page Down and the like go by the rows laid out
+    }
     QTreeView::keyPressEvent(event);
+}
+
+void LogListView::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (index.isValid() && m_laidOutRows >= 0 && index.row() >= m_laidOutRows) {
+        catchUpLayout();
+    }
+    QTreeView::scrollTo(index, hint);
 }
 
 } // namespace zlv

@@ -54,6 +54,10 @@ public:
     // is ordered by time, a coloured line between two rows marks each. Not a row.
     void setGapStamps(std::vector<std::string> stamps);
 
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    void doItemsLayout() override;
+    void reset() override;
+
 Q_SIGNALS:
     void detailRequested();
     void contextMenuRequested(const QPoint& globalPos);
@@ -66,6 +70,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct Selected
@@ -84,6 +91,29 @@ private:
     Kind m_kind;
     LogListModel* m_model;
     std::vector<std::string> m_gapStamps; // ascending
+    // Rows inserted into a long list are laid out by the tree view only once they could be
+    // seen or reached: its layout visits every row, which after each record would cost as
+    // much as the day is long.
+    bool layoutMayWait() const;
+    int rowPixels() const; // 0 while no row is on screen
+    int rowTop(int row) const;
+    void catchUpLayout();
+    void catchUpWhenReachable();
+    void rememberShownColours();
+    void repaintChangedColours();
+    void widenColumnsFor(int firstRow, int count);
+
+    int m_laidOutRows = -1; // rows the tree view knows of; -1 while it lays out anew
+    bool m_inLayout = false;
+    struct ShownRow
+    {
+        LogListModel::RecordId record;
+        bool green;
+    };
+    std::vector<ShownRow> m_shownBefore; // the rows on screen when an insertion began
+    bool m_coloursPending = false;       // m_shownBefore awaits the colours of the insertion
+    int m_insertedAt = -1;               // the last insertion, for the column widths
+    int m_insertedCount = 0;
 };
 
 } // namespace zlv
