@@ -3,6 +3,7 @@
 #include "capture/NotificationSource.h"
 #include "capture/frmPubHide.h"
 #include "logstore/DataFolder.h"
+#include "utility/Twips.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -108,6 +109,7 @@ private:
     QPushButton* m_cmbProgress = nullptr;
     TrayIcon* m_tray = nullptr;
     VersionChecker* m_versionChecker = nullptr;
+    TwipScale m_scale; // how far the form font took the design
     QSize m_listSize;
     bool m_rebuildPending = false;
     bool m_shutDown = false;

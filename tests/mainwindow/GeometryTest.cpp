@@ -5,22 +5,17 @@
 using namespace zlv;
 using namespace zlv::layout;
 
-TEST(Geometry, ListsFillTheClientAreaWithinTheirMarginsAndNeverGoNegative)
+TEST(Geometry, ListsFillTheAreaWithinTheirMarginsAndNeverGoNegative)
 {
-    // The design client area with a 20-pixel status bar: 6-pixel margins right and below.
-    const Size design = ListSize({723, 398}, 20, {});
-    EXPECT_EQ(design.width, 723 - 6 - 6);
-    EXPECT_EQ(design.height, 398 - 83 - 6 - 20);
-
-    // Narrower than the left edge plus the margin: the width stays, the height follows.
-    const Size narrow = ListSize({10, 500}, 20, design);
-    EXPECT_EQ(narrow.width, design.width);
-    EXPECT_EQ(narrow.height, 500 - 83 - 6 - 20);
-    // Too low as well: both stay.
-    EXPECT_EQ((ListSize({10, 50}, 20, design)), design);
+    const Point corner{6, 27};
+    const Size margin{6, 6};
+    const Size fit = ListSize({723, 315}, corner, margin, {});
+    EXPECT_EQ(fit, (Size{711, 282}));
+    // Narrower than the corner plus the margin: the width stays, the height follows.
+    EXPECT_EQ(ListSize({10, 415}, corner, margin, fit), (Size{711, 382}));
+    EXPECT_EQ(ListSize({10, 30}, corner, margin, fit), fit);
     // Exactly at the edge is a size of zero, which is applied.
-    EXPECT_EQ(ListSize({12, 109}, 20, design).width, 0);
-    EXPECT_EQ(ListSize({12, 109}, 20, design).height, 0);
+    EXPECT_EQ(ListSize({12, 33}, corner, margin, fit), (Size{0, 0}));
 }
 
 TEST(Geometry, TheRangeCheckTestsTheEndDateFirst)

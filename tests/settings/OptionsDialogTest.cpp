@@ -8,6 +8,7 @@
 #include "utility/Clock.h"
 #endif
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -98,6 +99,7 @@ private Q_SLOTS:
         zlv::WriteDefaultSettings(m_config);
         zlv::LoadSettings(m_config);
         m_refreshes = 0;
+        m_clock.set({{2006, 2, 8}, 23, 34, 23});
     }
 
     void previewFollowsTheUnsavedChoiceWhichCloseDrops()
@@ -108,13 +110,19 @@ private Q_SLOTS:
             frmPubOptions d(m_config, m_refresh);
             QCOMPARE(Texts(d), kDefaults);
             QCOMPARE(d.preview()->text(), QStringLiteral("Feb 08 2006 23:34:23"));
-            // The inner area ends 90 twips right of the frame and below the buttons.
-            QCOMPARE(d.size(), QSize(382, 185));
             Choose(d, {"Day Month Year", "/", "YY", "M", "D", "H:M:S AM/PM"});
             QCOMPARE(d.preview()->text(), QStringLiteral("8/2/06 11:34:23 PM"));
             d.show();
             QTest::keyClick(d.list(4), Qt::Key_Up); // the user's keyboard moves it as well
             QCOMPARE(d.preview()->text(), QStringLiteral("08/2/06 11:34:23 PM"));
+            // Enter in a list presses no button; the entry chosen again shows the new time.
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+                QTest::keyClick(d.list(5), key);
+            }
+            m_clock.advanceSeconds(1);
+            d.list(5)->showPopup();
+            QTest::keyClick(d.list(5)->view(), Qt::Key_Return);
+            QCOMPARE(d.preview()->text(), QStringLiteral("08/2/06 11:34:24 PM"));
             QTest::mouseClick(d.button(frmPubOptions::kClose), Qt::LeftButton);
             QVERIFY(!d.isVisible());
         }
