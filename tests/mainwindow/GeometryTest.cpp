@@ -5,19 +5,6 @@
 using namespace zlv;
 using namespace zlv::layout;
 
-TEST(Geometry, ListsFillTheAreaWithinTheirMarginsAndNeverGoNegative)
-{
-    const Point corner{6, 27};
-    const Size margin{6, 6};
-    const Size fit = ListSize({723, 315}, corner, margin, {});
-    EXPECT_EQ(fit, (Size{711, 282}));
-    // Narrower than the corner plus the margin: the width stays, the height follows.
-    EXPECT_EQ(ListSize({10, 415}, corner, margin, fit), (Size{711, 382}));
-    EXPECT_EQ(ListSize({10, 30}, corner, margin, fit), fit);
-    // Exactly at the edge is a size of zero, which is applied.
-    EXPECT_EQ(ListSize({12, 33}, corner, margin, fit), (Size{0, 0}));
-}
-
 TEST(Geometry, TheRangeCheckTestsTheEndDateFirst)
 {
     const Date today{2024, 3, 5};
