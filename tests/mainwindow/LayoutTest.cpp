@@ -9,11 +9,13 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateTimeEdit>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStyleOption>
 #include <QTest>
@@ -152,6 +154,14 @@ class LayoutTest : public QObject
         QCOMPARE(banner.pixelColor(int(6 * banner.devicePixelRatio()), banner.height() / 2),
                  QColor(128, 128, 255));
         main->setEnabled(true);
+        // Neither the menu bar nor the toolbar offers to hide the toolbar.
+        for (QWidget* bar : {static_cast<QWidget*>(main->menuBar()),
+                             main->findChild<QWidget*>(QStringLiteral("Toolbar1"))}) {
+            QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(1, 1),
+                                    bar->mapToGlobal(QPoint(1, 1)));
+            QApplication::sendEvent(bar, &click);
+            QVERIFY(!QApplication::activePopupWidget());
+        }
         QCOMPARE(darkest,
                  qGray(main->palette().color(QPalette::Active, QPalette::ButtonText).rgb()));
         frmPubOptions options(main->dataFolder().configurationFile(), {}, main.get());
