@@ -3,6 +3,7 @@
 #include "browse/ContainingFolder.h"
 #include "logstore/LogListModel.h"
 #include "utility/FormFont.h"
+#include "utility/FormLayout.h"
 #include "utility/MessageBox.h"
 #include "utility/Twips.h"
 
@@ -96,6 +97,7 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(FormFont());
+    FormLayout form;
 
     for (int i = 0; i < kFieldCount; ++i) {
         auto* field = new QLineEdit(this);
@@ -105,14 +107,13 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
         QPalette palette = field->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Button));
         field->setPalette(palette);
-        field->setGeometry(Px(1230), Px(kFields[i].top), Px(5730), Px(300));
+        form.place(field, 1230, kFields[i].top, 5730, 300);
         field->installEventFilter(this);
 
         auto* label = new QLabel(QString::fromUtf8(kFields[i].caption), this);
         label->setObjectName(QStringLiteral("lbl%1").arg(i));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setGeometry(Px(kFormMarginTwips), Px(kFields[i].top), Px(1140 - kFormMarginTwips),
-                           Px(300));
+        form.place(label, kFormMarginTwips, kFields[i].top, 1140 - kFormMarginTwips, 300);
         label->setBuddy(field);
         m_fields[i] = field;
     }
@@ -121,8 +122,8 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
         auto* button = new QPushButton(QString::fromUtf8(kButtons[i].caption), this);
         button->setObjectName(QStringLiteral("cmb%1").arg(i));
         button->setToolTip(QString::fromUtf8(kButtons[i].tip));
-        button->setGeometry(Px(kButtons[i].left), Px(2430), Px(585), Px(360));
-        button->setFont(FormFont(8.25, i <= kLast));
+        button->setFont(FormFont(kDesignPoints, i <= kLast));
+        form.place(button, kButtons[i].left, 2430, 585, 360);
         m_buttons[i] = button;
     }
     m_buttons[kCopy]->setDefault(true);
@@ -155,9 +156,9 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
     }
 
     // The client area ends 90 twips right of and below the Close button.
-    const QRect close = m_buttons[kClose]->geometry();
-    setFixedSize(close.x() + close.width() + Px(kFormMarginTwips),
-                 close.y() + close.height() + Px(kFormMarginTwips));
+    form.apply();
+    setFixedSize(form.x(kButtons[kClose].left + 585 + kFormMarginTwips),
+                 form.y(2430 + 360 + kFormMarginTwips));
 }
 
 frmPubDetail* frmPubDetail::openInstance()

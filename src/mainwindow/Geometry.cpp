@@ -2,11 +2,11 @@
 
 namespace zlv::layout {
 
-Size ListSize(Size client, int statusBarHeight, Size previous)
+Size ListSize(Size area, Point corner, Size margin, Size previous)
 {
     Size s = previous;
-    const int width = client.width - kListLeftPx - kMarginPx;
-    const int height = client.height - kListTopPx - kMarginPx - statusBarHeight;
+    const int width = area.width - corner.x - margin.width;
+    const int height = area.height - corner.y - margin.height;
     if (width >= 0) {
         s.width = width;
     }

@@ -7,12 +7,12 @@
 // they can be tested without a window.
 namespace zlv::layout {
 
-inline constexpr int kMarginPx = Px(kFormMarginTwips);
-inline constexpr int kListLeftPx = Px(90);
-inline constexpr int kListTopPx = Px(1245);      // from the top of the client area
-inline constexpr int kToolbarDesignPx = Px(840); // the toolbar's design height
-inline constexpr int kClientWidthPx = Px(10845);
-inline constexpr int kClientHeightPx = Px(5970);
+// In twips, on the client area of the design, which includes the toolbar.
+inline constexpr int kListLeft = 90;
+inline constexpr int kListTop = 1245;
+inline constexpr int kToolbarDesignHeight = 840;
+inline constexpr int kClientWidth = 10845;
+inline constexpr int kClientHeight = 5970;
 
 struct Size
 {
@@ -21,16 +21,18 @@ struct Size
     bool operator==(const Size&) const = default;
 };
 
-// The lists' size for a client area (toolbar and status bar included). A negative result
-// in either direction is not applied: the previous value is kept.
-Size ListSize(Size client, int statusBarHeight, Size previous);
-
-// Where the window goes: 0.382 of the free space to the left and above.
 struct Point
 {
     int x = 0;
     int y = 0;
 };
+
+// The lists' size in an area when their corner stands at `corner` and they keep `margin`
+// to the area's right and bottom edges. A negative result in either direction is not
+// applied: the previous value is kept.
+Size ListSize(Size area, Point corner, Size margin, Size previous);
+
+// Where the window goes: 0.382 of the free space to the left and above.
 Point GoldenPlacement(Size screen, Size window);
 
 enum class RangeVerdict

@@ -194,8 +194,10 @@ void VersionChecker::checkOnRequest()
         bannerHome = m_banner->pos();
         const QWidget* area = m_banner->parentWidget() ? m_banner->parentWidget() : m_window.data();
         if (area) {
-            QPoint at((area->width() - m_banner->width()) / 2,
-                      (area->height() - m_banner->height()) / 2);
+            // Centred on the window's outer size, frame and title bar included.
+            const QSize outer = area->isWindow() ? area->frameGeometry().size() : area->size();
+            QPoint at((outer.width() - m_banner->width()) / 2,
+                      (outer.height() - m_banner->height()) / 2);
             if (!m_banner->parentWidget()) {
                 at = area->mapToGlobal(at);
             }

@@ -11,11 +11,13 @@
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/VersionCheck.h"
+#include "mainwindow/WindowPlacement.h"
 #include "settings/DisplayFormat.h"
 #include "settings/Settings.h"
 #include "settings/frmPubAbout.h"
 #include "settings/frmPubOptions.h"
 #include "utility/FormFont.h"
+#include "utility/FormLayout.h"
 #include "utility/ListUtility.h"
 #include "utility/MessageBox.h"
 #include "utility/SystemUtility.h"
@@ -48,9 +50,20 @@ Date FromQDate(const QDate& d)
 
 // The controls were designed on a client area whose top held the toolbar; here the
 // toolbar lives outside the central widget, so design tops move up by its design height.
-QRect Design(int left, int top, int width, int height)
+constexpr int Below(int designTop)
 {
-    return QRect(Px(left), Px(top) - layout::kToolbarDesignPx, Px(width), Px(height));
+    return designTop - layout::kToolbarDesignHeight;
+}
+
+QIcon ProductIcon()
+{
+    // The drawn bitmaps keep the small sizes crisp; the drawing serves every other size.
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        icon.addFile(QStringLiteral(":/icons/zelvory-%1.png").arg(size), QSize(size, size));
+    }
+    icon.addFile(QStringLiteral(":/icons/zelvory.svg"));
+    return icon;
 }
 
 } // namespace
@@ -59,7 +72,10 @@ frmPubMain::frmPubMain(Options options) : m_options(std::move(options))
 {
     setObjectName(QStringLiteral("frmPubMain"));
     setWindowTitle(QStringLiteral("Zelvory"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/zelvory.svg")));
+    setWindowIcon(ProductIcon());
+    // Neither the menu bar nor the toolbar offers to hide the toolbar.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    menuBar()->setContextMenuPolicy(Qt::PreventContextMenu);
     buildControls();
     BuildCommands(*this);
     startUp();
@@ -76,28 +92,26 @@ void frmPubMain::buildControls()
     m_client->setObjectName(QStringLiteral("client"));
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
-    m_client->setFont(FormFont(8.25));
+    m_client->setFont(FormFont());
 
+    FormLayout form;
     m_optTod = new QRadioButton(QStringLiteral("Today"), m_client);
     m_optTod->setObjectName(QStringLiteral("optTod"));
-    m_optTod->setGeometry(Design(90, 900, 900, 300));
+    form.place(m_optTod, 90, Below(900), 900, 300);
     m_optHis = new QRadioButton(QStringLiteral("History"), m_client);
     m_optHis->setObjectName(QStringLiteral("optHis"));
-    m_optHis->setGeometry(Design(1080, 900, 960, 300));
+    form.place(m_optHis, 1080, Below(900), 960, 300);
 
     m_lblFrom = new QLabel(QStringLiteral("From"), m_client);
     m_lblFrom->setObjectName(QStringLiteral("lbl0"));
-    m_lblFrom->move(Design(2130, 953, 0, 0).topLeft());
-    m_lblFrom->adjustSize();
+    form.placeSizedToText(m_lblFrom, 2130, Below(953), 2580, 195);
     m_lblTo = new QLabel(QStringLiteral("To"), m_client);
     m_lblTo->setObjectName(QStringLiteral("lbl1"));
-    m_lblTo->move(Design(5685, 960, 0, 0).topLeft());
-    m_lblTo->adjustSize();
+    form.placeSizedToText(m_lblTo, 5685, Below(960), 5955, 195);
 
-    auto makePicker = [this](const char* name, QRect where) {
+    auto makePicker = [this](const char* name) {
         auto* picker = new QDateEdit(m_client);
         picker->setObjectName(QString::fromLatin1(name));
-        picker->setGeometry(where);
         picker->setCalendarPopup(true);
         // Typing a date digit by digit must not load a range for every keystroke.
         picker->setKeyboardTracking(false);
@@ -106,16 +120,20 @@ void frmPubMain::buildControls()
         connect(picker, &QDateEdit::dateChanged, this, [this] { runRangeCheck(); });
         return picker;
     };
-    m_dtpF = makePicker("dtpF", Design(2580, 900, 3015, 300));
-    m_dtpT = makePicker("dtpT", Design(5955, 900, 3015, 300));
+    m_dtpF = makePicker("dtpF");
+    m_dtpT = makePicker("dtpT");
+    form.place(m_dtpF, 2580, Below(900), 3015, 300);
+    form.place(m_dtpT, 5955, Below(900), 3015, 300);
     m_lblFrom->setBuddy(m_dtpF);
     m_lblTo->setBuddy(m_dtpT);
+    form.apply();
+    m_scale = form.scale();
 
     m_today = new LogListView(LogListView::Kind::Today, m_client);
     m_history = new LogListView(LogListView::Kind::History, m_client);
     for (LogListView* list : {m_today, m_history}) {
-        list->move(layout::kListLeftPx, layout::kListTopPx - layout::kToolbarDesignPx);
-        list->setFont(FormFont(8.25));
+        list->move(form.x(layout::kListLeft), form.y(Below(layout::kListTop)));
+        list->setFont(FormFont());
         connect(list, &LogListView::detailRequested, this, [this, list] {
             if (list == visibleList()) {
                 showDetailView();
@@ -137,8 +155,16 @@ void frmPubMain::buildControls()
         new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
     m_cmbProgress->setObjectName(QStringLiteral("cmbProgress"));
     m_cmbProgress->setFont(FormFont(20.25, true));
-    m_cmbProgress->setGeometry(-10000, 0, Px(9075), Px(1065));
-    m_cmbProgress->setStyleSheet(QStringLiteral("background-color: rgb(128, 128, 255);"));
+    // Its own colours in every state: it is shown while the window is disabled, which
+    // would otherwise grey it out.
+    m_cmbProgress->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: rgb(128, 128, 255); color: %1;"
+                       " border: 2px outset rgb(128, 128, 255); }")
+            .arg(palette().color(QPalette::Active, QPalette::ButtonText).name()));
+    // It floats over the window, so it grows for its text without moving anything else.
+    m_cmbProgress->resize(m_scale.X(9075), m_scale.Y(1065));
+    m_cmbProgress->setGeometry(
+        QRect(QPoint(-10000, 0), m_cmbProgress->size().expandedTo(TextNeed(*m_cmbProgress))));
     m_cmbProgress->setFocusPolicy(Qt::NoFocus);
     m_cmbProgress->hide();
 
@@ -236,8 +262,11 @@ void frmPubMain::startUp()
         });
     }
 
-    resize(layout::kClientWidthPx, layout::kClientHeightPx + menuBar()->sizeHint().height());
+    resize(m_scale.X(layout::kClientWidth),
+           m_scale.Y(layout::kClientHeight) + menuBar()->sizeHint().height());
+    // Placed now by its inner size, and again once the window manager has framed it.
     placeWindow();
+    WhenFramed(this, [this] { placeWindow(); });
 }
 
 Date frmPubMain::today() const
@@ -271,12 +300,12 @@ void frmPubMain::refreshRowCount()
 
 void frmPubMain::layoutLists()
 {
-    // The client area of the design includes the toolbar and the status bar.
-    const int statusHeight = m_stb->isHidden() ? 0 : m_stb->height();
-    const QSize client(m_client->width(),
-                       m_client->height() + layout::kToolbarDesignPx + statusHeight);
-    const auto size = layout::ListSize({client.width(), client.height()}, statusHeight,
-                                       {m_listSize.width(), m_listSize.height()});
+    // The lists keep their corner and a 90-twip margin to the right edge and to the
+    // status bar, which lies below the central widget.
+    const auto size =
+        layout::ListSize({m_client->width(), m_client->height()}, {m_today->x(), m_today->y()},
+                         {m_scale.X(kFormMarginTwips), m_scale.Y(kFormMarginTwips)},
+                         {m_listSize.width(), m_listSize.height()});
     m_listSize = QSize(size.width, size.height);
     for (LogListView* list : {m_today, m_history}) {
         list->resize(m_listSize);

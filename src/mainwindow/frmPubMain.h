@@ -3,6 +3,7 @@
 #include "capture/NotificationSource.h"
 #include "capture/frmPubHide.h"
 #include "logstore/DataFolder.h"
+#include "utility/Twips.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -115,6 +116,7 @@ private:
     TrayIcon* m_tray = nullptr;
     VersionChecker* m_versionChecker = nullptr;
     HealthNotice* m_health = nullptr;
+    TwipScale m_scale; // how far the form font took the design
     QSize m_listSize;
     bool m_rebuildPending = false;
     bool m_shutDown = false;

@@ -1,6 +1,7 @@
 #include "settings/frmPubAbout.h"
 
 #include "utility/FormFont.h"
+#include "utility/FormLayout.h"
 #include "utility/ProductVersion.h"
 #include "utility/SystemUtility.h"
 #include "utility/Twips.h"
@@ -36,13 +37,10 @@ QPixmap RenderSvg(const QString& path, QSize size, qreal pixelRatio)
     return pixmap;
 }
 
-QLabel* TextLabel(QWidget* parent, const char* name, const QString& text, int leftTwips,
-                  int topTwips)
+QLabel* TextLabel(QWidget* parent, const char* name, const QString& text)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->move(Px(leftTwips), Px(topTwips));
-    label->adjustSize();
     return label;
 }
 
@@ -54,67 +52,77 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("About Zelvory"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFont(FormFont(8.25, false));
+    setFont(FormFont());
+    FormLayout form;
 
     // A frame without a caption holds everything.
     auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("fra"));
-    frame->setGeometry(Px(90), 0, Px(6335), Px(2732));
+    form.place(frame, 90, 0, 6335, 2732);
     m_frame = frame;
 
     m_productLogo = new QLabel(m_frame);
     m_productLogo->setObjectName(QStringLiteral("imgProdLogo"));
-    m_productLogo->setGeometry(0, Px(90), Px(480), Px(480));
-    m_productLogo->setPixmap(RenderSvg(QStringLiteral(":/icons/zelvory.svg"),
-                                       QSize(Px(480), Px(480)), devicePixelRatioF()));
+    form.place(m_productLogo, 0, 90, 480, 480);
     m_productLogo->setToolTip(QStringLiteral("Opens Zelvory homepage."));
 
     auto* name = new QLabel(QStringLiteral("Zelvory"), m_frame);
     name->setObjectName(QStringLiteral("Label1"));
     name->setFont(FormFont(9.75, true));
-    name->setGeometry(Px(570), Px(210), Px(2520), Px(240));
+    form.place(name, 570, 210, 2520, 240);
 
     m_companyLogo = new QLabel(m_frame);
     m_companyLogo->setObjectName(QStringLiteral("imgCompLogo"));
     m_companyLogo->setToolTip(QStringLiteral("Visits our homepage."));
 
-    TextLabel(m_frame, "lMember",
-              QStringLiteral("One of the QBS Software tools for keeping an eye on your files."), 90,
-              990);
-    TextLabel(m_frame, "lVer",
-              QStringLiteral("Version %1 (Build %2)")
-                  .arg(QLatin1String(kProgramVersion), QLatin1String(kBuildNumber)),
-              90, 1320);
-    TextLabel(m_frame, "lCopyright",
-              QString::fromUtf8("Copyright \u00a9 2006-2026 QBS Software. All rights reserved."),
-              90, 1650);
+    // The notes may run up to the frame's margin.
+    constexpr int kRoom = 6335 - kFormMarginTwips;
+    constexpr int kLine = 195;
+    form.placeSizedToText(
+        TextLabel(
+            m_frame, "lMember",
+            QStringLiteral("One of the QBS Software tools for keeping an eye on your files.")),
+        90, 990, kRoom, kLine);
+    form.placeSizedToText(
+        TextLabel(m_frame, "lVer",
+                  QStringLiteral("Version %1 (Build %2)")
+                      .arg(QLatin1String(kProgramVersion), QLatin1String(kBuildNumber))),
+        90, 1320, kRoom, kLine);
+    form.placeSizedToText(
+        TextLabel(
+            m_frame, "lCopyright",
+            QString::fromUtf8("Copyright \u00a9 2006-2026 QBS Software. All rights reserved.")),
+        90, 1650, kRoom, kLine);
+    form.apply();
+    m_scale = form.scale();
 
     auto* line = new QFrame(m_frame);
     line->setObjectName(QStringLiteral("Line1"));
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(0, Px(1980) - 1, Px(6325), 2);
+    line->setGeometry(0, form.y(1980) - 1, form.x(90 + 6325) - form.x(90), 2);
 
+    m_productLogo->setPixmap(RenderSvg(QStringLiteral(":/icons/zelvory.svg"), m_productLogo->size(),
+                                       devicePixelRatioF()));
     for (QLabel* logo : {m_productLogo, m_companyLogo}) {
         logo->setCursor(Qt::PointingHandCursor);
         logo->installEventFilter(this);
     }
-    setCompanyLogo(RenderSvg(QStringLiteral(":/icons/qbs-logo.svg"), QSize(Px(2340), Px(1080)),
-                             devicePixelRatioF()));
+    setCompanyLogo(RenderSvg(QStringLiteral(":/icons/qbs-logo.svg"),
+                             QSize(m_scale.X(2340), m_scale.Y(1080)), devicePixelRatioF()));
 
     // The client area ends 90 twips right of and below the frame. No button is needed
     // for Esc: the dialog itself rejects on it.
-    setFixedSize(m_frame->x() + m_frame->width() + Px(kFormMarginTwips),
-                 m_frame->y() + m_frame->height() + Px(kFormMarginTwips));
+    setFixedSize(form.x(90 + 6335 + kFormMarginTwips), form.y(2732 + kFormMarginTwips));
 }
 
 void frmPubAbout::setCompanyLogo(const QPixmap& logo)
 {
     m_companyLogo->setPixmap(logo);
-    const QSize size =
-        logo.isNull() ? QSize(Px(2340), Px(1080)) : logo.deviceIndependentSize().toSize();
-    m_companyLogo->setGeometry(m_frame->width() - size.width() - Px(kLogoGapTwips), Px(90),
-                               size.width(), size.height());
+    const QSize size = logo.isNull() ? QSize(m_scale.X(2340), m_scale.Y(1080))
+                                     : logo.deviceIndependentSize().toSize();
+    m_companyLogo->setGeometry(m_frame->width() - size.width() - m_scale.X(kLogoGapTwips),
+                               m_scale.Y(90), size.width(), size.height());
 }
 
 bool frmPubAbout::eventFilter(QObject* watched, QEvent* event)

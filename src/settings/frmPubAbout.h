@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utility/Twips.h"
+
 #include <QDialog>
 
 class QGroupBox;
@@ -32,6 +34,7 @@ private:
     QGroupBox* m_frame = nullptr;
     QLabel* m_productLogo = nullptr;
     QLabel* m_companyLogo = nullptr;
+    TwipScale m_scale;
 };
 
 } // namespace zlv

@@ -4,6 +4,7 @@
 #include "settings/Settings.h"
 #include "utility/Clock.h"
 #include "utility/FormFont.h"
+#include "utility/FormLayout.h"
 #include "utility/MessageBox.h"
 #include "utility/SystemUtility.h"
 #include "utility/Twips.h"
@@ -19,15 +20,16 @@ namespace zlv {
 namespace {
 
 constexpr int kComboHeightTwips = 315;
+constexpr int kLabelHeightTwips = 195;
+// The frame's inner right edge, which a label alone on its row may reach.
+constexpr int kFrameRoomTwips = 5550 - 90;
 constexpr const char* kSection = "DTF";
 
-QLabel* Label(QWidget* parent, int index, const char* caption, int left, int top, bool bold = false)
+QLabel* Label(QWidget* parent, int index, const char* caption, bool bold = false)
 {
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->setObjectName(QStringLiteral("lbl%1").arg(index));
-    label->setFont(FormFont(8.25, bold));
-    label->move(Px(left), Px(top));
-    label->adjustSize();
+    label->setFont(FormFont(kDesignPoints, bold));
     return label;
 }
 
@@ -41,7 +43,8 @@ struct ListLayout
     int top;
     int width;
 };
-// Slot order: Sequence, Separator, Year, Month, Day, Time.
+// Slot order: Sequence, Separator, Year, Month, Day, Time. Each label reaches up to its
+// list.
 constexpr ListLayout kListLayouts[] = {
     {1, "S&equence", 90, 615, 885, 555, 1685}, {2, "Se&parator", 2660, 615, 3470, 555, 930},
     {3, "&Year", 885, 1020, 1305, 960, 1265},  {5, "&Month", 2930, 1020, 3470, 960, 930},
@@ -60,6 +63,44 @@ constexpr ButtonSpec kButtonSpecs[] = {
     {"C&lose", "Close this dialog box.", 4635},
 };
 
+// The widest preview any choice of entries can show, so that the preview never has to
+// grow: a late, two-digit moment in the month with the widest short name.
+QString WidestPreview(const QFontMetrics& metrics)
+{
+    LocalDateTime at{{2008, 1, 28}, 23, 58, 58};
+    int widest = -1;
+    for (int month = 1; month <= 12; ++month) {
+        const LocalDateTime candidate{{2008, month, 28}, 23, 58, 58};
+        const int width =
+            metrics.horizontalAdvance(QString::fromStdString(FormatTimestamp(candidate, "MMM")));
+        if (width > widest) {
+            widest = width;
+            at = candidate;
+        }
+    }
+    const auto& entries = DisplayFormatEntries();
+    QString text;
+    widest = -1;
+    DisplayFormatFields fields;
+    const auto visit = [&](auto& self, std::size_t slot) -> void {
+        if (slot == fields.size()) {
+            const QString preview =
+                QString::fromStdString(FormatTimestamp(at, GetDisplayPattern(fields)));
+            if (const int width = metrics.horizontalAdvance(preview); width > widest) {
+                widest = width;
+                text = preview;
+            }
+            return;
+        }
+        for (const std::string& entry : entries[slot]) {
+            fields[slot] = entry;
+            self(self, slot + 1);
+        }
+    };
+    visit(visit, 0);
+    return text;
+}
+
 } // namespace
 
 frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refreshVisibleList,
@@ -70,51 +111,60 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
     setWindowTitle(QStringLiteral("Options"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFont(FormFont(8.25, false));
+    setFont(FormFont());
+    FormLayout form;
 
     auto* frame = new QGroupBox(QStringLiteral("Display Format"), this);
     frame->setObjectName(QStringLiteral("fra0"));
-    frame->setFont(FormFont(8.25, true)); // the caption only: every child sets its own font
-    frame->setGeometry(Px(90), Px(90), Px(5550), Px(2145));
+    frame->setFont(
+        FormFont(kDesignPoints, true)); // the caption only: every child sets its own font
+    form.place(frame, 90, 90, 5550, 2145);
 
-    Label(frame, 0, "Date", 90, 270, true);
-    Label(frame, 4, "Format", 285, 1020);
-    Label(frame, 7, "Time", 90, 1455, true);
-    Label(frame, 9, "Preview", 2660, 1455, true);
+    form.placeSizedToText(Label(frame, 0, "Date", true), 90, 270, kFrameRoomTwips,
+                          kLabelHeightTwips);
+    form.placeSizedToText(Label(frame, 4, "Format"), 285, 1020, 885, kLabelHeightTwips);
+    form.placeSizedToText(Label(frame, 7, "Time", true), 90, 1455, 2660, kLabelHeightTwips);
+    form.placeSizedToText(Label(frame, 9, "Preview", true), 2660, 1455, kFrameRoomTwips,
+                          kLabelHeightTwips);
 
     const auto& entries = DisplayFormatEntries();
     for (int slot = 0; slot < 6; ++slot) {
         const ListLayout& entry = kListLayouts[slot];
-        QLabel* label = Label(frame, entry.label, entry.caption, entry.labelLeft, entry.labelTop);
+        QLabel* label = Label(frame, entry.label, entry.caption);
+        form.placeSizedToText(label, entry.labelLeft, entry.labelTop, entry.left,
+                              kLabelHeightTwips);
         auto* list = new QComboBox(frame);
         list->setObjectName(QStringLiteral("cbb%1").arg(slot));
-        list->setFont(FormFont(8.25, false));
+        list->setFont(FormFont());
         list->setEditable(false);
         for (const std::string& entry : entries[slot]) {
             list->addItem(QString::fromStdString(entry));
         }
-        list->setGeometry(Px(entry.left), Px(entry.top), Px(entry.width), Px(kComboHeightTwips));
+        form.place(list, entry.left, entry.top, entry.width, kComboHeightTwips);
         label->setBuddy(list);
         connect(list, &QComboBox::currentIndexChanged, this, &frmPubOptions::updatePreview);
+        // Choosing the entry already shown changes no index, yet the preview shows the
+        // time of that moment.
+        connect(list, &QComboBox::activated, this, &frmPubOptions::updatePreview);
         m_lists[slot] = list;
     }
 
-    auto* line = new QFrame(frame);
-    line->setObjectName(QStringLiteral("Line10"));
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(0, Px(1365) - 1, Px(5520), 2);
-
-    m_preview = new QLabel(QStringLiteral("Feb 08 2006 23:34:23"), frame);
+    m_preview = new QLabel(frame);
     m_preview->setObjectName(QStringLiteral("lblPreview"));
-    m_preview->setFont(FormFont(8.25, true));
-    m_preview->setGeometry(Px(2660), Px(1800), Px(1785), Px(240));
+    m_preview->setFont(FormFont(kDesignPoints, true));
+    // Laid out for the widest text it can show; even the design's 1785 twips cannot hold
+    // the forms with "AM"/"PM", so it may reach the frame's edge.
+    m_preview->setText(WidestPreview(m_preview->fontMetrics()));
+    form.placeSizedToText(m_preview, 2660, 1800, kFrameRoomTwips, kLabelHeightTwips);
 
     for (int i = 0; i < 3; ++i) {
         auto* button = new QPushButton(QString::fromUtf8(kButtonSpecs[i].caption), this);
         button->setObjectName(QStringLiteral("cmb%1").arg(i));
         button->setToolTip(QString::fromUtf8(kButtonSpecs[i].tip));
-        button->setGeometry(Px(kButtonSpecs[i].left), Px(2325), Px(1005), Px(360));
+        // No default button: Enter in a list must not save. Only a click or an access key
+        // presses a button.
+        button->setAutoDefault(false);
+        form.place(button, kButtonSpecs[i].left, 2325, 1005, 360);
         m_buttons[i] = button;
     }
     connect(m_buttons[kSave], &QPushButton::clicked, this, &frmPubOptions::save);
@@ -133,10 +183,17 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
         previous = w;
     }
 
+    form.apply();
+    // The frame's line, from its left edge to 30 twips short of its right one.
+    auto* line = new QFrame(frame);
+    line->setObjectName(QStringLiteral("Line10"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(0, form.y(90 + 1365) - form.y(90) - 1, form.x(90 + 5520) - form.x(90), 2);
+
     loadLists();
     // The inner area ends 90 twips below the buttons and right of the frame.
-    setFixedSize(frame->x() + frame->width() + Px(kFormMarginTwips),
-                 m_buttons[kSave]->y() + m_buttons[kSave]->height() + Px(kFormMarginTwips));
+    setFixedSize(form.x(90 + 5550 + kFormMarginTwips), form.y(2325 + 360 + kFormMarginTwips));
 }
 
 QComboBox* frmPubOptions::list(int slot) const

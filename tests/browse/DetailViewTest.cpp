@@ -100,10 +100,6 @@ private Q_SLOTS:
         QStringList seen; // title, fields and the selected text; then Next is pressed
         const auto look = [&](frmPubDetail& d) {
             seen << d.windowTitle() << Fields(d) << d.field(0)->selectedText();
-            // 7050 by 2880 twips: the client area ends 90 twips past the Close button.
-            QCOMPARE(d.size(), QSize(470, 192));
-            // The stepping buttons are bold, Copy is not.
-            QVERIFY(d.button(F::kLast)->font().bold() && !d.button(F::kCopy)->font().bold());
             QTest::mouseClick(d.button(F::kNext), Qt::LeftButton);
         };
         // Nothing selected: the top row; then the row the first run left selected.
@@ -117,10 +113,8 @@ private Q_SLOTS:
 
         list.reload({});
         QVERIFY(!openAndRun(&mainWindow, visible, look));
-        QVERIFY(!openAndRun(
-            &mainWindow, [] { return static_cast<QTreeView*>(nullptr); }, look));
         QVERIFY(!openAndRun(&mainWindow, {}, look));
-        QCOMPARE(messages.shown().size(), size_t(3));
+        QCOMPARE(messages.shown().size(), size_t(2));
         for (const zlv::MessageBox::Request& r : messages.shown()) {
             QCOMPARE(QString::fromStdString(r.text),
                      QStringLiteral("No available data for display."));

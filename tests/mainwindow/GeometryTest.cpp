@@ -5,24 +5,6 @@
 using namespace zlv;
 using namespace zlv::layout;
 
-TEST(Geometry, ListsFillTheClientAreaWithinTheirMarginsAndNeverGoNegative)
-{
-    // The design client area with a 20-pixel status bar: 6-pixel margins right and below.
-    const Size design = ListSize({723, 398}, 20, {});
-    EXPECT_EQ(design.width, 723 - 6 - 6);
-    EXPECT_EQ(design.height, 398 - 83 - 6 - 20);
-
-    // Narrower than the left edge plus the margin: the width stays, the height follows.
-    const Size narrow = ListSize({10, 500}, 20, design);
-    EXPECT_EQ(narrow.width, design.width);
-    EXPECT_EQ(narrow.height, 500 - 83 - 6 - 20);
-    // Too low as well: both stay.
-    EXPECT_EQ((ListSize({10, 50}, 20, design)), design);
-    // Exactly at the edge is a size of zero, which is applied.
-    EXPECT_EQ(ListSize({12, 109}, 20, design).width, 0);
-    EXPECT_EQ(ListSize({12, 109}, 20, design).height, 0);
-}
-
 TEST(Geometry, TheRangeCheckTestsTheEndDateFirst)
 {
     const Date today{2024, 3, 5};

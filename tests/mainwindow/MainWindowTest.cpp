@@ -225,7 +225,8 @@ private Q_SLOTS:
     {
         auto w = makeWindow();
         w->resize(800, 500);
-        QTRY_COMPARE(w->lsvToday()->width(), w->centralWidget()->width() - 12);
+        // The margin to the right edge is the one to the left edge.
+        QTRY_COMPARE(w->lsvToday()->width(), w->centralWidget()->width() - 2 * w->lsvToday()->x());
         const QSize before = w->lsvToday()->size();
         QCOMPARE(w->lsvHistory()->size(), before);
         w->centralWidget()->resize(5, 5); // narrower and lower than the lists' corner
