@@ -93,7 +93,8 @@ void Arm(int fd, const DataFolder& folder, const std::vector<Day>& days)
 } // namespace
 
 bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Clock& clock,
-                   int stopFd, std::optional<Date> from, std::optional<Date> to)
+                   int stopFd, std::optional<Date> from, std::optional<Date> to,
+                   const std::function<void()>& following)
 {
     const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd < 0) {
@@ -106,6 +107,9 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
     Arm(fd, folder, days);
     days.back().log.startAtEnd();
     days.back().gaps.startAtEnd();
+    if (following) {
+        following();
+    }
 
     const auto drain = [&] {
         for (Day& d : days) {
@@ -170,7 +174,7 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
 namespace zlv::cli {
 
 bool FollowJournal(const DataFolder&, JournalPrinter&, const Clock&, int, std::optional<Date>,
-                   std::optional<Date>)
+                   std::optional<Date>, const std::function<void()>&)
 {
     return false;
 }

@@ -7,7 +7,8 @@
 namespace zlv::cli {
 
 int RunTerminalMode(const Arguments& a, const DataFolder& folder, const QString& lockPath,
-                    const Clock& clock, std::FILE* out, std::FILE* err, int stopFd)
+                    const Clock& clock, std::FILE* out, std::FILE* err, int stopFd,
+                    const std::function<void()>& following)
 {
     if (!a.problem.isEmpty()) {
         std::fprintf(err, "zelvory: %s\nTry 'zelvory --help'.\n", qPrintable(a.problem));
@@ -28,7 +29,7 @@ int RunTerminalMode(const Arguments& a, const DataFolder& folder, const QString&
         const Date from = a.from.value_or(a.to ? *a.to : today);
         PrintRange(folder, from, to, printer);
     }
-    if (a.follow && !FollowJournal(folder, printer, clock, stopFd, a.from, a.to)) {
+    if (a.follow && !FollowJournal(folder, printer, clock, stopFd, a.from, a.to, following)) {
         printer.flush();
         std::fprintf(err, "zelvory: the journal cannot be followed on this system.\n");
         return 1;
