@@ -4,7 +4,6 @@
 #include "logstore/GapFile.h"
 
 #include <QLockFile>
-#include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <fstream>
@@ -13,6 +12,7 @@
 
 #ifdef __linux__
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -87,9 +87,15 @@ long long WatchCount(long long pid)
     return best;
 }
 
+// Ours and alive. A lock in a shared temporary folder may name another user's instance, or a
+// process id that has been given to someone else since.
 bool Alive(long long pid)
 {
-    return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+    struct stat st
+    {
+    };
+    return pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0 &&
+           stat(("/proc/" + std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == getuid();
 }
 
 #else

@@ -6,12 +6,38 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace zlv::cli {
 
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
+
+// Opens `path` for reading when it is a regular file; -1 otherwise. A fifo or device put in
+// the place of a day file must not block or feed the reader forever.
+int OpenRegularFile(const std::string& path)
+{
+#ifdef _WIN32
+    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+#endif
+    struct stat st
+    {
+    };
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 char Lower(char c)
 {
@@ -284,31 +310,39 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
     }
     auto nextGap = gaps.begin();
 
-    m_fileBuffer.clear();
-    if (std::FILE* in = std::fopen(folder.dayFilePath(date).c_str(), "rb")) {
-        constexpr std::size_t kStep = 1 << 20;
-        std::size_t used = 0;
-        for (;;) {
-            m_fileBuffer.resize(used + kStep);
-            const std::size_t got = std::fread(m_fileBuffer.data() + used, 1, kStep, in);
-            used += got;
-            if (got < kStep) {
-                break;
+    const auto lines = [&](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const std::size_t end = bytes.find('\n');
+            const std::string_view line = bytes.substr(0, end);
+            bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
+            const std::string_view stamp = line.substr(0, dayfile::kStampLength);
+            for (; nextGap != gaps.end() && nextGap->stamp <= stamp; ++nextGap) {
+                gap(*nextGap);
             }
+            record(line);
         }
-        m_fileBuffer.resize(used);
-        std::fclose(in);
+    };
+    // Read in blocks, so that a day file of any size costs the same memory; a line cut by
+    // a block's end waits for the next block.
+    const int fd = OpenRegularFile(folder.dayFilePath(date));
+    constexpr std::size_t kBlock = 4 << 20;
+    std::size_t kept = 0;
+    for (;;) {
+        m_fileBuffer.resize(kept + kBlock);
+        const long got =
+            fd < 0 ? 0 : static_cast<long>(::read(fd, m_fileBuffer.data() + kept, kBlock));
+        if (got <= 0) {
+            break;
+        }
+        const std::string_view block(m_fileBuffer.data(), kept + static_cast<std::size_t>(got));
+        const std::size_t end = block.rfind('\n') + 1; // 0 when the block holds no line end
+        lines(block.substr(0, end));
+        kept = block.size() - end;
+        std::memmove(m_fileBuffer.data(), m_fileBuffer.data() + end, kept);
     }
-    std::string_view rest(m_fileBuffer.data(), m_fileBuffer.size());
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        const std::string_view stamp = line.substr(0, dayfile::kStampLength);
-        for (; nextGap != gaps.end() && nextGap->stamp <= stamp; ++nextGap) {
-            gap(*nextGap);
-        }
-        record(line);
+    lines(std::string_view(m_fileBuffer.data(), kept)); // a last line without its end
+    if (fd >= 0) {
+        ::close(fd);
     }
     for (; nextGap != gaps.end(); ++nextGap) {
         gap(*nextGap);
