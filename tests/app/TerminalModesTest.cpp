@@ -7,7 +7,6 @@
 #include "support/TempDir.h"
 #include "utility/SystemUtility.h"
 
-#include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -26,13 +25,6 @@ const std::string kBad = "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"; // one U+FFFD p
 
 struct TerminalModesTest : ::testing::Test
 {
-    TerminalModesTest()
-    {
-        folder.establish(appData.path());
-        folder.ensureMonthFolder({2026, 1, 31});
-        folder.ensureMonthFolder({2026, 2, 1});
-    }
-
     // Runs the words of `args`: the exit status and what went to standard output and error.
     std::array<std::string, 3> Cli(const std::string& args)
     {
@@ -51,6 +43,7 @@ struct TerminalModesTest : ::testing::Test
 
     test::TempDir appData;
     DataFolder folder;
+    bool established = folder.establish(appData.path());
     ManualClock clock{LocalDateTime{{2026, 2, 1}, 12, 0, 0}};
 };
 
@@ -69,6 +62,7 @@ std::string ReadLine(int fd)
 
 TEST_F(TerminalModesTest, EachFormatReadsARangeAcrossAMonthBack)
 {
+    ASSERT_TRUE(folder.ensureMonthFolder({2026, 1, 31}) && folder.ensureMonthFolder({2026, 2, 1}));
     test::WriteAll(folder.dayFilePath({2026, 1, 31}), kCreated + "\r\n" + kRenamed + "\r\nbad\r\n");
     test::WriteAll(folder.dayFilePath({2026, 2, 1}), kDeleted + "\r\n");
     folder.appendGap({2026, 1, 31},
@@ -124,7 +118,6 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
             {shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name}, {}});
     };
     ASSERT_TRUE(create("before.txt"));
-    std::filesystem::remove_all(folder.monthFolder({2026, 2, 1})); // made when the day comes
 
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
@@ -140,7 +133,7 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
     clock.set({{2026, 1, 31}, 23, 59, 59});
     ASSERT_TRUE(create("late.txt"));
     EXPECT_EQ(ReadLine(out[0]), "2026-01-31 23:59:59\tFile\tCreated\t/h/\tlate.txt\t");
-    clock.set({{2026, 2, 1}, 0, 0, 2});
+    clock.set({{2026, 2, 1}, 0, 0, 2}); // a new day, in a month with no folder yet
     for (const char* name : {"early.txt", "second.txt"}) {
         ASSERT_TRUE(create(name));
         EXPECT_EQ(ReadLine(out[0]),
