@@ -1,41 +1,75 @@
+#include "app/CommandLine.h"
+#include "app/TerminalModes.h"
 #include "capture/PlatformSource.h"
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/SingleInstance.h"
+#include "mainwindow/TrayIcon.h"
 #include "mainwindow/frmPubMain.h"
+#include "utility/SystemUtility.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
-#include <cstring>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: zelvory [--help | --version]\n"
-    "\n"
-    "Keeps a journal of the files, folders and drives you create, delete, rename,\n"
-    "insert and remove, one line per operation in a log file for each day.\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help     Show this help and exit.\n"
-    "  -v, --version  Show the version and exit.\n";
+int g_stopPipe[2] = {-1, -1};
+
+// Ends --follow cleanly, so that what was read is written out before the program leaves.
+void RequestStop(int)
+{
+#ifndef _WIN32
+    const char byte = 0;
+    [[maybe_unused]] const auto n = write(g_stopPipe[1], &byte, 1);
+#endif
+}
+
+int RunInTerminal(const zlv::cli::Arguments& arguments)
+{
+#ifndef _WIN32
+    if (pipe(g_stopPipe) == 0) {
+        std::signal(SIGINT, RequestStop);
+        std::signal(SIGTERM, RequestStop);
+        std::signal(SIGHUP, RequestStop);
+    }
+#endif
+    // The data folder is only read here: never established, never created.
+    zlv::DataFolder folder;
+    folder.locate(zlv::SystemUtility::SpecialFolderPath(zlv::SystemUtility::kAppData));
+    // Only --status looks for the lock; the others need not know where the runtime folder is.
+    const QString lock =
+        arguments.mode == zlv::cli::Mode::Status ? zlv::SingleInstance::lockPath() : QString();
+    return zlv::cli::RunTerminalMode(arguments, folder, lock, zlv::Clock::instance(), stdout,
+                                     stderr, g_stopPipe[0]);
+}
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    // Answered before any window system is touched, so they work on a console too.
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
-            std::printf("Zelvory %s (Build %s)\n", zlv::frmPubMain::kVersion,
-                        zlv::frmPubMain::kBuild);
-            return 0;
-        }
-        std::fprintf(stderr, "zelvory: unknown option '%s'\n\n%s", argv[i], kUsage);
-        return 2;
+    QStringList raw;
+    for (int i = 0; i < argc; ++i) {
+        raw << QString::fromLocal8Bit(argv[i]);
+    }
+    // Everything but the window is answered before any window system is touched, so it
+    // works on a console, over ssh and from scripts.
+    const zlv::cli::Arguments arguments = zlv::cli::Parse(raw);
+    switch (arguments.mode) {
+    case zlv::cli::Mode::Help:
+        std::fputs(zlv::cli::kUsage, stdout);
+        return 0;
+    case zlv::cli::Mode::Version:
+        std::printf("Zelvory %s (Build %s)\n", zlv::frmPubMain::kVersion, zlv::frmPubMain::kBuild);
+        return 0;
+    case zlv::cli::Mode::Journal:
+    case zlv::cli::Mode::Status:
+        return RunInTerminal(arguments);
+    case zlv::cli::Mode::Window:
+        break;
     }
 
     // Another instance is running: leave at once, without a window or a file touched.
@@ -49,6 +83,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("2.0 (Build 015)"));
     QApplication::setOrganizationName(QStringLiteral("QBS"));
     QApplication::setDesktopFileName(QStringLiteral("zelvory"));
+    // Qt has taken its own arguments (-session, -platform, -style, ...); a start is never
+    // refused over what is left, since a session manager or launcher may add anything.
+    if (const auto left = zlv::cli::Parse(QApplication::arguments()); !left.problem.isEmpty()) {
+        std::fprintf(stderr, "zelvory: %s Ignored.\n", qPrintable(left.problem));
+    }
     zlv::InstallQtMessageBoxHandler();
 
     zlv::frmPubMain::Options options;
@@ -56,6 +95,9 @@ int main(int argc, char* argv[])
         return zlv::CreatePlatformNotificationSource(folder);
     };
     zlv::frmPubMain window(std::move(options));
-    window.show();
+    // Started with the session: straight into the notification area where there is one.
+    if (!arguments.tray || !window.trayIcon()->AddTrayIcon()) {
+        window.show();
+    }
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "browse/FindCommands.h"
 #include "logstore/LogListView.h"
 #include "mainwindow/frmPubMain.h"
+#include "utility/Autostart.h"
 #include "utility/SystemUtility.h"
 #include "utility/WebPages.h"
 
@@ -86,6 +87,18 @@ QMenu* BuildCommands(frmPubMain& w)
                      [&w] { w.mapNetworkDrive(); });
     QObject::connect(Item(tools, "mentd", "&Disconnect Network Drive..."), &QAction::triggered, &w,
                      [&w] { w.disconnectNetworkDrive(); });
+    Separator(tools, "mentsb");
+    QAction* session = Item(tools, "mentss", "Start with the Desktop &Session");
+    session->setCheckable(true);
+    // The mark shows what is on disk, also when the entry was written or removed elsewhere
+    // or could not be written.
+    const auto showEntry = [session] { session->setChecked(autostart::IsEnabled()); };
+    showEntry();
+    QObject::connect(tools, &QMenu::aboutToShow, session, showEntry);
+    QObject::connect(session, &QAction::triggered, session, [showEntry](bool on) {
+        autostart::SetEnabled(on);
+        showEntry();
+    });
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menh"));

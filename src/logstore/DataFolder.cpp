@@ -18,13 +18,18 @@ std::string Join(const std::string& folder, std::string_view name)
 
 } // namespace
 
-bool DataFolder::establish(const std::string& appData)
+void DataFolder::locate(const std::string& appData)
 {
     m_appData = appData;
-    const std::string qbs = Join(appData, "QBS");
-    m_dataFolder = Join(qbs, "ZLV");
+    m_dataFolder = Join(Join(appData, "QBS"), "ZLV");
     m_logsFolder = Join(m_dataFolder, "logs");
     m_configurationFile = Join(m_dataFolder, kConfigurationName);
+}
+
+bool DataFolder::establish(const std::string& appData)
+{
+    locate(appData);
+    const std::string qbs = Join(appData, "QBS");
 
     // Each step makes one level, so a failure stops the steps below it from mattering but
     // does not stop start-up: a later append tries again.

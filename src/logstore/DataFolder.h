@@ -20,6 +20,8 @@ public:
     // time, whatever is missing. Existing folders and files are never touched. True when
     // everything stands afterwards.
     bool establish(const std::string& appData);
+    // Only computes the paths under `appData`, for readers that must not create anything.
+    void locate(const std::string& appData);
 
     const std::string& dataFolder() const { return m_dataFolder; }
     const std::string& logsFolder() const { return m_logsFolder; }

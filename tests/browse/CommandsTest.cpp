@@ -279,6 +279,31 @@ private Q_SLOTS:
         QTest::mouseRelease(m_window->lsvToday()->viewport(), Qt::RightButton, {}, QPoint(30, 60));
         QTRY_VERIFY(m_window->findChild<QMenu*>(QStringLiteral("menl"))->isVisible());
     }
+
+    void theSessionItemWritesAndRemovesTheAutostartEntry()
+    {
+        TempDir config;
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+        const std::string entry = config / "autostart/zelvory.desktop";
+        QAction* item = m_window->findChild<QAction*>(QStringLiteral("mentss"));
+        auto* tools = m_window->findChild<QMenu*>(QStringLiteral("ment"));
+        Q_EMIT tools->aboutToShow(); // the window was built with the user's own folders
+        for (bool on : {true, false}) {
+            item->trigger();
+            QCOMPARE(item->isChecked(), on);
+            QCOMPARE(zlv::test::ReadAll(entry).find("\nExec=zelvory --tray\n") != std::string::npos,
+                     on);
+        }
+        // Made elsewhere, or impossible to make: the mark tells what is on disk.
+        zlv::test::WriteAll(entry, "[Desktop Entry]\n");
+        Q_EMIT tools->aboutToShow();
+        QVERIFY(item->isChecked());
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(entry));
+        item->trigger();
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        qunsetenv("XDG_CONFIG_HOME");
+    }
 };
 
 QTEST_MAIN(CommandsTest)

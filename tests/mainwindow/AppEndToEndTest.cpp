@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,17 @@ private:
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
+    // Runs the binary to its end with `args`: its exit status (-1: still running after 10 s)
+    // and its standard output.
+    std::pair<int, QString> run(const QStringList& args) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral(ZLV_APP_PATH), args);
+        return {p.waitForFinished(10000) ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput())};
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -51,29 +63,23 @@ private Q_SLOTS:
                                                                           QFileDevice::ExeOwner);
     }
 
-    void helpAndVersionAnswerWithoutAWindow()
+    void theTerminalModesAnswerWithoutAWindowOrAFolder()
     {
-        QProcess p;
-        p.setProcessEnvironment(environment());
-        p.start(QStringLiteral(ZLV_APP_PATH), {QStringLiteral("--version")});
-        QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
-                 QStringLiteral("Zelvory 2.0 (Build 015)"));
-        p.start(QStringLiteral(ZLV_APP_PATH), {QStringLiteral("--help")});
-        QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardOutput().contains("--version"));
-        p.start(QStringLiteral(ZLV_APP_PATH), {QStringLiteral("--frobnicate")});
-        QVERIFY(p.waitForFinished(10000));
-        QVERIFY(p.exitCode() != 0);
+        QCOMPARE(run({QStringLiteral("--version")}),
+                 std::pair(0, QStringLiteral("Zelvory 2.0 (Build 015)\n")));
+        QVERIFY(run({QStringLiteral("-h")}).second.contains(QStringLiteral("--tray")));
+        QCOMPARE(run({QStringLiteral("--print")}).first, 1);
+        QCOMPARE(run({QStringLiteral("--status")}).first, 4);
         QVERIFY2(!QFileInfo::exists(dataFolder()), "options never touch the data folder");
     }
 
     void realOperationsBecomeDayFileLines()
     {
         m_app.setProcessEnvironment(environment());
-        m_app.start(QStringLiteral(ZLV_APP_PATH), QStringList());
+        // As a session manager restarts it, with a word nobody knows on top.
+        m_app.start(
+            QStringLiteral(ZLV_APP_PATH),
+            {QStringLiteral("-session"), QStringLiteral("1234_5678"), QStringLiteral("--x")});
         QVERIFY(m_app.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(
             QFileInfo::exists(dataFolder() + QStringLiteral("/configuration.ini")), 15000);
@@ -95,22 +101,35 @@ private Q_SLOTS:
                               QStringLiteral("\tnote.txt\trenamed.txt\r\n")));
         QVERIFY2(!text.contains(QStringLiteral("QBS/ZLV")),
                  "the program's own writes are not journalled");
+        QCOMPARE(
+            run({QStringLiteral("--print"), QStringLiteral("--format"), QStringLiteral("tsv")}),
+            std::pair(0, QString(text).remove(QLatin1Char('\r'))));
+        const QString err = QString::fromUtf8(m_app.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("'x'")) && !err.contains(QStringLiteral("1234")),
+                 qPrintable(err));
     }
 
     void aSecondLaunchLeavesAtOnceAndTouchesNothing()
     {
         QVERIFY(m_app.state() == QProcess::Running);
         const QFileInfo before(todayFile());
-        QProcess second;
-        second.setProcessEnvironment(environment());
-        second.start(QStringLiteral(ZLV_APP_PATH), QStringList());
-        QVERIFY(second.waitForFinished(5000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(run({}).first, 0);
         const QFileInfo after(todayFile());
         QCOMPARE(after.size(), before.size());
         QCOMPARE(after.lastModified(), before.lastModified());
         QVERIFY(m_app.state() == QProcess::Running);
+
+        // Read from outside: the lock names the process, /proc tells its watches.
+        const QString status = run({QStringLiteral("--status")}).second;
+        QVERIFY2(
+            status.startsWith(
+                QStringLiteral("Zelvory is running (process %1) since ").arg(m_app.processId())) &&
+                QRegularExpression(QStringLiteral("folders: [1-9]")).match(status).hasMatch(),
+            qPrintable(status));
+        QFile gaps(QString(todayFile()).replace(QStringLiteral(".log"), QStringLiteral(".gaps")));
+        QVERIFY(gaps.open(QIODevice::Append) && gaps.write("2026-01-01 00:00:00\toverflow\tx\r\n"));
+        gaps.close();
+        QCOMPARE(run({QStringLiteral("--status")}).first, 3);
     }
 
     void cleanupTestCase()

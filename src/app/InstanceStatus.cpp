@@ -1,0 +1,172 @@
+#include "app/InstanceStatus.h"
+
+#include "logstore/DayFile.h"
+#include "logstore/GapFile.h"
+
+#include <QLockFile>
+#include <csignal>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#ifdef __linux__
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace zlv::cli {
+
+namespace {
+
+#ifdef __linux__
+
+std::optional<LocalDateTime> ProcessStart(long long pid)
+{
+    std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+    // The command name may hold spaces and parentheses; the fields after the last ')' do not.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    // The state is field 3; the start time, in clock ticks after boot, is field 22.
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    }
+    std::ifstream system("/proc/stat");
+    std::string line;
+    long long bootTime = -1;
+    while (std::getline(system, line)) {
+        if (line.rfind("btime ", 0) == 0) {
+            bootTime = std::stoll(line.substr(6));
+        }
+    }
+    const long ticks = sysconf(_SC_CLK_TCK);
+    if (bootTime < 0 || ticks <= 0 || field.empty()) {
+        return std::nullopt;
+    }
+    const std::time_t started = static_cast<std::time_t>(bootTime + std::stoll(field) / ticks);
+    std::tm local{};
+    if (!localtime_r(&started, &local)) {
+        return std::nullopt;
+    }
+    return LocalDateTime{{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday},
+                         local.tm_hour,
+                         local.tm_min,
+                         local.tm_sec};
+}
+
+// The watches of the process's busiest inotify descriptor: the capture's. Other parts of
+// a process (a toolkit's file watcher) may hold a descriptor with a handful.
+long long WatchCount(long long pid)
+{
+    const std::string base = "/proc/" + std::to_string(pid);
+    DIR* dir = opendir((base + "/fd").c_str());
+    if (!dir) {
+        return -1;
+    }
+    long long best = -1;
+    while (const dirent* e = readdir(dir)) {
+        char target[64] = {};
+        const std::string link = base + "/fd/" + e->d_name;
+        if (readlink(link.c_str(), target, sizeof target - 1) <= 0 ||
+            std::string_view(target) != "anon_inode:inotify") {
+            continue;
+        }
+        std::ifstream info(base + "/fdinfo/" + e->d_name);
+        long long watches = 0;
+        for (std::string line; std::getline(info, line);) {
+            watches += line.rfind("inotify wd:", 0) == 0;
+        }
+        best = std::max(best, watches);
+    }
+    closedir(dir);
+    return best;
+}
+
+// Ours and alive. A lock in a shared temporary folder may name another user's instance, or a
+// process id that has been given to someone else since.
+bool Alive(long long pid)
+{
+    struct stat st
+    {
+    };
+    return pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0 &&
+           stat(("/proc/" + std::to_string(pid)).c_str(), &st) == 0 && st.st_uid == getuid();
+}
+
+#else
+
+std::optional<LocalDateTime> ProcessStart(long long)
+{
+    return std::nullopt;
+}
+long long WatchCount(long long)
+{
+    return -1;
+}
+bool Alive(long long)
+{
+    return false;
+}
+
+#endif
+
+} // namespace
+
+InstanceState ReadInstance(const QString& lockPath)
+{
+    InstanceState s;
+    QLockFile lock(lockPath);
+    qint64 pid = 0;
+    QString host, app;
+    // Only read: taking the lock to test it would race with an instance starting now.
+    if (!lock.getLockInfo(&pid, &host, &app) || !Alive(pid)) {
+        return s;
+    }
+    s.running = true;
+    s.pid = pid;
+    s.since = ProcessStart(pid);
+    s.watchedFolders = WatchCount(pid);
+    return s;
+}
+
+int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& lockPath,
+                std::FILE* out)
+{
+    const InstanceState s = ReadInstance(lockPath);
+    if (s.running) {
+        std::fprintf(out, "Zelvory is running (process %lld)", s.pid);
+        if (s.since) {
+            std::fprintf(out, " since %s", dayfile::FormatStamp(*s.since).c_str());
+        }
+        std::fprintf(out, ".\n");
+        if (s.watchedFolders >= 0) {
+            std::fprintf(out, "Watched folders: %lld\n", s.watchedFolders);
+        } else {
+            std::fprintf(out, "Watched folders: unknown\n");
+        }
+    } else {
+        std::fprintf(out, "Zelvory is not running: nothing is being recorded.\n");
+    }
+    const std::vector<GapRecord> gaps = gapfile::ReadFile(folder.gapFilePath(clock.now().date));
+    if (gaps.empty()) {
+        std::fprintf(out, "Gaps today: none\n");
+    } else {
+        std::fprintf(out, "Gaps today: %zu\n", gaps.size());
+        for (const GapRecord& g : gaps) {
+            std::fprintf(out, "  %s  %s  %s\n", g.stamp.c_str(), g.reason.c_str(),
+                         g.sentence.c_str());
+        }
+    }
+    std::fflush(out);
+    if (!s.running) {
+        return kStatusNotRunning;
+    }
+    return gaps.empty() ? kStatusComplete : kStatusGapToday;
+}
+
+} // namespace zlv::cli

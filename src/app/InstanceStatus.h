@@ -1,0 +1,36 @@
+#pragma once
+
+#include "logstore/DataFolder.h"
+#include "utility/Clock.h"
+
+#include <QString>
+#include <cstdio>
+#include <optional>
+
+namespace zlv::cli {
+
+// What can be learnt about the running instance from outside, without asking it anything:
+// its lock names its process, and /proc tells when that started and how many watches its
+// inotify descriptor holds.
+struct InstanceState
+{
+    bool running = false;
+    long long pid = 0;
+    std::optional<LocalDateTime> since;
+    long long watchedFolders = -1; // -1: not known (no inotify descriptor or no access)
+};
+
+InstanceState ReadInstance(const QString& lockPath);
+
+enum StatusExit
+{
+    kStatusComplete = 0,
+    kStatusGapToday = 3,
+    kStatusNotRunning = 4,
+};
+
+// Prints the state of the instance and today's gaps; returns one of StatusExit.
+int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& lockPath,
+                std::FILE* out);
+
+} // namespace zlv::cli

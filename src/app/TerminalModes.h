@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "logstore/DataFolder.h"
+#include "utility/Clock.h"
+
+#include <QString>
+#include <cstdio>
+#include <functional>
+
+namespace zlv::cli {
+
+// Runs --print, --follow or --status against `folder`, which is only read, and returns the
+// exit status. Following ends when `stopFd` becomes readable; `following` as FollowJournal.
+int RunTerminalMode(const Arguments& arguments, const DataFolder& folder, const QString& lockPath,
+                    const Clock& clock, std::FILE* out, std::FILE* err, int stopFd,
+                    const std::function<void()>& following = {});
+
+} // namespace zlv::cli

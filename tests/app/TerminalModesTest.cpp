@@ -1,0 +1,146 @@
+#include "app/TerminalModes.h"
+
+#include "capture/RecordPipeline.h"
+#include "capture/ShellEvents.h"
+#include "logstore/GapFile.h"
+#include "settings/DisplayFormat.h"
+#include "support/TempDir.h"
+#include "utility/SystemUtility.h"
+
+#include <future>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace zlv;
+using namespace zlv::cli;
+
+namespace {
+
+const std::string kCreated = "2026-01-31 23:59:58\tFile\tCreated\t/h/a,b/\tq\"uo\u2409te.txt\t";
+const std::string kRenamed =
+    "2026-01-31 23:59:59\tFile\tRenamed\t/h/\tbad\xFF\xC0\xAFz\tnew, \"x\"";
+const std::string kDeleted = "2026-02-01 00:00:01\tFolder\tDeleted\t/h/\tx\t";
+const std::string kBad = "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"; // one U+FFFD per stray byte
+
+struct TerminalModesTest : ::testing::Test
+{
+    // Runs the words of `args`: the exit status and what went to standard output and error.
+    std::array<std::string, 3> Cli(const std::string& args)
+    {
+        std::FILE* files[2] = {std::tmpfile(), std::tmpfile()};
+        const Arguments a = Parse(QString::fromStdString("zelvory " + args).split(u' '));
+        std::array<std::string, 3> r{
+            std::to_string(RunTerminalMode(a, folder, {}, clock, files[0], files[1], -1))};
+        for (int i = 0; i < 2; ++i) {
+            r[i + 1].resize(static_cast<std::size_t>(std::ftell(files[i])));
+            std::rewind(files[i]);
+            r[i + 1].resize(std::fread(r[i + 1].data(), 1, r[i + 1].size(), files[i]));
+            std::fclose(files[i]);
+        }
+        return r;
+    }
+
+    test::TempDir appData;
+    DataFolder folder;
+    bool established = folder.establish(appData.path());
+    ManualClock clock{LocalDateTime{{2026, 2, 1}, 12, 0, 0}};
+};
+
+std::string ReadLine(int fd)
+{
+    std::string line;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (poll(&p, 1, 5000) == 1 && read(fd, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
+}
+
+} // namespace
+
+TEST_F(TerminalModesTest, EachFormatReadsARangeAcrossAMonthBack)
+{
+    ASSERT_TRUE(folder.ensureMonthFolder({2026, 1, 31}) && folder.ensureMonthFolder({2026, 2, 1}));
+    test::WriteAll(folder.dayFilePath({2026, 1, 31}), kCreated + "\r\n" + kRenamed + "\r\nbad\r\n");
+    test::WriteAll(folder.dayFilePath({2026, 2, 1}), kDeleted + "\r\n");
+    folder.appendGap({2026, 1, 31},
+                     gapfile::FormatLine({"2026-01-31 23:59:59", "overflow", "Lost."}));
+
+    const std::string range = "--print --from 2026-01-31 --to 2026-02-01 --format ";
+    EXPECT_EQ(Cli(range + "tsv")[1], kCreated + "\n" + kRenamed + "\n" + kDeleted + "\n");
+    EXPECT_EQ(Cli(range + "csv")[1],
+              "time,object,action,path,original_name,new_name\r\n"
+              "2026-01-31 23:59:58,File,Created,\"/h/a,b/\",\"q\"\"uo\u2409te.txt\",\r\n"
+              "2026-01-31 23:59:59,(gap),overflow,,Lost.,\r\n"
+              "2026-01-31 23:59:59,File,Renamed,/h/,bad" +
+                  kBad +
+                  "z,\"new, \"\"x\"\"\"\r\n"
+                  "2026-02-01 00:00:01,Folder,Deleted,/h/,x,\r\n");
+    EXPECT_EQ(
+        Cli(range + "json")[1],
+        R"({"time":"2026-01-31 23:59:58","object":"File","action":"Created","path":"/h/a,b/","original_name":"q\"uo␉te.txt","new_name":""}
+{"gap":true,"time":"2026-01-31 23:59:59","reason":"overflow","message":"Lost."}
+{"time":"2026-01-31 23:59:59","object":"File","action":"Renamed","path":"/h/","original_name":"bad)" +
+            kBad + R"(z","new_name":"new, \"x\""}
+{"time":"2026-02-01 00:00:01","object":"Folder","action":"Deleted","path":"/h/","original_name":"x","new_name":""}
+)");
+
+    // The time column as the user set it up, not as the default shows it.
+    DisplayFormatFields fields;
+    for (std::size_t slot = 0; slot < fields.size(); ++slot) {
+        fields[slot] = DisplayFormatEntries()[slot].back();
+        SystemUtility::WriteSetting(folder.configurationFile(), "DTF", kDisplayFormatKeys[slot],
+                                    fields[slot]);
+    }
+    const std::string pattern = GetDisplayPattern(fields);
+    EXPECT_EQ(Cli("--print --from 2026-01-31 --find CREATED")[1],
+              *FormatTimestamp(kCreated.substr(0, 19), pattern) + kCreated.substr(19) + "\n" +
+                  *FormatTimestamp("2026-01-31 23:59:59", pattern) +
+                  "\t-- gap in the journal (overflow): Lost.\n");
+    for (const char* bad : {"--print --from 2026-02-30", "--follow --to 1.2.2026",
+                            "--print --format xml", "--print --from 2026-02-01 --to 2026-01-31",
+                            "--print --frobnicate", "--status --print"}) {
+        std::string value = std::string(bad).substr(std::string(bad).rfind(' ') + 1);
+        value.erase(0, value.find_first_not_of('-'));
+        const auto r = Cli(bad);
+        EXPECT_TRUE(r[0] == "2" && r[2].find(value) != std::string::npos) << bad << ": " << r[2];
+    }
+}
+
+TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
+{
+    clock.set({{2026, 1, 31}, 23, 59, 58});
+    RecordPipeline pipeline(folder, clock);
+    const auto create = [&](const char* name) {
+        return pipeline.handle(
+            {shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name}, {}});
+    };
+    ASSERT_TRUE(create("before.txt"));
+
+    int out[2], stop[2];
+    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
+    std::promise<void> started;
+    std::FILE* printed = fdopen(out[1], "w");
+    std::future<int> status = std::async(std::launch::async, [&] {
+        const Arguments a = Parse(QStringLiteral("zelvory --follow --format=tsv").split(u' '));
+        return RunTerminalMode(a, folder, {}, clock, printed, stderr, stop[0],
+                               [&] { started.set_value(); });
+    });
+    started.get_future().wait();
+
+    clock.set({{2026, 1, 31}, 23, 59, 59});
+    ASSERT_TRUE(create("late.txt"));
+    EXPECT_EQ(ReadLine(out[0]), "2026-01-31 23:59:59\tFile\tCreated\t/h/\tlate.txt\t");
+    clock.set({{2026, 2, 1}, 0, 0, 2}); // a new day, in a month with no folder yet
+    for (const char* name : {"early.txt", "second.txt"}) {
+        ASSERT_TRUE(create(name));
+        EXPECT_EQ(ReadLine(out[0]),
+                  std::string("2026-02-01 00:00:02\tFile\tCreated\t/h/\t") + name + "\t");
+    }
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    EXPECT_EQ(status.get(), 0);
+    std::fclose(printed);
+    EXPECT_EQ(ReadLine(out[0]), "") << "nothing from before the start";
+}
