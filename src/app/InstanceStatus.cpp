@@ -3,7 +3,6 @@
 #include "logstore/DayFile.h"
 #include "logstore/GapFile.h"
 
-#include <QLockFile>
 #include <csignal>
 #include <ctime>
 #include <fstream>
@@ -87,6 +86,30 @@ long long WatchCount(long long pid)
     return best;
 }
 
+// The process named in the lock file, provided the kernel still sees a lock on that very
+// file: the number alone may be left over from a run that was killed.
+long long LockHolder(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    std::ifstream file(path);
+    long long pid = 0;
+    if (path.empty() || stat(path.c_str(), &st) != 0 || !(file >> pid)) {
+        return 0;
+    }
+    // Each line of /proc/locks ends "... PID MAJOR:MINOR:INODE START END".
+    std::ifstream locks("/proc/locks");
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    for (std::string line; std::getline(locks, line);) {
+        if (line.find("FLOCK") != std::string::npos && line.find(inode) != std::string::npos &&
+            line.find(" " + std::to_string(pid) + " ") != std::string::npos) {
+            return pid;
+        }
+    }
+    return 0;
+}
+
 // Ours and alive. A lock in a shared temporary folder may name another user's instance, or a
 // process id that has been given to someone else since.
 bool Alive(long long pid)
@@ -112,6 +135,10 @@ bool Alive(long long)
 {
     return false;
 }
+long long LockHolder(const std::string&)
+{
+    return 0;
+}
 
 #endif
 
@@ -120,11 +147,10 @@ bool Alive(long long)
 InstanceState ReadInstance(const QString& lockPath)
 {
     InstanceState s;
-    QLockFile lock(lockPath);
-    qint64 pid = 0;
-    QString host, app;
-    // Only read: taking the lock to test it would race with an instance starting now.
-    if (!lock.getLockInfo(&pid, &host, &app) || !Alive(pid)) {
+    // Only read: taking the lock, even shared, to test it would make an instance starting
+    // at that moment believe another one runs and leave.
+    const long long pid = LockHolder(lockPath.toStdString());
+    if (!Alive(pid)) {
         return s;
     }
     s.running = true;

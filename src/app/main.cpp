@@ -39,10 +39,11 @@ int RunInTerminal(const zlv::cli::Arguments& arguments)
 #endif
     // The data folder is only read here: never established, never created.
     zlv::DataFolder folder;
-    folder.locate(zlv::SystemUtility::SpecialFolderPath(zlv::SystemUtility::kAppData));
+    folder.locate(zlv::SystemUtility::LocateAppData().path);
     // Only --status looks for the lock; the others need not know where the runtime folder is.
-    const QString lock =
-        arguments.mode == zlv::cli::Mode::Status ? zlv::SingleInstance::lockPath() : QString();
+    const QString lock = arguments.mode == zlv::cli::Mode::Status
+                             ? QString::fromStdString(zlv::SingleInstance::lockPath())
+                             : QString();
     return zlv::cli::RunTerminalMode(arguments, folder, lock, zlv::Clock::instance(), stdout,
                                      stderr, g_stopPipe[0]);
 }

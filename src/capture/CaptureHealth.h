@@ -28,7 +28,7 @@ struct CaptureIncident
     // Records held back while the disk is full are no gap as long as they get written.
     bool isGap = true;
     // When the hole began, for a gap noticed only later; empty means now.
-    std::optional<LocalDateTime> began;
+    std::optional<LocalDateTime> began = std::nullopt;
 };
 
 // What the program knows, at any moment of the run, about whether its journal is complete.

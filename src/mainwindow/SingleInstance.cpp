@@ -62,9 +62,7 @@ std::string SingleInstance::lockPath()
     if (appData.empty()) {
         return {};
     }
-    const std::string folder = appData + "/QBS/ZLV";
-    fs::CreateDirectoryChain(folder);
-    return folder + '/' + kLockName;
+    return appData + "/QBS/ZLV/" + kLockName;
 }
 
 bool SingleInstance::acquireAt(const std::string& path)
@@ -72,6 +70,9 @@ bool SingleInstance::acquireAt(const std::string& path)
     if (path.empty()) {
         return true;
     }
+    // lockPath() only names the place (--status must not create anything); the first start
+    // on a fresh account may still have to make the data folder for it.
+    fs::CreateDirectoryChain(path.substr(0, path.rfind('/')));
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int fd =
             ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);

@@ -115,7 +115,8 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
     RecordPipeline pipeline(folder, clock);
     const auto create = [&](const char* name) {
         return pipeline.handle(
-            {shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name}, {}});
+                   {shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name}, {}}) ==
+               RecordPipeline::Outcome::Written;
     };
     ASSERT_TRUE(create("before.txt"));
 
