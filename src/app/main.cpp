@@ -5,6 +5,7 @@
 #include "mainwindow/SingleInstance.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/frmPubMain.h"
+#include "utility/ProductVersion.h"
 #include "utility/SystemUtility.h"
 
 #include <QApplication>
@@ -64,7 +65,7 @@ int main(int argc, char* argv[])
         std::fputs(zlv::cli::kUsage, stdout);
         return 0;
     case zlv::cli::Mode::Version:
-        std::printf("Zelvory %s (Build %s)\n", zlv::frmPubMain::kVersion, zlv::frmPubMain::kBuild);
+        std::printf("Zelvory %s (Build %s)\n", zlv::kProgramVersion, zlv::kBuildNumber);
         return 0;
     case zlv::cli::Mode::Journal:
     case zlv::cli::Mode::Status:
@@ -81,7 +82,9 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelvory"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0 (Build 015)"));
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1 (Build %2)")
+            .arg(QLatin1String(zlv::kProgramVersion), QLatin1String(zlv::kBuildNumber)));
     QApplication::setOrganizationName(QStringLiteral("QBS"));
     QApplication::setDesktopFileName(QStringLiteral("zelvory"));
     // Qt has taken its own arguments (-session, -platform, -style, ...); a start is never

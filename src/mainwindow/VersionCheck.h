@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utility/ProductVersion.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -25,7 +27,7 @@ enum class VersionAnswer
 // number is new, so an older file on a lagging mirror never asks to "upgrade" backwards;
 // any other answer is new exactly when it differs from `ownVersion`.
 VersionAnswer ClassifyVersionAnswer(const QString& fetched,
-                                    const QString& ownVersion = QStringLiteral("2.0"));
+                                    const QString& ownVersion = QLatin1String(kProgramVersion));
 
 // Fetches `url` and returns the whole body as text, waiting at most `timeoutMs`. Any
 // failure (no connection, an HTTP error status, a time-out, an endless body) yields the

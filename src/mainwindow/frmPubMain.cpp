@@ -1,9 +1,9 @@
 #include "mainwindow/frmPubMain.h"
 
-#include "browse/Commands.h"
 #include "browse/frmPubDetail.h"
 #include "logstore/GapMarks.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
@@ -20,6 +20,7 @@
 #include "utility/FormLayout.h"
 #include "utility/ListUtility.h"
 #include "utility/MessageBox.h"
+#include "utility/ProductVersion.h"
 #include "utility/SystemUtility.h"
 
 #include <QApplication>
@@ -198,7 +199,7 @@ void frmPubMain::startUp()
     LoadSettingsAtStartup(m_folder.configurationFile());
 
     m_stb->setVersionText(QStringLiteral(" Version %1 (Build %2) ")
-                              .arg(QLatin1String(kVersion), QLatin1String(kBuild)));
+                              .arg(QLatin1String(kProgramVersion), QLatin1String(kBuildNumber)));
 
     m_optTod->setChecked(true);
     if (!m_folder.dataFolder().empty()) {
@@ -222,9 +223,8 @@ void frmPubMain::startUp()
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
         m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
         m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
-        m_hide->setRetryScheduler([this](int ms) {
-            QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); });
-        });
+        m_hide->setRetryScheduler(
+            [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
         m_health->watch(m_hide.get());
         if (!m_hide->load()) {
             CaptureIncident failed;

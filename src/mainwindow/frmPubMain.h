@@ -31,8 +31,6 @@ class frmPubMain final : public QMainWindow
 {
     Q_OBJECT
 public:
-    static constexpr const char* kVersion = "2.0";
-    static constexpr const char* kBuild = "015";
 
     struct Options
     {

@@ -1,7 +1,7 @@
-#include "browse/Commands.h"
+#include "mainwindow/Commands.h"
 
-#include "browse/FindCommands.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/FindCommands.h"
 #include "mainwindow/frmPubMain.h"
 #include "utility/Autostart.h"
 #include "utility/SystemUtility.h"

@@ -1,4 +1,4 @@
-#include "browse/Commands.h"
+#include "mainwindow/Commands.h"
 
 #include "browse/ContainingFolder.h"
 #include "browse/ExportRows.h"

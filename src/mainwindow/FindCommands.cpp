@@ -1,4 +1,4 @@
-#include "browse/FindCommands.h"
+#include "mainwindow/FindCommands.h"
 
 #include "browse/ContainingFolder.h"
 #include "browse/ExportRows.h"
