@@ -11,16 +11,16 @@ class QTreeView;
 
 namespace zlv {
 
-// Shows the selected row of the main window's visible list field by field and steps
-// through the list. The row shown is always the list's selected row: stepping moves the
-// selection in the main window, where it stays after the dialog has closed.
+// A record's fields, one per box, with buttons to step through the list. It keeps no row of
+// its own: stepping moves the list's selection, so closing the dialog leaves the user where
+// they stopped reading.
 class frmPubDetail final : public QDialog
 {
     Q_OBJECT
 
 public:
-    // Called at every step, so that each press works on the list visible at that moment
-    // and on the rows it holds then, including rows recorded while the dialog is open.
+    // Asked again at every press: records keep arriving and the user may switch views while
+    // the dialog is open, so a list pointer taken at the start would go stale.
     using VisibleList = std::function<QTreeView*()>;
 
     enum Field
@@ -46,9 +46,8 @@ public:
 
     frmPubDetail(QWidget* mainWindow, VisibleList visibleList);
 
-    // Shows "No available data for display." when the visible list is empty; otherwise
-    // shows its selected row (the top row when none is selected) and runs the dialog
-    // modally until it is closed.
+    // Runs the dialog modally. An empty list gets a message instead, and a list with no
+    // selection starts at its top row rather than showing empty fields.
     static void Open(QWidget* mainWindow, VisibleList visibleList);
     // The dialog that Open is running, if any; for tests of the modal run.
     static frmPubDetail* openInstance();

@@ -24,7 +24,8 @@ class LogListModel final : public QAbstractTableModel
 
 public:
     static constexpr int kColumnCount = 6;
-    // The row's tag: the time stamp exactly as the day file holds it.
+    // The stored stamp, whatever the display format made of it: exports and anything else
+    // that must know the exact moment read this, since the shown time may drop the year.
     static constexpr int StampRole = Qt::UserRole;
     // The whole shown text of a cell (at most kShownBytes of a field). The list itself is
     // handed only as much as a row can ever show, so that painting a damaged field of

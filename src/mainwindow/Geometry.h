@@ -27,12 +27,12 @@ struct Point
     int y = 0;
 };
 
-// The lists' size in an area when their corner stands at `corner` and they keep `margin`
-// to the area's right and bottom edges. A negative result in either direction is not
-// applied: the previous value is kept.
+// The lists' size for an area. A window shrunk below the lists' corner would give a
+// negative size, which Qt would turn into zero and lose; that direction keeps its old value.
 Size ListSize(Size area, Point corner, Size margin, Size previous);
 
-// Where the window goes: 0.382 of the free space to the left and above.
+// Where the window first appears: the golden section of the free space, which sits a little
+// above and left of centre, where the eye expects a main window.
 Point GoldenPlacement(Size screen, Size window);
 
 enum class RangeVerdict
@@ -42,8 +42,8 @@ enum class RangeVerdict
     StartAfterEnd
 };
 
-// The History range rule: the end date is tested first, so a range that breaks both
-// rules is reported as EndTooLate.
+// Whether a History range can be loaded. When a range is wrong in both ways, the user
+// hears about the end date: fixing the start alone would not make it loadable.
 RangeVerdict CheckRange(const Date& from, const Date& to, const Date& today);
 
 } // namespace zlv::layout

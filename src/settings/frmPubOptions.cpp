@@ -192,7 +192,8 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
     line->setGeometry(0, form.y(90 + 1365) - form.y(90) - 1, form.x(90 + 5520) - form.x(90), 2);
 
     loadLists();
-    // The inner area ends 90 twips below the buttons and right of the frame.
+    // The same margin below the buttons and beside the frame, so the form looks balanced
+    // whatever the font made of its height.
     setFixedSize(form.x(90 + 5550 + kFormMarginTwips), form.y(2325 + 360 + kFormMarginTwips));
 }
 

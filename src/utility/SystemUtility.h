@@ -9,8 +9,9 @@ class QWidget;
 
 namespace zlv {
 
-// System operations of the utility component. SpecialFolderPath is plain C++; the others
-// need Qt and live in the GUI library.
+// What the program asks of the operating system: where the user's data lives, the settings
+// file, the browser, the file manager and network drives. Finding the data folder is plain
+// C++ so the capture tests and the Windows build can use it; the rest needs Qt.
 class SystemUtility final
 {
 public:
@@ -47,7 +48,7 @@ public:
 
     // Opens an http or https address in the user's web browser. Anything else, and a page
     // that cannot be opened, is skipped without a word: no caller has a message for it.
-    // `showState` is kept for the callers' sake and has no effect.
+    // `showState` has no meaning on today's desktops; callers still pass it.
     static void OpenWebPage(const std::string& address, int showState = 1);
 
     // Shows `folder` in the desktop's file manager without waiting for it.
