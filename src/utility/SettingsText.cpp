@@ -81,9 +81,12 @@ struct Line
 };
 
 // Walks the lines of `text`, telling `visit` each one; `visit` returns false to stop.
-template <typename Visit> void ForEachLine(std::string_view text, Visit visit)
+// `wholeFile` is false for lines whose mark was taken off already: a second mark behind the
+// first belongs to the first line, and a write must see that line exactly as a read does.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit visit, bool wholeFile = true)
 {
-    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    if (wholeFile && text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         text.remove_prefix(kByteOrderMark.size()); // some editors put one in front
     }
     std::string_view section;
@@ -156,26 +159,29 @@ void SetValue(std::vector<std::string>& lines, std::string_view section, std::st
     std::optional<std::size_t> lastOfSection; // last non-blank line of the first match
     bool inFirstSection = false;
     bool sectionDone = false;
-    ForEachLine(joined, [&](const Line& line) {
-        const std::size_t at = index++;
-        const bool matches = SameName(line.section, section);
-        if (line.header) {
-            sectionDone = sectionDone || inFirstSection;
-            inFirstSection = matches && !sectionDone;
-            if (inFirstSection) {
+    ForEachLine(
+        joined,
+        [&](const Line& line) {
+            const std::size_t at = index++;
+            const bool matches = SameName(line.section, section);
+            if (line.header) {
+                sectionDone = sectionDone || inFirstSection;
+                inFirstSection = matches && !sectionDone;
+                if (inFirstSection) {
+                    lastOfSection = at;
+                }
+                return true;
+            }
+            if (matches && !line.key.empty() && SameName(line.key, key)) {
+                keyLine = at;
+                return false;
+            }
+            if (inFirstSection && !Trim(line.body).empty()) {
                 lastOfSection = at;
             }
             return true;
-        }
-        if (matches && !line.key.empty() && SameName(line.key, key)) {
-            keyLine = at;
-            return false;
-        }
-        if (inFirstSection && !Trim(line.body).empty()) {
-            lastOfSection = at;
-        }
-        return true;
-    });
+        },
+        false);
     if (keyLine) {
         lines[*keyLine] = entry;
     } else if (lastOfSection) {
