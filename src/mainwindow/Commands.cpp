@@ -17,19 +17,6 @@ namespace zlv {
 
 namespace {
 
-QAction* Item(QMenu* menu, const char* name, const char* caption, QKeySequence shortcut = {})
-{
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::fromLatin1(name));
-    if (!shortcut.isEmpty()) {
-        action->setShortcut(shortcut);
-        // Shortcuts work whenever the main window is active, also while the menu is closed
-        // and the focus is in a list.
-        action->setShortcutContext(Qt::WindowShortcut);
-    }
-    return action;
-}
-
 void Separator(QMenu* menu, const char* name)
 {
     menu->addSeparator()->setObjectName(QString::fromLatin1(name));
@@ -41,6 +28,19 @@ void OpenPage(const std::string& address)
 }
 
 } // namespace
+
+QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption, QKeySequence shortcut)
+{
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        // Shortcuts work whenever the main window is active, also while the menu is closed
+        // and the focus is in a list.
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    return action;
+}
 
 bool RunToolbarCommand(frmPubMain& w, const QString& caption)
 {
@@ -66,29 +66,33 @@ QMenu* BuildCommands(frmPubMain& w)
 
     QMenu* logs = bar->addMenu(QStringLiteral("&Logs"));
     logs->setObjectName(QStringLiteral("menl"));
-    QObject::connect(Item(logs, "menlm", "&Manage Log Files", QKeySequence(Qt::CTRL | Qt::Key_M)),
-                     &QAction::triggered, &w, [&w] { w.manageLogFiles(); });
-    QObject::connect(Item(logs, "menlv", "Detail &View...", QKeySequence(Qt::CTRL | Qt::Key_D)),
-                     &QAction::triggered, &w, [&w] { w.showDetailView(); });
+    QObject::connect(
+        AddMenuItem(logs, "menlm", "&Manage Log Files", QKeySequence(Qt::CTRL | Qt::Key_M)),
+        &QAction::triggered, &w, [&w] { w.manageLogFiles(); });
+    QObject::connect(
+        AddMenuItem(logs, "menlv", "Detail &View...", QKeySequence(Qt::CTRL | Qt::Key_D)),
+        &QAction::triggered, &w, [&w] { w.showDetailView(); });
     Separator(logs, "menlsc");
-    QObject::connect(Item(logs, "menlt", "View &Today", QKeySequence(Qt::CTRL | Qt::Key_T)),
+    QObject::connect(AddMenuItem(logs, "menlt", "View &Today", QKeySequence(Qt::CTRL | Qt::Key_T)),
                      &QAction::triggered, &w, [&w] { w.showTodayView(); });
-    QObject::connect(Item(logs, "menlh", "View &History", QKeySequence(Qt::CTRL | Qt::Key_H)),
-                     &QAction::triggered, &w, [&w] { w.showHistoryView(); });
+    QObject::connect(
+        AddMenuItem(logs, "menlh", "View &History", QKeySequence(Qt::CTRL | Qt::Key_H)),
+        &QAction::triggered, &w, [&w] { w.showHistoryView(); });
     Separator(logs, "menlsd");
-    QObject::connect(Item(logs, "menlx", "E&xit"), &QAction::triggered, &w, [&w] { w.close(); });
+    QObject::connect(AddMenuItem(logs, "menlx", "E&xit"), &QAction::triggered, &w,
+                     [&w] { w.close(); });
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("ment"));
-    QObject::connect(Item(tools, "mento", "&Options..."), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(tools, "mento", "&Options..."), &QAction::triggered, &w,
                      [&w] { w.showOptions(); });
     Separator(tools, "mentsa");
-    QObject::connect(Item(tools, "mentm", "&Map Network Drive..."), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(tools, "mentm", "&Map Network Drive..."), &QAction::triggered, &w,
                      [&w] { w.mapNetworkDrive(); });
-    QObject::connect(Item(tools, "mentd", "&Disconnect Network Drive..."), &QAction::triggered, &w,
-                     [&w] { w.disconnectNetworkDrive(); });
+    QObject::connect(AddMenuItem(tools, "mentd", "&Disconnect Network Drive..."),
+                     &QAction::triggered, &w, [&w] { w.disconnectNetworkDrive(); });
     Separator(tools, "mentsb");
-    QAction* session = Item(tools, "mentss", "Start with the Desktop &Session");
+    QAction* session = AddMenuItem(tools, "mentss", "Start with the Desktop &Session");
     session->setCheckable(true);
     // The mark shows what is on disk, also when the entry was written or removed elsewhere
     // or could not be written.
@@ -102,24 +106,24 @@ QMenu* BuildCommands(frmPubMain& w)
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menh"));
-    QObject::connect(Item(help, "menhh", "Product &Homepage", QKeySequence(Qt::Key_F1)),
+    QObject::connect(AddMenuItem(help, "menhh", "Product &Homepage", QKeySequence(Qt::Key_F1)),
                      &QAction::triggered, &w, [] { OpenPage(web::ProductPage()); });
-    QObject::connect(Item(help, "menho", "C&ompany Homepage"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(help, "menho", "C&ompany Homepage"), &QAction::triggered, &w,
                      [] { OpenPage(web::CompanyHomePage()); });
-    QObject::connect(Item(help, "menhe", "Request &Support"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(help, "menhe", "Request &Support"), &QAction::triggered, &w,
                      [] { OpenPage(web::ContactPage()); });
     Separator(help, "menhsa");
-    QObject::connect(Item(help, "menhr", "&Recommend to Friends"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(help, "menhr", "&Recommend to Friends"), &QAction::triggered, &w,
                      [] { OpenPage(web::RecommendPage()); });
-    QObject::connect(Item(help, "menhc", "&Check Latest Version"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(help, "menhc", "&Check Latest Version"), &QAction::triggered, &w,
                      [&w] { w.checkLatestVersion(); });
     Separator(help, "menhsb");
-    QObject::connect(Item(help, "menhf", "Find Us on &Facebook"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(help, "menhf", "Find Us on &Facebook"), &QAction::triggered, &w,
                      [] { OpenPage(web::FacebookPage()); });
-    QObject::connect(Item(help, "menht", "Find Us on &Twitter"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(help, "menht", "Find Us on &Twitter"), &QAction::triggered, &w,
                      [] { OpenPage(web::TwitterPage()); });
     Separator(help, "menhsc");
-    QObject::connect(Item(help, "menha", "&About Zelvory"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(help, "menha", "&About Zelvory"), &QAction::triggered, &w,
                      [&w] { w.showAbout(); });
 
     QToolBar* toolbar = w.addToolBar(QStringLiteral("Toolbar1"));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QKeySequence>
+
+class QAction;
 class QString;
 class QMenu;
 
@@ -14,5 +17,9 @@ QMenu* BuildCommands(frmPubMain& window);
 // Runs the command of a toolbar button chosen by its caption; a caption that names no
 // command does nothing. Returns whether a command ran.
 bool RunToolbarCommand(frmPubMain& window, const QString& caption);
+
+// Adds a named menu item whose shortcut works wherever the focus is in the main window.
+QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption,
+                     QKeySequence shortcut = {});
 
 } // namespace zlv

@@ -3,6 +3,7 @@
 #include "browse/ContainingFolder.h"
 #include "browse/ExportRows.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/Commands.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/frmPubMain.h"
 
@@ -97,17 +98,6 @@ private:
     frmPubMain& m_window;
 };
 
-QAction* Item(QMenu* menu, const char* name, const char* caption, QKeySequence shortcut = {})
-{
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::fromLatin1(name));
-    if (!shortcut.isEmpty()) {
-        action->setShortcut(shortcut);
-        action->setShortcutContext(Qt::WindowShortcut);
-    }
-    return action;
-}
-
 } // namespace
 
 void OpenSelectedRecordFolder(frmPubMain& w)
@@ -130,14 +120,14 @@ void AddFindCommands(frmPubMain& w, QMenu* logs, QToolBar* toolbar)
     toolbar->addWidget(field);
 
     logs->addSeparator()->setObjectName(QStringLiteral("menlse"));
-    QObject::connect(Item(logs, "menlf", "&Find...", QKeySequence(Qt::CTRL | Qt::Key_F)),
+    QObject::connect(AddMenuItem(logs, "menlf", "&Find...", QKeySequence(Qt::CTRL | Qt::Key_F)),
                      &QAction::triggered, &w, [field] {
                          field->setFocus(Qt::ShortcutFocusReason);
                          field->selectAll();
                      });
-    QObject::connect(Item(logs, "menlo", "Open &Containing Folder"), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(logs, "menlo", "Open &Containing Folder"), &QAction::triggered, &w,
                      [&w] { OpenSelectedRecordFolder(w); });
-    QObject::connect(Item(logs, "menle", "&Export..."), &QAction::triggered, &w,
+    QObject::connect(AddMenuItem(logs, "menle", "&Export..."), &QAction::triggered, &w,
                      [&w] { ExportList(&w, *w.visibleList()->model()); });
 }
 
