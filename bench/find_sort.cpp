@@ -1,6 +1,7 @@
 // A History list of a million records: typing a search into it one key at a time, and
 // sorting it by each column in turn, while a heartbeat timer notes how long the event loop
 // is kept from answering.
+#include "YearOfRecords.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
 #include "logstore/LogListView.h"
@@ -22,37 +23,9 @@ using namespace zlv;
 
 namespace {
 
-constexpr int kDays = 365;
-constexpr long kRecords = 1000000;
-const Date kFirstDay{2023, 1, 1};
-
-void WriteDays(const DataFolder& folder)
-{
-    std::mt19937 random(42);
-    const char* objects[] = {"File", "File", "File", "Folder"};
-    const char* actions[] = {"Created", "Deleted", "Renamed", "Created"};
-    for (int d = 0; d < kDays; ++d) {
-        const Date day = kFirstDay.addDays(d);
-        folder.ensureMonthFolder(day);
-        const long count = (d + 1) * kRecords / kDays - d * kRecords / kDays;
-        std::string text;
-        for (long i = 0; i < count; ++i) {
-            const int second = static_cast<int>(i * 86400 / count);
-            LogRecord r;
-            r.time = dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60});
-            r.object = objects[random() % 4];
-            r.action = actions[random() % 4];
-            r.path = "/home/user/Documents/project-" + std::to_string(random() % 5000) +
-                     "/src/module-" + std::to_string(random() % 40) + "/";
-            r.originalName = "file_" + std::to_string(random() % 100000) + ".txt";
-            if (r.action == "Renamed") {
-                r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
-            }
-            text += dayfile::FormatLine(r);
-        }
-        std::ofstream(folder.dayFilePath(day), std::ios::binary) << text;
-    }
-}
+constexpr int kDays = bench::kYearDays;
+constexpr long kRecords = bench::kYearRecords;
+const Date kFirstDay = bench::kYearFirstDay;
 
 // Turns of the event loop until `done`, in milliseconds since `clock` started.
 template <typename Done> double Until(const QElapsedTimer& clock, Done done)
@@ -87,7 +60,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot create %s\n", root.c_str());
         return 1;
     }
-    WriteDays(folder);
+    bench::WriteYearOfRecords(folder);
     LogListView history(LogListView::Kind::History);
     history.resize(1000, 700);
     history.loadRange(folder, kFirstDay, kFirstDay.addDays(kDays - 1));

@@ -1,6 +1,7 @@
 // Range-loads a year of day files holding a million records into the History list, and
 // sorts the same files with the system's sort as a yardstick for reading and ordering that
 // many lines; three of each, side by side, compared by their medians.
+#include "YearOfRecords.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
 #include "logstore/LogListView.h"
@@ -24,9 +25,10 @@ using Seconds = std::chrono::duration<double>;
 
 namespace {
 
-constexpr int kDays = 365;
-constexpr long kRecords = 1000000;
-const Date kFirstDay{2023, 1, 1};
+constexpr int kDays = bench::kYearDays;
+constexpr long kRecords = bench::kYearRecords;
+const Date kFirstDay = bench::kYearFirstDay;
+using bench::Median;
 
 double Since(std::chrono::steady_clock::time_point start)
 {
@@ -45,33 +47,6 @@ double PeakRssMb()
     return -1;
 }
 
-// Written through to the disk before anything is timed: otherwise the first load competes
-// with the write-back of the very files it reads, and its figure means little.
-void WriteDurably(const std::string& path, const std::string& text)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool ok = fd >= 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    if (!ok) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        std::exit(1);
-    }
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 std::string Figures(const std::vector<double>& v)
 {
     std::string out;
@@ -81,42 +56,6 @@ std::string Figures(const std::vector<double>& v)
         out += one;
     }
     return out;
-}
-
-// A year of plausible records: created, deleted and renamed files and folders in a few
-// thousand project folders, in time order within each day.
-std::vector<std::string> WriteDays(const DataFolder& folder)
-{
-    std::mt19937 random(42);
-    const char* objects[] = {"File", "File", "File", "Folder"};
-    const char* actions[] = {"Created", "Deleted", "Renamed", "Created"};
-    std::vector<std::string> paths;
-    for (int d = 0; d < kDays; ++d) {
-        const Date day = kFirstDay.addDays(d);
-        folder.ensureMonthFolder(day);
-        const long count = (d + 1) * kRecords / kDays - d * kRecords / kDays;
-        std::string text;
-        text.reserve(static_cast<std::size_t>(count) * 110);
-        for (long i = 0; i < count; ++i) {
-            const int second = static_cast<int>(i * 86400 / count);
-            LogRecord r;
-            r.time = dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60});
-            r.object = objects[random() % 4];
-            r.action = actions[random() % 4];
-            const unsigned project = random() % 5000;
-            r.path = "/home/user/Documents/project-" + std::to_string(project) + "/src/module-" +
-                     std::to_string(random() % 40) + "/";
-            r.originalName = "file_" + std::to_string(random() % 100000) + ".txt";
-            if (r.action == "Renamed") {
-                r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
-            }
-            text += dayfile::FormatLine(r);
-        }
-        const std::string path = folder.dayFilePath(day);
-        WriteDurably(path, text);
-        paths.push_back(path);
-    }
-    return paths;
 }
 
 // Ten day files of a year spoilt in the ways a disk or a hand edit spoils them: binary junk,
@@ -191,7 +130,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot create %s\n", root.c_str());
         return 1;
     }
-    const std::vector<std::string> files = WriteDays(folder);
+    const std::vector<std::string> files = bench::WriteYearOfRecords(folder);
 
     std::string command = "LC_ALL=C sort --parallel=1 -r";
     for (const std::string& file : files) {

@@ -1,6 +1,7 @@
 // Prints a year of a million records as stored (zelvory --print --format tsv) next to cat of
 // the same files, both to /dev/null, three times each, side by side; then follows the
 // journal while records are appended and times each from its append to its line printed.
+#include "YearOfRecords.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
 
@@ -25,52 +26,15 @@ using Steady = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kDays = 365;
-constexpr long kRecords = 1000000;
+constexpr int kDays = bench::kYearDays;
+constexpr long kRecords = bench::kYearRecords;
 constexpr int kFollowed = 500;
-const Date kFirstDay{2023, 1, 1};
+const Date kFirstDay = bench::kYearFirstDay;
+using bench::Median;
 
 double MsSince(Steady::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::vector<std::string> WriteYear(const DataFolder& folder)
-{
-    std::mt19937 random(7);
-    const char* kinds[][2] = {
-        {"File", "Created"}, {"File", "Deleted"}, {"File", "Renamed"}, {"Folder", "Created"}};
-    std::vector<std::string> paths;
-    for (int d = 0; d < kDays; ++d) {
-        const Date day = kFirstDay.addDays(d);
-        folder.ensureMonthFolder(day);
-        const long count = (d + 1) * kRecords / kDays - d * kRecords / kDays;
-        std::string text;
-        for (long i = 0; i < count; ++i) {
-            const int second = static_cast<int>(i * 86400 / count);
-            const auto* kind = kinds[random() % 4];
-            LogRecord r{dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60}),
-                        kind[0],
-                        kind[1],
-                        "/home/user/Documents/project-" + std::to_string(random() % 5000) +
-                            "/src/module-" + std::to_string(random() % 40) + "/",
-                        "file_" + std::to_string(random() % 100000) + ".txt",
-                        ""};
-            if (r.action == "Renamed") {
-                r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
-            }
-            text += dayfile::FormatLine(r);
-        }
-        paths.push_back(folder.dayFilePath(day));
-        std::ofstream(paths.back(), std::ios::binary) << text;
-    }
-    return paths;
 }
 
 // Starts `argv` with its standard output on `outFd`; the process id.
@@ -132,7 +96,7 @@ int main()
     }
     // The program finds its data folder through XDG_DATA_HOME.
     setenv("XDG_DATA_HOME", root.c_str(), 1);
-    const std::vector<std::string> files = WriteYear(folder);
+    const std::vector<std::string> files = bench::WriteYearOfRecords(folder);
 
     const std::vector<std::string> print = {ZLV_APP_PATH, "--print",    "--from",   "2023-01-01",
                                             "--to",       "2023-12-31", "--format", "tsv"};

@@ -1,0 +1,69 @@
+#include "YearOfRecords.h"
+
+#include "logstore/DayFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <unistd.h>
+
+namespace zlv::bench {
+
+namespace {
+
+void WriteDurably(const std::string& path, const std::string& text)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    bool ok = fd >= 0;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!ok) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+} // namespace
+
+std::vector<std::string> WriteYearOfRecords(const DataFolder& folder)
+{
+    std::mt19937 random(42);
+    const char* objects[] = {"File", "File", "File", "Folder"};
+    const char* actions[] = {"Created", "Deleted", "Renamed", "Created"};
+    std::vector<std::string> paths;
+    for (int d = 0; d < kYearDays; ++d) {
+        const Date day = kYearFirstDay.addDays(d);
+        folder.ensureMonthFolder(day);
+        const long count = (d + 1) * kYearRecords / kYearDays - d * kYearRecords / kYearDays;
+        std::string text;
+        text.reserve(static_cast<std::size_t>(count) * 110);
+        for (long i = 0; i < count; ++i) {
+            const int second = static_cast<int>(i * 86400 / count);
+            LogRecord r;
+            r.time = dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60});
+            r.object = objects[random() % 4];
+            r.action = actions[random() % 4];
+            const unsigned project = random() % 5000;
+            r.path = "/home/user/Documents/project-" + std::to_string(project) + "/src/module-" +
+                     std::to_string(random() % 40) + "/";
+            r.originalName = "file_" + std::to_string(random() % 100000) + ".txt";
+            if (r.action == "Renamed") {
+                r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
+            }
+            text += dayfile::FormatLine(r);
+        }
+        paths.push_back(folder.dayFilePath(day));
+        WriteDurably(paths.back(), text);
+    }
+    return paths;
+}
+
+} // namespace zlv::bench
