@@ -2,11 +2,14 @@
 
 #include "logstore/DataFolder.h"
 #include "logstore/GapMarks.h"
+#include "logstore/LogListHeader.h"
+#include "logstore/LogRowDelegate.h"
 #include "logstore/ThumbScrollBar.h"
 #include "utility/FileSystem.h"
 #include "utility/ListUtility.h"
 #include "utility/Twips.h"
 
+#include <QCursor>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -35,9 +38,8 @@ Date FirstOfNextMonth(const Date& d)
 constexpr int kWaitingShare = 1024;
 // New rows measured for the column widths after an insertion; more make a full fit.
 constexpr int kMeasuredNewRows = 48;
-// The widest a column grows to fit a text, and the longest text measured for it.
+// The widest a column grows to fit a text.
 constexpr int kWidestColumnPx = 900;
-constexpr int kMeasuredChars = 400;
 
 } // namespace
 
@@ -52,7 +54,14 @@ LogListView::LogListView(Kind kind, QWidget* parent)
                           QStringLiteral("Object"), QStringLiteral("Action"),
                           QStringLiteral("Path"), QStringLiteral("Original Name"),
                           QStringLiteral("New Name")});
+    auto* ownHeader = new LogListHeader(this);
+    // As the tree view sets up the header it makes itself.
+    ownHeader->setStretchLastSection(true);
+    ownHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setHeader(ownHeader);
     setModel(m_model);
+    m_delegate = new LogRowDelegate(this);
+    setItemDelegate(m_delegate);
 
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -273,8 +282,49 @@ void LogListView::setGapStamps(std::vector<std::string> stamps)
 
 void LogListView::paintEvent(QPaintEvent* event)
 {
+    m_hoverRow = -1;
+    if (viewport()->underMouse()) {
+        m_hoverRow = indexAt(viewport()->mapFromGlobal(QCursor::pos())).row();
+    }
     QTreeView::paintEvent(event);
     paintGapMarks();
+}
+
+void LogListView::drawRow(QPainter* painter, const QStyleOptionViewItem& options,
+                          const QModelIndex& index) const
+{
+    // After each record a third of the rows on screen change colour and are painted again.
+    // The tree view asks the style for a row panel under every cell first, which costs as
+    // much as the cell's text; a plain row (not selected, current or under the mouse, no
+    // alternating colours) has no panel in any style, so its cells go straight to the
+    // delegate. Every other row is the tree view's own.
+    const int row = index.row();
+    if (index.parent().isValid() || alternatingRowColors() || isRightToLeft() ||
+        row == m_hoverRow || row == currentIndex().row() || selectionModel()->isSelected(index)) {
+        QTreeView::drawRow(painter, options, index);
+        return;
+    }
+    const QHeaderView* head = header();
+    const int first = std::max(0, head->visualIndexAt(options.rect.left()));
+    int last = head->visualIndexAt(options.rect.right());
+    if (last < 0) {
+        last = head->count() - 1;
+    }
+    QStyleOptionViewItem cell = options;
+    for (int visual = first; visual <= last; ++visual) {
+        const int column = head->logicalIndex(visual);
+        if (head->isSectionHidden(column)) {
+            continue;
+        }
+        cell.rect = QRect(head->sectionViewportPosition(column), options.rect.top(),
+                          head->sectionSize(column), options.rect.height());
+        cell.viewItemPosition = first == last     ? QStyleOptionViewItem::OnlyOne
+                                : visual == first ? QStyleOptionViewItem::Beginning
+                                : visual == last  ? QStyleOptionViewItem::End
+                                                  : QStyleOptionViewItem::Middle;
+        const QModelIndex at = m_model->index(row, column);
+        itemDelegateForIndex(at)->paint(painter, cell, at);
+    }
 }
 
 void LogListView::paintGapMarks()
@@ -510,12 +560,12 @@ void LogListView::widenColumnsFor(int firstRow, int count)
         }
         int wanted = head->sectionSize(column);
         for (int row = firstRow; row < last; ++row) {
-            QString text = m_model->text(row, column);
-            text.truncate(kMeasuredChars);
+            // The text as the list shows it, shaped once for this and for its painting.
+            const QString text = m_model->index(row, column).data().toString();
             if (text.isEmpty() || static_cast<qint64>(text.size()) * widest + margin <= wanted) {
                 continue;
             }
-            wanted = std::max(wanted, metrics.horizontalAdvance(text) + margin);
+            wanted = std::max(wanted, m_delegate->textWidth(text, font()) + margin);
         }
         wanted = std::min(wanted, kWidestColumnPx);
         if (wanted > head->sectionSize(column)) {

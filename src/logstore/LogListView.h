@@ -10,6 +10,7 @@
 namespace zlv {
 
 class DataFolder;
+class LogRowDelegate;
 
 // One of the two log lists of the main window, "lsvToday" or "lsvHistory": single whole-row
 // selection, every row the same height, sorted by header clicks, never sorted by Qt itself.
@@ -70,6 +71,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& options,
+                 const QModelIndex& index) const override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -90,6 +93,8 @@ private:
 
     Kind m_kind;
     LogListModel* m_model;
+    LogRowDelegate* m_delegate;
+    int m_hoverRow = -1;                  // the row under the mouse at the last paint
     std::vector<std::string> m_gapStamps; // ascending
     // Rows inserted into a long list are laid out by the tree view only once they could be
     // seen or reached: its layout visits every row, which after each record would cost as

@@ -1,0 +1,147 @@
+#include "logstore/LogRowDelegate.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+#include <cmath>
+
+namespace zlv {
+
+namespace {
+
+// About three screens of cells: enough that every text on screen stays shaped.
+constexpr qsizetype kRecentTexts = 1024;
+
+QStaticText Shape(const QString& text, const QFont& font)
+{
+    QStaticText shaped(text);
+    shaped.setTextFormat(Qt::PlainText);
+    shaped.prepare(QTransform(), font);
+    return shaped;
+}
+
+QStyle* StyleOf(const QStyleOptionViewItem& option)
+{
+    return option.widget ? option.widget->style() : QApplication::style();
+}
+
+int TextMargin(const QStyleOptionViewItem& option)
+{
+    return StyleOf(option)->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
+}
+
+} // namespace
+
+LogRowDelegate::LogRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+LogRowDelegate::Shaped& LogRowDelegate::shaped(const QString& text, const QFont& font) const
+{
+    if (font != m_font) {
+        m_recent.clear();
+        m_older.clear();
+        m_font = font;
+        m_rowHeight = -1;
+    }
+    const auto recent = m_recent.find(text);
+    if (recent != m_recent.end()) {
+        return *recent;
+    }
+    Shaped entry;
+    const auto older = m_older.find(text);
+    if (older != m_older.end()) {
+        entry = std::move(*older);
+        m_older.erase(older);
+    } else {
+        entry.whole = Shape(text, font);
+    }
+    if (m_recent.size() >= kRecentTexts) {
+        m_older = std::move(m_recent);
+        m_recent.clear();
+    }
+    return *m_recent.insert(text, std::move(entry));
+}
+
+const QStaticText& LogRowDelegate::fitted(const QString& text, const QStyleOptionViewItem& option,
+                                          int width) const
+{
+    Shaped& entry = shaped(text, option.font);
+    if (entry.whole.size().width() <= width) {
+        return entry.whole;
+    }
+    if (entry.elidedWidth != width) {
+        entry.elided =
+            Shape(option.fontMetrics.elidedText(text, Qt::ElideRight, width), option.font);
+        entry.elidedWidth = width;
+    }
+    return entry.elided;
+}
+
+void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const
+{
+    // The list draws its focus frame across the whole row itself, so a cell asking for one,
+    // an editor, or a right-to-left layout means a use this fast way was not made for.
+    if ((option.state & (QStyle::State_HasFocus | QStyle::State_Editing)) ||
+        option.direction != Qt::LeftToRight) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // Only a selected or hovered cell has a panel: the list sets no background of its own.
+    if (option.state & (QStyle::State_Selected | QStyle::State_MouseOver)) {
+        StyleOf(option)->drawPrimitive(QStyle::PE_PanelItemViewItem, &option, painter,
+                                       option.widget);
+    }
+
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.isEmpty()) {
+        return;
+    }
+    QColor colour;
+    if (option.state & QStyle::State_Selected) {
+        QPalette::ColorGroup group = QPalette::Disabled;
+        if (option.state & QStyle::State_Enabled) {
+            group = (option.state & QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
+        }
+        colour = option.palette.color(group, QPalette::HighlightedText);
+    } else if (const QVariant brush = index.data(Qt::ForegroundRole); brush.isValid()) {
+        colour = qvariant_cast<QBrush>(brush).color();
+    } else {
+        const bool enabled = option.state & QStyle::State_Enabled;
+        const bool active = option.state & QStyle::State_Active;
+        colour = option.palette.color(enabled ? (active ? QPalette::Normal : QPalette::Inactive)
+                                              : QPalette::Disabled,
+                                      QPalette::Text);
+    }
+
+    const int margin = TextMargin(option);
+    const QRect box = option.rect.adjusted(margin, 0, -margin, 0);
+    const QStaticText& shown = fitted(text, option, box.width());
+    const int top = box.top() + (box.height() - option.fontMetrics.height()) / 2;
+
+    const QPen pen = painter->pen();
+    painter->setPen(colour);
+    if (painter->font() != option.font) {
+        painter->setFont(option.font);
+    }
+    painter->drawStaticText(QPointF(box.left(), top), shown);
+    painter->setPen(pen);
+}
+
+int LogRowDelegate::textWidth(const QString& text, const QFont& font) const
+{
+    return static_cast<int>(std::ceil(shaped(text, font).whole.size().width()));
+}
+
+QSize LogRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    // Every row of a log list is one line high, so the height is measured once per font; the
+    // tree view asks for it on every layout.
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int width = textWidth(text, option.font);
+    if (m_rowHeight < 0) {
+        m_rowHeight = QStyledItemDelegate::sizeHint(option, index).height();
+    }
+    return {width + 2 * TextMargin(option), m_rowHeight};
+}
+
+} // namespace zlv

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QStaticText>
+#include <QStyledItemDelegate>
+
+namespace zlv {
+
+// Paints the cells of a log list as the styled delegate does, but shapes each text once.
+//
+// After every record the rows whose colour moved are painted again, and a layout asks for
+// the row height: each of those shaped every text anew, which was most of what a record
+// cost. Shaped texts are kept, keyed by their text, for as long as they are likely to be
+// painted again; a cell that needs anything beyond a plain line of text is left to the
+// styled delegate.
+class LogRowDelegate final : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit LogRowDelegate(QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // The width `text` takes in `font`, from the same shaping the painting uses.
+    int textWidth(const QString& text, const QFont& font) const;
+
+    // Texts kept shaped now; for tests and benchmarks.
+    int shapedCount() const { return static_cast<int>(m_recent.size() + m_older.size()); }
+
+private:
+    struct Shaped
+    {
+        QStaticText whole;
+        QStaticText elided; // cut to elidedWidth, once a column was too narrow for it
+        int elidedWidth = -1;
+    };
+    Shaped& shaped(const QString& text, const QFont& font) const;
+    const QStaticText& fitted(const QString& text, const QStyleOptionViewItem& option,
+                              int width) const;
+
+    // Two generations: a text painted again moves to the recent one, and when that is full
+    // the older one is dropped. Rows that left the screen long ago go; those on it stay.
+    mutable QHash<QString, Shaped> m_recent;
+    mutable QHash<QString, Shaped> m_older;
+    mutable QFont m_font;
+    mutable int m_rowHeight = -1;
+};
+
+} // namespace zlv
