@@ -10,6 +10,48 @@
 
 namespace zlv {
 
+// Carries the row count label. The count changes with every record, and a label whose text
+// changes has its parent's layout done again: in the status bar, that reaches the main
+// window's layout, which moves every widget of the window. This holder has no layout, so
+// the status bar hears of the label only when the label's size hint changed.
+class StatusBar::CountHolder final : public QWidget
+{
+public:
+    CountHolder(QLabel* label, QWidget* parent) : QWidget(parent), m_label(label)
+    {
+        label->setParent(this);
+        m_hint = label->sizeHint();
+    }
+    QSize sizeHint() const override { return m_label->sizeHint(); }
+    QSize minimumSizeHint() const override { return m_label->minimumSizeHint(); }
+    void setText(const QString& text)
+    {
+        const QString before = m_label->text();
+        if (text == before) {
+            return;
+        }
+        m_label->setText(text);
+        // Digits take one width in any font made for screens, so only a count that gained
+        // or lost a digit can need another size; measuring it each time would cost as much
+        // as painting it.
+        if (text.size() == before.size()) {
+            return;
+        }
+        const QSize hint = m_label->sizeHint();
+        if (hint != m_hint) {
+            m_hint = hint;
+            updateGeometry();
+        }
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { m_label->setGeometry(rect()); }
+
+private:
+    QLabel* m_label;
+    QSize m_hint;
+};
+
 StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 {
     setObjectName(QStringLiteral("stb"));
@@ -26,7 +68,8 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
         m_panels[i] = label;
         // The row count takes the free width; date, time and version keep their size.
         if (i == 0) {
-            addWidget(label, 1);
+            m_count = new CountHolder(label, this);
+            addWidget(m_count, 1);
         } else {
             addPermanentWidget(label);
         }
@@ -46,7 +89,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 
 void StatusBar::setRowCountText(const QString& text)
 {
-    m_panels[0]->setText(text);
+    m_count->setText(text);
 }
 
 void StatusBar::setVersionText(const QString& text)

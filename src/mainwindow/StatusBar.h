@@ -34,6 +34,8 @@ private:
     void scheduleNextMinute();
 
     QLabel* m_panels[4] = {};
+    class CountHolder;
+    CountHolder* m_count = nullptr; // holds m_panels[0]
     QTimer m_minute;
     QString m_lastDate;
 };
