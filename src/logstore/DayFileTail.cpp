@@ -24,22 +24,50 @@ void KeepLast(std::string& block, std::string_view bytes)
 
 } // namespace
 
+DayFileTail::DayFileTail(std::uint64_t maxChunkBytes) : m_maxChunk(maxChunkBytes) {}
+DayFileTail::~DayFileTail() = default;
+DayFileTail::DayFileTail(DayFileTail&&) noexcept = default;
+DayFileTail& DayFileTail::operator=(DayFileTail&&) noexcept = default;
+
 void DayFileTail::reset()
 {
+    m_file.reset();
+    m_openPath.clear();
     m_path.clear();
     m_known = false;
     m_offset = 0;
     m_lastBlock.clear();
 }
 
-bool DayFileTail::stillHoldsWhatWasRead(const RegularFile& file) const
+std::optional<fs::FileState> DayFileTail::look(const std::string& path)
 {
-    if (m_offset == 0) {
-        return true;
+#ifndef _WIN32
+    // One stat instead of an open, a status and a close, for as long as the path names the
+    // file we hold. Windows keeps a deleted file's name taken while anyone holds it open,
+    // and the writer must be able to create the day file anew, so there it is never kept.
+    if (m_file && path == m_openPath) {
+        const std::optional<fs::FileState> now = fs::StatFile(path);
+        if (now && now->identity == m_file->info().identity &&
+            now->device == m_file->info().device) {
+            m_file->grewTo(now->size);
+            return now;
+        }
     }
-    std::string block;
-    return file.readAt(m_offset - m_lastBlock.size(), m_lastBlock.size(), block) &&
-           block == m_lastBlock;
+#endif
+    m_file = std::make_unique<RegularFile>();
+    const RegularFile::Status status = m_file->open(path);
+    if (status == RegularFile::Status::NotRegular && path != m_refused) {
+        WarnNotRegular(path, "day file");
+        m_refused = path;
+    }
+    if (status != RegularFile::Status::Open) {
+        m_file.reset();
+        m_openPath.clear();
+        return std::nullopt;
+    }
+    m_openPath = path;
+    const RegularFile::Info& info = m_file->info();
+    return fs::FileState{info.size, info.identity, info.device};
 }
 
 bool DayFileTail::skipOwnAppend(const std::string& path, const fs::FileState& after,
@@ -53,11 +81,11 @@ bool DayFileTail::skipOwnAppend(const std::string& path, const fs::FileState& af
     }
     // Only when what was read before our line is still there: a rewrite just before the
     // append would otherwise go unnoticed until the next one.
-    RegularFile file;
     std::string bytes;
     const std::uint64_t from = m_offset - m_lastBlock.size();
-    if (file.open(path) != RegularFile::Status::Open || file.info().identity != after.identity ||
-        !file.readAt(from, after.size - from, bytes) || bytes.size() != after.size - from ||
+    const std::optional<fs::FileState> now = look(path);
+    if (!now || now->identity != after.identity ||
+        !m_file->readAt(from, after.size - from, bytes) || bytes.size() != after.size - from ||
         bytes.compare(0, m_lastBlock.size(), m_lastBlock) != 0) {
         return false;
     }
@@ -70,19 +98,20 @@ bool DayFileTail::skipOwnAppend(const std::string& path, const fs::FileState& af
 DayFileTail::Chunk DayFileTail::poll(const std::string& path)
 {
     Chunk chunk;
-    RegularFile file;
-    const RegularFile::Status status = file.open(path);
-    if (status == RegularFile::Status::NotRegular && path != m_refused) {
-        WarnNotRegular(path, "day file");
-        m_refused = path;
+    const std::optional<fs::FileState> state = look(path);
+    bool sameFile = m_known && path == m_path && state && state->identity == m_state.identity &&
+                    state->device == m_state.device && state->size >= m_offset;
+    std::string bytes;
+    bool read = false;
+    if (sameFile && m_offset > 0) {
+        // The last bytes handed out are read again together with what follows them: still
+        // there, they tell that the file was only appended to.
+        const std::uint64_t back = m_lastBlock.size();
+        sameFile = m_file->readAt(m_offset - back, back + m_maxChunk, bytes) &&
+                   bytes.size() >= back && bytes.compare(0, back, m_lastBlock) == 0;
+        bytes.erase(0, std::min<std::size_t>(back, bytes.size()));
+        read = sameFile;
     }
-    std::optional<fs::FileState> state;
-    if (status == RegularFile::Status::Open) {
-        state = fs::FileState{file.info().size, file.info().identity, file.info().device};
-    }
-    const bool sameFile = m_known && path == m_path && state &&
-                          state->identity == m_state.identity && state->device == m_state.device &&
-                          state->size >= m_offset && stillHoldsWhatWasRead(file);
     if (!sameFile) {
         // A restart is worth reporting only when there was something to forget.
         chunk.restarted = m_known || m_offset != 0 || path != m_path;
@@ -99,8 +128,13 @@ DayFileTail::Chunk DayFileTail::poll(const std::string& path)
     }
     m_state = *state;
 
-    std::string bytes;
-    if (!file.readAt(m_offset, m_maxChunk, bytes) || bytes.empty()) {
+    if (!read) {
+        bytes.clear();
+        if (!m_file->readAt(m_offset, m_maxChunk, bytes)) {
+            return chunk;
+        }
+    }
+    if (bytes.empty()) {
         return chunk;
     }
     const std::size_t lastNewline = bytes.rfind('\n');

@@ -3,6 +3,7 @@
 #include "utility/FileSystem.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,7 +28,10 @@ public:
         bool more = false;        // the file holds more than this chunk: poll again
     };
 
-    explicit DayFileTail(std::uint64_t maxChunkBytes = 4u << 20) : m_maxChunk(maxChunkBytes) {}
+    explicit DayFileTail(std::uint64_t maxChunkBytes = 4u << 20);
+    ~DayFileTail();
+    DayFileTail(DayFileTail&&) noexcept;
+    DayFileTail& operator=(DayFileTail&&) noexcept;
 
     // The next run of complete lines of `path`; empty bytes when nothing new is there.
     // Call again until it comes back empty to catch up with a large file.
@@ -45,7 +49,7 @@ public:
     std::uint64_t offset() const { return m_offset; }
 
 private:
-    bool stillHoldsWhatWasRead(const RegularFile& file) const;
+    std::optional<fs::FileState> look(const std::string& path);
 
     std::uint64_t m_maxChunk;
     std::string m_path;
@@ -54,6 +58,9 @@ private:
     std::uint64_t m_offset = 0;
     std::string m_lastBlock; // the last bytes handed out, ending at m_offset
     std::string m_refused;   // the path last reported as not a regular file
+    // The file last looked at, kept open while its path still names it.
+    std::unique_ptr<RegularFile> m_file;
+    std::string m_openPath;
 };
 
 } // namespace zlv

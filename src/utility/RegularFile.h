@@ -34,6 +34,9 @@ public:
 
     Status open(const std::string& path);
     const Info& info() const { return m_info; }
+    // The file was found to have grown to `size` since it was opened (a stat of its path
+    // that still names it); readAt goes that far.
+    void grewTo(std::uint64_t size) { m_info.size = size; }
 
     // Up to `maxBytes` from `offset` on (fewer at the end of the file). False on a read error.
     bool readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const;

@@ -68,6 +68,12 @@ TEST(DayFileTail, StartsOverWhenTheFileIsCutReplacedOrRewrittenInPlace)
     auto chunk = tail.poll(file);
     EXPECT_TRUE(chunk.restarted);
     EXPECT_EQ(chunk.bytes, "dddddddd\r\neeeeeeee\r\n");
+
+    // Deleted while we hold it, then written anew under the same name.
+    std::filesystem::remove(file);
+    EXPECT_TRUE(tail.poll(file).bytes.empty());
+    WriteAll(file, "f\r\n");
+    EXPECT_EQ(tail.poll(file).bytes, "f\r\n");
 #ifndef _WIN32
     // A FIFO where a day file belongs reads as no file, at once and with a word.
     const std::string fifo = dir / "06.log";
