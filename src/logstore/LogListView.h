@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logstore/LogListModel.h"
+#include "logstore/RowPictures.h"
 #include "utility/Clock.h"
 
 #include <QTreeView>
@@ -90,11 +91,14 @@ private:
     void showSortState();
 
     void paintGapMarks();
+    void paintCells(QPainter* painter, const QStyleOptionViewItem& options, int row) const;
+    void noteRowLook();
 
     Kind m_kind;
     LogListModel* m_model;
     LogRowDelegate* m_delegate;
-    int m_hoverRow = -1;                  // the row under the mouse at the last paint
+    int m_hoverRow = -1; // the row under the mouse at the last paint
+    mutable RowPictures m_pictures;
     std::vector<std::string> m_gapStamps; // ascending
     // Rows inserted into a long list are laid out by the tree view only once they could be
     // seen or reached: its layout visits every row, which after each record would cost as
@@ -106,6 +110,7 @@ private:
     void catchUpWhenReachable();
     void rememberShownColours();
     void repaintChangedColours();
+    void moveRowsThatKeepTheirColour(int inserted, const QRect& below, int rowHeight);
     void widenColumnsFor(int firstRow, int count);
 
     int m_laidOutRows = -1; // rows the tree view knows of; -1 while it lays out anew

@@ -1,0 +1,376 @@
+// How a log list keeps up with records arriving at its top: the layout only as far as
+// it can be seen, the pixels moved rather than painted again, and only the rows whose
+// colour changed repainted.
+#include "logstore/GapMarks.h"
+#include "logstore/LogListView.h"
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+namespace zlv {
+
+namespace {
+
+// Rows the tree view may not know of yet, as a share of those it does: 1/1024 of a list
+// is less than a pixel of any scroll bar, so the bar looks the same either way.
+constexpr int kWaitingShare = 1024;
+
+} // namespace
+
+void LogListView::paintEvent(QPaintEvent* event)
+{
+    m_hoverRow = -1;
+    if (viewport()->underMouse()) {
+        m_hoverRow = indexAt(viewport()->mapFromGlobal(QCursor::pos())).row();
+    }
+    noteRowLook();
+    QTreeView::paintEvent(event);
+    paintGapMarks();
+}
+
+void LogListView::drawRow(QPainter* painter, const QStyleOptionViewItem& options,
+                          const QModelIndex& index) const
+{
+    // After each record a third of the rows on screen change colour and are painted again.
+    // The tree view asks the style for a row panel under every cell first, which costs as
+    // much as the cell's text; a plain row (not selected, current or under the mouse, no
+    // alternating colours) has no panel in any style, so its cells go straight to the
+    // delegate, by way of a picture kept for the record in that colour. Every other row is
+    // the tree view's own.
+    const int row = index.row();
+    if (index.parent().isValid() || alternatingRowColors() || isRightToLeft() ||
+        row == m_hoverRow || row == currentIndex().row() || selectionModel()->isSelected(index)) {
+        QTreeView::drawRow(painter, options, index);
+        return;
+    }
+    const std::uint64_t key = RowPictures::key(m_model->recordAt(row), m_model->isHighlighted(row));
+    if (const QImage* picture = m_pictures.find(key)) {
+        painter->drawImage(options.rect.topLeft(), *picture);
+        return;
+    }
+    const QBrush background = viewport()->palette().brush(viewport()->backgroundRole());
+    if (background.style() != Qt::SolidPattern) {
+        paintCells(painter, options, row);
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    QImage picture((QSizeF(options.rect.size()) * ratio).toSize(), QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(background.color());
+    {
+        QPainter onPicture(&picture);
+        onPicture.translate(-options.rect.topLeft());
+        paintCells(&onPicture, options, row);
+    }
+    painter->drawImage(options.rect.topLeft(), picture);
+    m_pictures.insert(key, std::move(picture));
+}
+
+void LogListView::paintCells(QPainter* painter, const QStyleOptionViewItem& options, int row) const
+{
+    const QHeaderView* head = header();
+    const int first = std::max(0, head->visualIndexAt(options.rect.left()));
+    int last = head->visualIndexAt(options.rect.right());
+    if (last < 0) {
+        last = head->count() - 1;
+    }
+    QStyleOptionViewItem cell = options;
+    for (int visual = first; visual <= last; ++visual) {
+        const int column = head->logicalIndex(visual);
+        if (head->isSectionHidden(column)) {
+            continue;
+        }
+        cell.rect = QRect(head->sectionViewportPosition(column), options.rect.top(),
+                          head->sectionSize(column), options.rect.height());
+        cell.viewItemPosition = first == last     ? QStyleOptionViewItem::OnlyOne
+                                : visual == first ? QStyleOptionViewItem::Beginning
+                                : visual == last  ? QStyleOptionViewItem::End
+                                                  : QStyleOptionViewItem::Middle;
+        const QModelIndex at = m_model->index(row, column);
+        itemDelegateForIndex(at)->paint(painter, cell, at);
+    }
+}
+
+void LogListView::noteRowLook()
+{
+    RowPictures::Look look;
+    const QHeaderView* head = header();
+    look.geometry = {viewport()->width(), rowPixels(), head->offset()};
+    for (int column = 0; column < head->count(); ++column) {
+        look.geometry.push_back(head->isSectionHidden(column) ? -1 : head->sectionPosition(column));
+        look.geometry.push_back(head->sectionSize(column));
+    }
+    look.font = font();
+    look.palette = viewport()->palette().cacheKey();
+    look.style = style();
+    look.state = (isActiveWindow() ? 1 : 0) | (isEnabled() ? 2 : 0);
+    look.pixelRatio = devicePixelRatioF();
+    m_pictures.setLook(std::move(look));
+}
+
+void LogListView::paintGapMarks()
+{
+    const int rows = rowCount();
+    if (m_gapStamps.empty() || rows == 0 || m_model->sortColumn() != 0) {
+        return;
+    }
+    // Only the boundaries on screen are looked at, so the cost does not grow with the list.
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
+    const int first = top.isValid() ? top.row() : 0;
+    const int last = bottom.isValid() ? bottom.row() + 1 : rows;
+    const bool newestFirst = m_model->sortOrder() == Qt::DescendingOrder;
+    QPainter painter(viewport());
+    painter.setPen(QPen(QColor(220, 40, 30), 2));
+    for (int row = first; row <= last && row <= rows; ++row) {
+        const std::string above = row > 0 ? m_model->stamp(row - 1).toStdString() : std::string();
+        const std::string below = row < rows ? m_model->stamp(row).toStdString() : std::string();
+        if (gapmarks::Between(m_gapStamps, above, below, newestFirst)) {
+            const int y = row < rows ? visualRect(m_model->index(row, 0)).top()
+                                     : visualRect(m_model->index(rows - 1, 0)).bottom() + 1;
+            painter.drawLine(0, y, viewport()->width(), y);
+        }
+    }
+}
+
+void LogListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                              const QList<int>& roles)
+{
+    if (roles.isEmpty() || roles.contains(Qt::DisplayRole)) {
+        m_pictures.clear(); // a text changed
+    }
+    // A change over many rows is a re-rendered time column or moved colours: every row keeps
+    // its height, so repainting the screen is all it takes. QTreeView would visit every row
+    // of the range, which after each record would cost as much as the day is long.
+    if (topLeft.row() != bottomRight.row()) {
+        if (m_coloursPending && roles == QList<int>{Qt::ForegroundRole}) {
+            repaintChangedColours();
+        } else {
+            viewport()->update();
+        }
+        return;
+    }
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void LogListView::rememberShownColours()
+{
+    m_shownBefore.clear();
+    m_coloursPending = false;
+    if (m_laidOutRows <= 0 || !isVisible()) {
+        return;
+    }
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!top.isValid()) {
+        return;
+    }
+    const int rows = m_model->rowCount();
+    for (int row = top.row(); row < std::min(rows, m_laidOutRows); ++row) {
+        if (rowTop(row) >= viewport()->height()) {
+            break;
+        }
+        m_shownBefore.push_back({m_model->recordAt(row), m_model->isHighlighted(row)});
+    }
+    std::sort(m_shownBefore.begin(), m_shownBefore.end(),
+              [](const ShownRow& a, const ShownRow& b) { return a.record < b.record; });
+    m_coloursPending = true;
+}
+
+void LogListView::repaintChangedColours()
+{
+    m_coloursPending = false;
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!top.isValid()) {
+        return;
+    }
+    // Every row on screen stands where its record's pixels were moved to; a row whose
+    // colour is as it was needs no paint.
+    QWidget* port = viewport();
+    const int rows = std::min(m_model->rowCount(), std::max(0, m_laidOutRows));
+    const int height = rowPixels();
+    for (int row = top.row(); row < rows; ++row) {
+        const QRect rect(0, rowTop(row), port->width(), height);
+        if (rect.top() >= port->height()) {
+            break;
+        }
+        const ShownRow now{m_model->recordAt(row), m_model->isHighlighted(row)};
+        const auto at = std::lower_bound(
+            m_shownBefore.begin(), m_shownBefore.end(), now,
+            [](const ShownRow& a, const ShownRow& b) { return a.record < b.record; });
+        if (at == m_shownBefore.end() || at->record != now.record || at->green != now.green) {
+            port->update(QRect(0, rect.top(), port->width(), rect.height()));
+        }
+    }
+}
+
+int LogListView::rowPixels() const
+{
+    return visualRect(indexAt(QPoint(0, 0))).height();
+}
+
+int LogListView::rowTop(int row) const
+{
+    // Computed rather than asked of the tree view, which looks a row up by walking its
+    // rows from the last one it looked up: across a million rows that is milliseconds.
+    const qint64 height = rowPixels();
+    const qint64 value = verticalScrollBar()->value();
+    const qint64 y =
+        verticalScrollMode() == ScrollPerItem ? (row - value) * height : row * height - value;
+    return static_cast<int>(std::clamp<qint64>(y, -(1 << 30), 1 << 30));
+}
+
+bool LogListView::layoutMayWait() const
+{
+    const int known = m_laidOutRows;
+    if (known <= 0) {
+        return false;
+    }
+    const qint64 waiting = static_cast<qint64>(m_model->rowCount()) - known;
+    if (waiting * kWaitingShare > known) {
+        return false;
+    }
+    // Rows past the last one laid out are out of sight while that one is.
+    return rowPixels() > 0 && rowTop(known - 1) >= viewport()->height();
+}
+
+void LogListView::catchUpWhenReachable()
+{
+    if (m_laidOutRows >= 0 && m_laidOutRows < m_model->rowCount() && !layoutMayWait()) {
+        catchUpLayout();
+    }
+}
+
+void LogListView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    catchUpWhenReachable(); // a taller list may show rows not laid out yet
+}
+
+void LogListView::catchUpLayout()
+{
+    scheduleDelayedItemsLayout();
+    executeDelayedItemsLayout();
+}
+
+void LogListView::doItemsLayout()
+{
+    // A layout caused by an insertion repaints only what moved (rowsInserted); the tree
+    // view would repaint the whole list and its header.
+    QWidget* quiet[] = {viewport(), header()->viewport()};
+    if (m_inLayout) {
+        for (QWidget* w : quiet) {
+            w->setAttribute(Qt::WA_UpdatesDisabled, true);
+        }
+    }
+    QTreeView::doItemsLayout();
+    if (m_inLayout) {
+        // The header stretches its last section afterwards, and repaints all of itself
+        // then, though no width changes: done here, that paint is skipped.
+        header()->sectionSize(0);
+        for (QWidget* w : quiet) {
+            w->setAttribute(Qt::WA_UpdatesDisabled, false);
+        }
+    }
+    m_laidOutRows = m_model->rowCount();
+}
+
+void LogListView::reset()
+{
+    QTreeView::reset();
+    m_pictures.clear(); // the records are others now
+    m_laidOutRows = -1;
+}
+
+void LogListView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    QTreeView::rowsAboutToBeRemoved(parent, start, end);
+    m_pictures.clear(); // a removed record's id may be given to the next one
+    m_laidOutRows = -1; // the tree view lays out every row again
+}
+
+void LogListView::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    const int count = end - start + 1;
+    m_insertedAt = m_insertedCount == 0 ? start : std::min(m_insertedAt, start);
+    m_insertedCount += count;
+    if (parent.isValid() || m_laidOutRows <= 0 || !uniformRowHeights()) {
+        m_coloursPending = false;
+        QTreeView::rowsInserted(parent, start, end);
+        return;
+    }
+    // Where the rows went, while the old layout still says where that is.
+    QWidget* port = viewport();
+    const int rowHeight = rowPixels();
+    int y = rowTop(std::min(start, m_laidOutRows));
+
+    if (layoutMayWait()) {
+        QAbstractItemView::rowsInserted(parent, start, end);
+    } else {
+        QTreeView::rowsInserted(parent, start, end);
+        m_inLayout = true;
+        executeDelayedItemsLayout();
+        m_inLayout = false;
+    }
+
+    // The rows below the insertion move down on screen: their pixels are moved, and only
+    // the gap they leave is painted.
+    if (rowHeight <= 0 || y >= port->height()) {
+        return;
+    }
+    y = std::max(y, 0);
+    const qint64 shift = static_cast<qint64>(count) * rowHeight;
+    const QRect below(0, y, port->width(), port->height() - y);
+    if (shift >= below.height()) {
+        port->update(below);
+    } else if (count == 1 && m_insertedCount == 1 && m_coloursPending) {
+        // The one row this rebuild brings: the pixels on screen are still those the colours
+        // were noted from.
+        moveRowsThatKeepTheirColour(start, below, rowHeight);
+    } else {
+        port->scroll(0, static_cast<int>(shift), below);
+    }
+}
+
+void LogListView::moveRowsThatKeepTheirColour(int inserted, const QRect& below, int rowHeight)
+{
+    // A row moved down by one whose colour changed must be painted again; moving its
+    // pixels first would only cost. The rows that keep their colour move in runs, from
+    // the bottom up, each run's top row exposing the row above it; the others are marked
+    // for painting at once, so that a later move takes that along.
+    QWidget* port = viewport();
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const int rows = std::min(m_model->rowCount(), std::max(0, m_laidOutRows));
+    const auto keeps = [this](int row) {
+        const ShownRow now{m_model->recordAt(row), m_model->isHighlighted(row)};
+        const auto at = std::lower_bound(
+            m_shownBefore.begin(), m_shownBefore.end(), now,
+            [](const ShownRow& a, const ShownRow& b) { return a.record < b.record; });
+        return at != m_shownBefore.end() && at->record == now.record && at->green == now.green;
+    };
+    std::vector<std::pair<int, int>> runs;
+    for (int row = std::max(inserted + 1, top.isValid() ? top.row() : 0);
+         row < rows && rowTop(row) < port->height(); ++row) {
+        if (!keeps(row)) {
+            port->update(QRect(0, rowTop(row), port->width(), rowHeight).intersected(below));
+            continue;
+        }
+        if (!runs.empty() && runs.back().second == row - 1) {
+            runs.back().second = row;
+        } else {
+            runs.emplace_back(row, row);
+        }
+    }
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        const int from = rowTop(run->first) - rowHeight;
+        const QRect band = QRect(0, from, port->width(), rowTop(run->second) + rowHeight - from)
+                               .intersected(below);
+        if (!band.isEmpty()) {
+            port->scroll(0, rowHeight, band);
+        }
+    }
+}
+
+} // namespace zlv
