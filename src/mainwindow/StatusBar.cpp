@@ -6,9 +6,45 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegularExpression>
 
 namespace zlv {
+
+namespace {
+
+// The row count is painted again after every record. A label lays its text out the way a
+// text document is laid out; one line of plain text needs only to be shaped and drawn, at
+// the place the label would draw it.
+class CountLabel final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        drawFrame(&painter);
+        if (text().isEmpty()) {
+            return;
+        }
+        const QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        const QFontMetrics metrics = fontMetrics();
+        int shift = indent();
+        if (shift < 0) {
+            shift = frameWidth() > 0 ? metrics.horizontalAdvance(QLatin1Char('x')) / 2 : 0;
+        }
+        // Centred as the label centres its line, from the font's unrounded metrics.
+        const QFontMetricsF exact(font());
+        const qreal baseline =
+            box.top() + (box.height() - exact.ascent() - exact.descent()) / 2 + exact.ascent();
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(QPointF(box.left() + shift, baseline), text());
+    }
+};
+
+} // namespace
 
 // Carries the row count label. The count changes with every record, and a label whose text
 // changes has its parent's layout done again: in the status bar, that reaches the main
@@ -60,7 +96,7 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 
     const char* tips[4] = {"Rows total.", "Today.", "Now.", "Program version."};
     for (int i = 0; i < 4; ++i) {
-        auto* label = new QLabel(this);
+        auto* label = i == 0 ? new CountLabel(this) : new QLabel(this);
         label->setObjectName(QStringLiteral("stbPanel%1").arg(i + 1));
         label->setToolTip(QString::fromLatin1(tips[i]));
         label->setFrameShape(QFrame::Panel);
