@@ -34,6 +34,7 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
+#include <algorithm>
 
 namespace zlv {
 
@@ -222,6 +223,8 @@ void frmPubMain::startUp()
 
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
         m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
+        m_todayTimer.setSingleShot(true);
+        connect(&m_todayTimer, &QTimer::timeout, this, &frmPubMain::rebuildToday);
         m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
         m_hide->setRetryScheduler(
             [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
@@ -393,20 +396,23 @@ void frmPubMain::runRangeCheck()
 
 void frmPubMain::scheduleTodayRebuild()
 {
-    // Records that arrive in one burst are read from the day file together; the list looks
-    // exactly as if it had been rebuilt after each of them by the time it is painted.
-    if (m_rebuildPending) {
+    // A record after a pause is shown at once. Records that follow one another closely are
+    // shown together, a fifth of a second apart: nobody reads rows arriving faster than
+    // that, and the list's layout and painting are then paid once for all of them. Every
+    // record is on disk already; only its row waits, and the list looks exactly as if it
+    // had been rebuilt after each of them.
+    if (m_todayTimer.isActive()) {
         return;
     }
-    m_rebuildPending = true;
-    QTimer::singleShot(0, this, [this] {
-        m_rebuildPending = false;
-        rebuildToday();
-    });
+    const qint64 since = m_sinceToday.isValid() ? m_sinceToday.elapsed() : kTodayRefreshMs;
+    m_todayTimer.start(
+        static_cast<int>(std::clamp<qint64>(kTodayRefreshMs - since, 0, kTodayRefreshMs)));
 }
 
 void frmPubMain::rebuildToday()
 {
+    m_todayTimer.stop(); // whatever it waited for is read now
+    m_sinceToday.start();
     m_today->rebuildToday(m_folder.dayFilePath(today()));
     // A record arriving in the History view updates the Today list behind it; the user
     // keeps looking at the range they chose.

@@ -5,7 +5,9 @@
 #include "logstore/DataFolder.h"
 #include "utility/Twips.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,7 +33,6 @@ class frmPubMain final : public QMainWindow
 {
     Q_OBJECT
 public:
-
     struct Options
     {
         // Where the data folder goes; empty means the user's application-data folder.
@@ -116,7 +117,9 @@ private:
     HealthNotice* m_health = nullptr;
     TwipScale m_scale; // how far the form font took the design
     QSize m_listSize;
-    bool m_rebuildPending = false;
+    static constexpr qint64 kTodayRefreshMs = 200;
+    QTimer m_todayTimer;        // the Today rebuild that waits for records close together
+    QElapsedTimer m_sinceToday; // since the last Today rebuild
     bool m_shutDown = false;
     bool m_closeConfirmed = false;  // Yes was answered (at logout) for the close to come
     bool m_closeAfterCheck = false; // a close waits for the version check to end
