@@ -72,8 +72,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& options,
-                 const QModelIndex& index) const override;
+    bool viewportEvent(QEvent* event) override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -91,13 +90,16 @@ private:
     void showSortState();
 
     void paintGapMarks();
+    void paintRow(QPainter* painter, const QStyleOptionViewItem& options, int row) const;
+    void paintMarkedRow(QPainter* painter, const QStyleOptionViewItem& options, int row) const;
     void paintCells(QPainter* painter, const QStyleOptionViewItem& options, int row) const;
-    void noteRowLook();
+    void noteRowLook(const QStyleOptionViewItem& options);
+    int rowAt(int y) const;
 
     Kind m_kind;
     LogListModel* m_model;
     LogRowDelegate* m_delegate;
-    int m_hoverRow = -1; // the row under the mouse at the last paint
+    QPersistentModelIndex m_hover; // the row under the mouse
     mutable RowPictures m_pictures;
     std::vector<std::string> m_gapStamps; // ascending
     // Rows inserted into a long list are laid out by the tree view only once they could be

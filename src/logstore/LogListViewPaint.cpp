@@ -4,8 +4,9 @@
 #include "logstore/GapMarks.h"
 #include "logstore/LogListView.h"
 
-#include <QCursor>
+#include <QEvent>
 #include <QHeaderView>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
@@ -20,30 +21,75 @@ constexpr int kWaitingShare = 1024;
 
 } // namespace
 
+bool LogListView::viewportEvent(QEvent* event)
+{
+    // The row under the mouse, from the same events the tree view takes its own from; it
+    // follows its record, as the tree view's does.
+    switch (event->type()) {
+    case QEvent::HoverEnter:
+    case QEvent::HoverMove:
+        m_hover = indexAt(static_cast<QHoverEvent*>(event)->position().toPoint());
+        break;
+    case QEvent::HoverLeave:
+    case QEvent::Leave:
+        m_hover = QPersistentModelIndex();
+        break;
+    default:
+        break;
+    }
+    return QTreeView::viewportEvent(event);
+}
+
+int LogListView::rowAt(int y) const
+{
+    const qint64 height = std::max(1, rowPixels());
+    const qint64 value = verticalScrollBar()->value();
+    const qint64 row =
+        verticalScrollMode() == ScrollPerItem ? value + y / height : (value + y) / height;
+    return static_cast<int>(std::clamp<qint64>(row, 0, std::numeric_limits<int>::max()));
+}
+
 void LogListView::paintEvent(QPaintEvent* event)
 {
-    m_hoverRow = -1;
-    if (viewport()->underMouse()) {
-        m_hoverRow = indexAt(viewport()->mapFromGlobal(QCursor::pos())).row();
+    // The tree view paints a tree: it asks the window system where the mouse is on every
+    // paint (on X11 a round trip to the server) for the branches a flat list never shows.
+    // A flat, left-to-right list of rows of one height is painted here, row by row.
+    if (isRightToLeft() || !uniformRowHeights() || rootIsDecorated() || alternatingRowColors()) {
+        QTreeView::paintEvent(event);
+        paintGapMarks();
+        return;
     }
-    noteRowLook();
-    QTreeView::paintEvent(event);
+    executeDelayedItemsLayout();
+    QStyleOptionViewItem options;
+    initViewItemOption(&options);
+    noteRowLook(options);
+    const int rows = std::min(rowCount(), std::max(0, m_laidOutRows));
+    const int height = rowPixels();
+    if (rows > 0 && height > 0) {
+        QPainter painter(viewport());
+        int next = 0; // the region's bands come from the top down; no row is painted twice
+        for (const QRect& area : event->region()) {
+            const int last = std::min(rows - 1, rowAt(area.bottom()));
+            for (int row = std::max(next, rowAt(area.top())); row <= last; ++row) {
+                options.rect = QRect(0, rowTop(row), viewport()->width(), height);
+                paintRow(&painter, options, row);
+                next = row + 1;
+            }
+        }
+    }
     paintGapMarks();
 }
 
-void LogListView::drawRow(QPainter* painter, const QStyleOptionViewItem& options,
-                          const QModelIndex& index) const
+void LogListView::paintRow(QPainter* painter, const QStyleOptionViewItem& options, int row) const
 {
     // After each record a third of the rows on screen change colour and are painted again.
-    // The tree view asks the style for a row panel under every cell first, which costs as
-    // much as the cell's text; a plain row (not selected, current or under the mouse, no
-    // alternating colours) has no panel in any style, so its cells go straight to the
-    // delegate, by way of a picture kept for the record in that colour. Every other row is
-    // the tree view's own.
-    const int row = index.row();
-    if (index.parent().isValid() || alternatingRowColors() || isRightToLeft() ||
-        row == m_hoverRow || row == currentIndex().row() || selectionModel()->isSelected(index)) {
-        QTreeView::drawRow(painter, options, index);
+    // A plain row (not selected, current or under the mouse) has no panel in any style, so
+    // its cells go straight to the delegate, by way of a picture kept for the record in
+    // that colour.
+    const QModelIndex first = m_model->index(row, 0);
+    if (row == m_hover.row() || row == currentIndex().row() ||
+        selectionModel()->isSelected(first)) {
+        paintMarkedRow(painter, options, row);
         return;
     }
     const std::uint64_t key = RowPictures::key(m_model->recordAt(row), m_model->isHighlighted(row));
@@ -94,7 +140,71 @@ void LogListView::paintCells(QPainter* painter, const QStyleOptionViewItem& opti
     }
 }
 
-void LogListView::noteRowLook()
+void LogListView::paintMarkedRow(QPainter* painter, const QStyleOptionViewItem& options,
+                                 int row) const
+{
+    // As the tree view paints a selected, current or hovered row of a flat list: a row
+    // panel under every cell, the cell, and a focus frame across the current row.
+    const QHeaderView* head = header();
+    const QModelIndex current = currentIndex();
+    const bool focused = hasFocus();
+    const bool hovered = m_hover.isValid() && m_hover.row() == row;
+    bool frame = false;
+    QStyleOptionViewItem cell = options;
+    const int first = std::max(0, head->visualIndexAt(options.rect.left()));
+    int last = head->visualIndexAt(options.rect.right());
+    if (last < 0) {
+        last = head->count() - 1;
+    }
+    for (int visual = first; visual <= last; ++visual) {
+        const int column = head->logicalIndex(visual);
+        if (head->isSectionHidden(column)) {
+            continue;
+        }
+        const QModelIndex at = m_model->index(row, column);
+        cell.state = options.state;
+        cell.viewItemPosition = first == last     ? QStyleOptionViewItem::OnlyOne
+                                : visual == first ? QStyleOptionViewItem::Beginning
+                                : visual == last  ? QStyleOptionViewItem::End
+                                                  : QStyleOptionViewItem::Middle;
+        if (selectionModel()->isSelected(at)) {
+            cell.state |= QStyle::State_Selected;
+        }
+        if (focused && current == at) {
+            if (allColumnsShowFocus()) {
+                frame = true;
+            } else {
+                cell.state |= QStyle::State_HasFocus;
+            }
+        }
+        cell.state.setFlag(QStyle::State_MouseOver, hovered);
+        if (options.state & QStyle::State_Enabled) {
+            cell.palette.setCurrentColorGroup(QPalette::Normal);
+        }
+        cell.rect = QRect(head->sectionViewportPosition(column), options.rect.top(),
+                          head->sectionSize(column), options.rect.height());
+        const QStyle::State state = cell.state;
+        cell.state &= ~QStyle::State_Selected; // the panel shows only what is not selection
+        style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &cell, painter, this);
+        cell.state = state;
+        itemDelegateForIndex(at)->paint(painter, cell, at);
+    }
+    if (frame) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(options);
+        focus.state |= QStyle::State_KeyboardFocusChange;
+        const QPalette::ColorGroup group =
+            (options.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+        focus.backgroundColor = options.palette.color(
+            group, selectionModel()->isSelected(current) ? QPalette::Highlight : QPalette::Window);
+        const int x = options.showDecorationSelected ? 0 : head->sectionPosition(0);
+        focus.rect = QRect(x - head->offset(), options.rect.top(), head->length() - x,
+                           options.rect.height());
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, this);
+    }
+}
+
+void LogListView::noteRowLook(const QStyleOptionViewItem& options)
 {
     RowPictures::Look look;
     const QHeaderView* head = header();
@@ -106,7 +216,7 @@ void LogListView::noteRowLook()
     look.font = font();
     look.palette = viewport()->palette().cacheKey();
     look.style = style();
-    look.state = (isActiveWindow() ? 1 : 0) | (isEnabled() ? 2 : 0);
+    look.state = static_cast<int>(options.state & (QStyle::State_Active | QStyle::State_Enabled));
     look.pixelRatio = devicePixelRatioF();
     m_pictures.setLook(std::move(look));
 }
