@@ -22,6 +22,19 @@ void KeepLast(std::string& block, std::string_view bytes)
     }
 }
 
+// Windows keeps a file's name taken while anyone holds the file open: the day file is let
+// go after every look there, so that it can be deleted, replaced or created anew.
+struct LetGoOnWindows
+{
+    std::unique_ptr<RegularFile>& file;
+    ~LetGoOnWindows()
+    {
+#ifdef _WIN32
+        file.reset();
+#endif
+    }
+};
+
 } // namespace
 
 DayFileTail::DayFileTail(std::uint64_t maxChunkBytes) : m_maxChunk(maxChunkBytes) {}
@@ -41,10 +54,8 @@ void DayFileTail::reset()
 
 std::optional<fs::FileState> DayFileTail::look(const std::string& path)
 {
-#ifndef _WIN32
     // One stat instead of an open, a status and a close, for as long as the path names the
-    // file we hold. Windows keeps a deleted file's name taken while anyone holds it open,
-    // and the writer must be able to create the day file anew, so there it is never kept.
+    // file we hold (never held on Windows, see LetGoOnWindows).
     if (m_file && path == m_openPath) {
         const std::optional<fs::FileState> now = fs::StatFile(path);
         if (now && now->identity == m_file->info().identity &&
@@ -53,7 +64,6 @@ std::optional<fs::FileState> DayFileTail::look(const std::string& path)
             return now;
         }
     }
-#endif
     m_file = std::make_unique<RegularFile>();
     const RegularFile::Status status = m_file->open(path);
     if (status == RegularFile::Status::NotRegular && path != m_refused) {
@@ -81,6 +91,7 @@ bool DayFileTail::skipOwnAppend(const std::string& path, const fs::FileState& af
     }
     // Only when what was read before our line is still there: a rewrite just before the
     // append would otherwise go unnoticed until the next one.
+    const LetGoOnWindows letGo{m_file};
     std::string bytes;
     const std::uint64_t from = m_offset - m_lastBlock.size();
     const std::optional<fs::FileState> now = look(path);
@@ -97,6 +108,7 @@ bool DayFileTail::skipOwnAppend(const std::string& path, const fs::FileState& af
 
 DayFileTail::Chunk DayFileTail::poll(const std::string& path)
 {
+    const LetGoOnWindows letGo{m_file};
     Chunk chunk;
     const std::optional<fs::FileState> state = look(path);
     bool sameFile = m_known && path == m_path && state && state->identity == m_state.identity &&
