@@ -73,30 +73,35 @@ RecordPipeline::Outcome RecordPipeline::handle(const Notification& n)
     m_folder.ensureMonthFolder(now.date);
 
     std::string text = dayfile::RecordText(*record);
+    // One look at the day file serves the repeat test and the append that follows it.
+    const std::optional<fs::FileState> seen = fs::StatFile(m_folder.dayFilePath(now.date));
     // Held records are newer than every line on disk, so the latest of them decides.
     std::optional<std::int64_t> then = latestHeld(text);
     if (!then) {
-        then = m_index.latestStamp(m_folder.dayFilePath(now.date), text, nowSeconds);
+        then = m_index.latestStamp(m_folder.dayFilePath(now.date), seen, text, nowSeconds);
     }
     if (then && std::abs(nowSeconds - *then) < kRepeatWindowSeconds) {
         return Outcome::Dropped;
     }
 
-    // Never let a new line overtake the ones still waiting.
-    if (!m_held.empty()) {
+    // Never let a new line overtake the ones still waiting; once they are written, the look
+    // above is out of date.
+    const bool heldBefore = !m_held.empty();
+    if (heldBefore) {
         writeHeld();
     }
-    if (m_held.empty() && write(now, text)) {
+    if (m_held.empty() && write(now, text, heldBefore || !seen ? nullptr : &*seen)) {
         return Outcome::Written;
     }
     return hold(now, std::move(text)) ? Outcome::Held : Outcome::Lost;
 }
 
-bool RecordPipeline::write(const LocalDateTime& at, std::string_view text)
+bool RecordPipeline::write(const LocalDateTime& at, std::string_view text,
+                           const fs::FileState* seen)
 {
     const std::string line = dayfile::FormatLine(dayfile::FormatStamp(at), text);
     fs::FileState after;
-    if (!m_folder.append(at.date, line, m_dayFile, &after)) {
+    if (!m_folder.append(at.date, line, m_dayFile, &after, seen)) {
         return false;
     }
     m_index.noteOwnAppend(m_folder.dayFilePath(at.date), line, after);

@@ -87,7 +87,7 @@ private:
         std::string text;
     };
 
-    bool write(const LocalDateTime& at, std::string_view text);
+    bool write(const LocalDateTime& at, std::string_view text, const fs::FileState* seen = nullptr);
     bool hold(const LocalDateTime& at, std::string text);
     std::optional<std::int64_t> latestHeld(std::string_view text) const;
 

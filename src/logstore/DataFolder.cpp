@@ -104,9 +104,9 @@ bool DataFolder::append(const Date& date, std::string_view line, fs::FileState* 
 }
 
 bool DataFolder::append(const Date& date, std::string_view line, fs::AppendFile& file,
-                        fs::FileState* after) const
+                        fs::FileState* after, const fs::FileState* seen) const
 {
-    return appendTo(dayFilePath(date), date, line, file, after);
+    return appendTo(dayFilePath(date), date, line, file, after, seen);
 }
 
 bool DataFolder::appendGap(const Date& date, std::string_view line) const
@@ -116,9 +116,10 @@ bool DataFolder::appendGap(const Date& date, std::string_view line) const
 }
 
 bool DataFolder::appendTo(const std::string& path, const Date& date, std::string_view line,
-                          fs::AppendFile& file, fs::FileState* after) const
+                          fs::AppendFile& file, fs::FileState* after,
+                          const fs::FileState* seen) const
 {
-    if (file.append(path, line, after)) {
+    if (file.append(path, line, after, seen)) {
         return true;
     }
     // The folder may have vanished since the last look; one more try after rebuilding it.

@@ -40,15 +40,17 @@ public:
     // Appends one whole line to the day file of `date`, creating what is missing. `after`
     // receives the day file's state right after the write (see fs::AppendFile).
     bool append(const Date& date, std::string_view line, fs::FileState* after = nullptr) const;
-    // The same through `file`, which may keep the day file open for the next line.
+    // The same through `file`, which may keep the day file open for the next line; `seen`
+    // is the day file's state as the caller looked at it a moment ago, if it did.
     bool append(const Date& date, std::string_view line, fs::AppendFile& file,
-                fs::FileState* after = nullptr) const;
+                fs::FileState* after = nullptr, const fs::FileState* seen = nullptr) const;
     // Appends one gap line (see GapFile.h) to the gap file of `date`, the same way.
     bool appendGap(const Date& date, std::string_view line) const;
 
 private:
     bool appendTo(const std::string& path, const Date& date, std::string_view line,
-                  fs::AppendFile& file, fs::FileState* after) const;
+                  fs::AppendFile& file, fs::FileState* after,
+                  const fs::FileState* seen = nullptr) const;
 
     std::string m_appData;
     std::string m_dataFolder;

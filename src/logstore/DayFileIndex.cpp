@@ -135,9 +135,9 @@ void DayFileIndex::noteOwnAppend(const std::string& path, std::string_view line,
 }
 
 std::optional<std::int64_t> DayFileIndex::latestStamp(const std::string& path,
+                                                      const std::optional<fs::FileState>& state,
                                                       std::string_view recordText, std::int64_t now)
 {
-    const auto state = fs::StatFile(path);
     if (!state) {
         m_known = false;
         m_entries.clear();

@@ -34,8 +34,10 @@ public:
 
     // The stamp of the latest line of `path` whose fields 2 to 6 equal `recordText`
     // exactly, when it may lie within the window of `now`; nullopt when there is none.
-    std::optional<std::int64_t> latestStamp(const std::string& path, std::string_view recordText,
-                                            std::int64_t now);
+    // `state` is what a look at `path` just found (nullopt: no file there).
+    std::optional<std::int64_t> latestStamp(const std::string& path,
+                                            const std::optional<fs::FileState>& state,
+                                            std::string_view recordText, std::int64_t now);
 
     // Takes our own freshly appended `line` into the index without reading it back, when
     // the file is otherwise as the index last saw it (`after`: the state the append left).

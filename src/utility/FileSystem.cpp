@@ -100,7 +100,8 @@ bool RestrictFolderToOwner(const std::string& path)
 
 void AppendFile::close() {}
 
-bool AppendFile::append(const std::string& path, std::string_view bytes, FileState* after)
+bool AppendFile::append(const std::string& path, std::string_view bytes, FileState* after,
+                        const FileState*)
 {
     if (after) {
         *after = FileState{};
@@ -301,24 +302,28 @@ bool AppendFile::open(const std::string& path)
     return true;
 }
 
-bool AppendFile::append(const std::string& path, std::string_view bytes, FileState* after)
+bool AppendFile::append(const std::string& path, std::string_view bytes, FileState* after,
+                        const FileState* seen)
 {
     if (after) {
         *after = FileState{};
     }
     if (m_fd >= 0) {
-        // One stat of the path tells whether it still names the file we hold: a deleted,
+        // One look at the path tells whether it still names the file we hold: a deleted,
         // renamed or replaced day file must be found again, not written into the void.
-        struct stat st
-        {
-        };
-        if (path != m_path || ::stat(path.c_str(), &st) != 0 ||
-            static_cast<std::uint64_t>(st.st_dev) != m_device ||
-            static_cast<std::uint64_t>(st.st_ino) != m_inode) {
+        std::optional<FileState> now;
+        if (seen) {
+            now = *seen;
+        } else if (struct stat st{}; ::stat(path.c_str(), &st) == 0) {
+            now = FileState{static_cast<std::uint64_t>(st.st_size),
+                            static_cast<std::uint64_t>(st.st_ino),
+                            static_cast<std::uint64_t>(st.st_dev)};
+        }
+        if (path != m_path || !now || now->device != m_device || now->identity != m_inode) {
             close();
-        } else if (static_cast<std::uint64_t>(st.st_size) != m_size) {
+        } else if (now->size != m_size) {
             // Someone else wrote to or cut the file since our last line.
-            m_size = static_cast<std::uint64_t>(st.st_size);
+            m_size = now->size;
             m_endsInLf = EndsInLf(m_fd, m_size);
         }
     }

@@ -61,7 +61,9 @@ public:
 
     // Creates the file when missing. When `after` is given and the write succeeded, it
     // receives the file's state right after the write (size 0 when that is unknown).
-    bool append(const std::string& path, std::string_view bytes, FileState* after = nullptr);
+    // `seen` is the path's state as the caller looked at it a moment ago, sparing a look.
+    bool append(const std::string& path, std::string_view bytes, FileState* after = nullptr,
+                const FileState* seen = nullptr);
     void close();
     bool isOpen() const { return m_fd >= 0; }
 
