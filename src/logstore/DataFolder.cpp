@@ -2,11 +2,25 @@
 
 #include "utility/FileSystem.h"
 
-#include <cstdio>
 
 namespace zlv {
 
 namespace {
+
+// Zero-padded decimal digits of a non-negative number; the paths of every record are built
+// from these, and a formatted print costs more than the rest of the path together.
+std::string Digits(int value, int width)
+{
+    std::string out(static_cast<std::size_t>(width), '0');
+    unsigned rest = value < 0 ? 0u : static_cast<unsigned>(value);
+    for (auto it = out.rbegin(); it != out.rend() && rest > 0; ++it, rest /= 10) {
+        *it = static_cast<char>('0' + rest % 10);
+    }
+    for (; rest > 0; rest /= 10) {
+        out.insert(out.begin(), static_cast<char>('0' + rest % 10));
+    }
+    return out;
+}
 
 std::string Join(const std::string& folder, std::string_view name)
 {
@@ -53,23 +67,17 @@ std::string DataFolder::markerFile() const
 
 std::string DataFolder::monthFolder(const Date& date) const
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "%04d%02d", date.year, date.month);
-    return Join(m_logsFolder, name);
+    return Join(m_logsFolder, Digits(date.year, 4) + Digits(date.month, 2));
 }
 
 std::string DataFolder::dayFilePath(const Date& date) const
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "%02d.log", date.day);
-    return Join(monthFolder(date), name);
+    return Join(monthFolder(date), Digits(date.day, 2) + ".log");
 }
 
 std::string DataFolder::gapFilePath(const Date& date) const
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "%02d.gaps", date.day);
-    return Join(monthFolder(date), name);
+    return Join(monthFolder(date), Digits(date.day, 2) + ".gaps");
 }
 
 bool DataFolder::ensureMonthFolder(const Date& date) const
