@@ -5,6 +5,7 @@
 #include "utility/Clock.h"
 
 #include <QTreeView>
+#include <QVarLengthArray>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,13 @@ private:
     void paintGapMarks();
     void paintRow(QPainter* painter, const QStyleOptionViewItem& options, int row) const;
     void paintMarkedRow(QPainter* painter, const QStyleOptionViewItem& options, int row) const;
+    struct Cell
+    {
+        int column;
+        QRect rect;
+        QStyleOptionViewItem::ViewItemPosition position;
+    };
+    QVarLengthArray<Cell, 8> cellsOf(const QRect& row) const;
     void paintCells(QPainter* painter, const QStyleOptionViewItem& options, int row) const;
     void noteRowLook(const QStyleOptionViewItem& options);
     int rowAt(int y) const;

@@ -115,27 +115,39 @@ void LogListView::paintRow(QPainter* painter, const QStyleOptionViewItem& option
     m_pictures.insert(key, std::move(picture));
 }
 
-void LogListView::paintCells(QPainter* painter, const QStyleOptionViewItem& options, int row) const
+QVarLengthArray<LogListView::Cell, 8> LogListView::cellsOf(const QRect& row) const
 {
+    // The visible columns in the order shown, as the tree view places them.
+    QVarLengthArray<Cell, 8> cells;
     const QHeaderView* head = header();
-    const int first = std::max(0, head->visualIndexAt(options.rect.left()));
-    int last = head->visualIndexAt(options.rect.right());
+    const int first = std::max(0, head->visualIndexAt(row.left()));
+    int last = head->visualIndexAt(row.right());
     if (last < 0) {
         last = head->count() - 1;
     }
-    QStyleOptionViewItem cell = options;
     for (int visual = first; visual <= last; ++visual) {
         const int column = head->logicalIndex(visual);
         if (head->isSectionHidden(column)) {
             continue;
         }
-        cell.rect = QRect(head->sectionViewportPosition(column), options.rect.top(),
-                          head->sectionSize(column), options.rect.height());
-        cell.viewItemPosition = first == last     ? QStyleOptionViewItem::OnlyOne
-                                : visual == first ? QStyleOptionViewItem::Beginning
-                                : visual == last  ? QStyleOptionViewItem::End
-                                                  : QStyleOptionViewItem::Middle;
-        const QModelIndex at = m_model->index(row, column);
+        cells.append({column,
+                      QRect(head->sectionViewportPosition(column), row.top(),
+                            head->sectionSize(column), row.height()),
+                      first == last     ? QStyleOptionViewItem::OnlyOne
+                      : visual == first ? QStyleOptionViewItem::Beginning
+                      : visual == last  ? QStyleOptionViewItem::End
+                                        : QStyleOptionViewItem::Middle});
+    }
+    return cells;
+}
+
+void LogListView::paintCells(QPainter* painter, const QStyleOptionViewItem& options, int row) const
+{
+    QStyleOptionViewItem cell = options;
+    for (const Cell& place : cellsOf(options.rect)) {
+        cell.rect = place.rect;
+        cell.viewItemPosition = place.position;
+        const QModelIndex at = m_model->index(row, place.column);
         itemDelegateForIndex(at)->paint(painter, cell, at);
     }
 }
@@ -151,22 +163,10 @@ void LogListView::paintMarkedRow(QPainter* painter, const QStyleOptionViewItem& 
     const bool hovered = m_hover.isValid() && m_hover.row() == row;
     bool frame = false;
     QStyleOptionViewItem cell = options;
-    const int first = std::max(0, head->visualIndexAt(options.rect.left()));
-    int last = head->visualIndexAt(options.rect.right());
-    if (last < 0) {
-        last = head->count() - 1;
-    }
-    for (int visual = first; visual <= last; ++visual) {
-        const int column = head->logicalIndex(visual);
-        if (head->isSectionHidden(column)) {
-            continue;
-        }
-        const QModelIndex at = m_model->index(row, column);
+    for (const Cell& place : cellsOf(options.rect)) {
+        const QModelIndex at = m_model->index(row, place.column);
         cell.state = options.state;
-        cell.viewItemPosition = first == last     ? QStyleOptionViewItem::OnlyOne
-                                : visual == first ? QStyleOptionViewItem::Beginning
-                                : visual == last  ? QStyleOptionViewItem::End
-                                                  : QStyleOptionViewItem::Middle;
+        cell.viewItemPosition = place.position;
         if (selectionModel()->isSelected(at)) {
             cell.state |= QStyle::State_Selected;
         }
@@ -181,8 +181,7 @@ void LogListView::paintMarkedRow(QPainter* painter, const QStyleOptionViewItem& 
         if (options.state & QStyle::State_Enabled) {
             cell.palette.setCurrentColorGroup(QPalette::Normal);
         }
-        cell.rect = QRect(head->sectionViewportPosition(column), options.rect.top(),
-                          head->sectionSize(column), options.rect.height());
+        cell.rect = place.rect;
         const QStyle::State state = cell.state;
         cell.state &= ~QStyle::State_Selected; // the panel shows only what is not selection
         style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &cell, painter, this);
