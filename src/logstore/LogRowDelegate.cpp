@@ -134,12 +134,13 @@ int LogRowDelegate::textWidth(const QString& text, const QFont& font) const
 
 QSize LogRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    // Every row of a log list is one line high, so the height is measured once per font; the
-    // tree view asks for it on every layout.
+    // Every row of a log list is one line high, so the height is measured once per font and
+    // style; the tree view asks for it on every layout.
     const QString text = index.data(Qt::DisplayRole).toString();
     const int width = textWidth(text, option.font);
-    if (m_rowHeight < 0) {
+    if (m_rowHeight < 0 || StyleOf(option) != m_heightStyle) {
         m_rowHeight = QStyledItemDelegate::sizeHint(option, index).height();
+        m_heightStyle = StyleOf(option);
     }
     return {width + 2 * TextMargin(option), m_rowHeight};
 }

@@ -28,9 +28,6 @@ public:
     // The width `text` takes in `font`, from the same shaping the painting uses.
     int textWidth(const QString& text, const QFont& font) const;
 
-    // Texts kept shaped now; for tests and benchmarks.
-    int shapedCount() const { return static_cast<int>(m_recent.size() + m_older.size()); }
-
 private:
     struct Shaped
     {
@@ -48,6 +45,7 @@ private:
     mutable QHash<QString, Shaped> m_older;
     mutable QFont m_font;
     mutable int m_rowHeight = -1;
+    mutable const QStyle* m_heightStyle = nullptr; // the style m_rowHeight was measured in
 };
 
 } // namespace zlv
