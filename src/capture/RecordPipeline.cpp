@@ -74,11 +74,12 @@ RecordPipeline::Outcome RecordPipeline::handle(const Notification& n)
 
     std::string text = dayfile::RecordText(*record);
     // One look at the day file serves the repeat test and the append that follows it.
-    const std::optional<fs::FileState> seen = fs::StatFile(m_folder.dayFilePath(now.date));
+    const std::string dayPath = m_folder.dayFilePath(now.date);
+    const std::optional<fs::FileState> seen = fs::StatFile(dayPath);
     // Held records are newer than every line on disk, so the latest of them decides.
     std::optional<std::int64_t> then = latestHeld(text);
     if (!then) {
-        then = m_index.latestStamp(m_folder.dayFilePath(now.date), seen, text, nowSeconds);
+        then = m_index.latestStamp(dayPath, seen, text, nowSeconds);
     }
     if (then && std::abs(nowSeconds - *then) < kRepeatWindowSeconds) {
         return Outcome::Dropped;
