@@ -22,8 +22,12 @@ public:
     using QLabel::QLabel;
 
 protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
+        if (isRightToLeft()) {
+            QLabel::paintEvent(event); // the line goes to the other side
+            return;
+        }
         QPainter painter(this);
         drawFrame(&painter);
         if (text().isEmpty()) {
