@@ -58,7 +58,37 @@ QList<QByteArray> Lines(const QByteArray& bytes)
     return lines;
 }
 
+// Names are bytes; the desktop sends each byte that is not UTF-8 as "?".
+QString Text(const QByteArray& bytes)
+{
+    return QString::fromUtf8(bytes).replace(QChar(0xFFFD), QLatin1Char('?'));
+}
+
+QString Key(const QStringList& fields)
+{
+    return fields.join(QLatin1Char('\t'));
+}
+
 } // namespace
+
+QString Difference(const RecordCounts& written, const RecordCounts& arrived)
+{
+    QStringList wrong;
+    for (auto it = written.cbegin(); it != written.cend(); ++it) {
+        if (arrived.value(it.key()) != it.value()) {
+            wrong << QStringLiteral("%1 times, not %2: %3")
+                         .arg(arrived.value(it.key()))
+                         .arg(it.value())
+                         .arg(it.key());
+        }
+    }
+    for (auto it = arrived.cbegin(); it != arrived.cend(); ++it) {
+        if (!written.contains(it.key())) {
+            wrong << QStringLiteral("never written: ") + it.key();
+        }
+    }
+    return wrong.join(QLatin1Char('\n'));
+}
 
 QString RsyslogPair::missing()
 {
@@ -234,6 +264,26 @@ QList<QByteArray> RsyslogPair::collected() const
     return lines;
 }
 
+RecordCounts RsyslogPair::arrived(const QString& user) const
+{
+    RecordCounts counts;
+    for (const QByteArray& line : collected()) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const auto v = [&o](const char* key) { return o.value(QLatin1String(key)).toString(); };
+        if (v("user") != user || v("host").isEmpty()) {
+            ++counts[QStringLiteral("not from %1's desktop: ").arg(user) + QString::fromUtf8(line)];
+        } else if (o.value(QStringLiteral("gap")).toBool()) {
+            ++counts[Key({QStringLiteral("gap"), v("time"), v("reason"), v("message")})];
+        } else if (o.contains(QStringLiteral("damaged_line"))) {
+            ++counts[Key({QStringLiteral("damaged"), v("damaged_line")})];
+        } else {
+            ++counts[Key({v("time"), v("object"), v("action"), v("path"), v("original_name"),
+                          v("new_name")})];
+        }
+    }
+    return counts;
+}
+
 QString RunningZelvory::fakeTimeLibrary()
 {
     for (const QString& sub : QDir(QStringLiteral("/usr/lib")).entryList(QDir::Dirs)) {
@@ -318,6 +368,21 @@ QList<QByteArray> RunningZelvory::lines(const QString& pattern) const
         all << Lines(ReadFile(file));
     }
     return all;
+}
+
+RecordCounts RunningZelvory::written() const
+{
+    RecordCounts counts;
+    for (const QByteArray& line : lines(QStringLiteral("*.log"))) {
+        const QList<QByteArray> f = line.split('\t');
+        ++counts[f.size() < 6 ? Key({QStringLiteral("damaged"), Text(line)})
+                              : Key({Text(f[0]), Text(f[1]), Text(f[2]), Text(f[3]), Text(f[4]),
+                                     Text(f[5])})];
+    }
+    for (const QByteArray& line : lines(QStringLiteral("*.gaps"))) {
+        ++counts[QStringLiteral("gap\t") + Text(line)];
+    }
+    return counts;
 }
 
 } // namespace zlv::bench

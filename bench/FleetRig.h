@@ -7,11 +7,18 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <memory>
 
 namespace zlv::bench {
+
+// Records and gaps counted by a key made of their fields, so that what the program wrote
+// and what the collector received compare as counts: equal counts, every line exactly once.
+using RecordCounts = QMap<QString, int>;
+// Empty when the two agree; else each key that is missing, repeated or never written.
+QString Difference(const RecordCounts& written, const RecordCounts& arrived);
 
 // Two rsyslogd of their own on 127.0.0.1: a "desktop" reading the day and gap files of
 // every home under `homes` (in place of /home), and a "collector" writing one file per host
@@ -45,6 +52,9 @@ public:
     QString collectorFolder() const { return m_root + QStringLiteral("/collected"); }
     // Every line of every host file, in file order.
     QList<QByteArray> collected() const;
+    // The collected lines by key. A line that is not a record of `user`'s, with a host, counts
+    // under a key of its own, so that it shows as never written.
+    RecordCounts arrived(const QString& user) const;
     QString error() const { return m_error; }
 
 private:
@@ -89,6 +99,8 @@ public:
     QString logsFolder() const;
     // Every line of every file matching `pattern` (*.log, *.gaps) under logs/, CR LF taken off.
     QList<QByteArray> lines(const QString& pattern) const;
+    // Each day-file and gap-file line by key, as the desktop's rsyslog sends it.
+    RecordCounts written() const;
 
 private:
     QString m_program;

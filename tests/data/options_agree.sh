@@ -1,58 +1,40 @@
 #!/usr/bin/env bash
-# Every long option `zelvory --help` names is named by the manual page, the README's terminal
-# section and the three shell completions, and none of them names one that --help does not;
-# then bash and fish are asked to complete a few words for real.
+# The long options of `zelvory --help` are those of the manual page, the README's terminal
+# section and the three shell completions; and bash and fish complete a few words for real.
 #   options_agree.sh <zelvory> <zelvory.1> <README.md> <completions folder>
 set -euo pipefail
-app=$1 page=$2 readme=$3 completions=$4
+app=$1 page=$2 readme=$3 comp=$4
 status=0
+options() { grep -o -- '--[a-z][a-z-]*' | sort -u; }
+expected=$("$app" --help | options)
+[ "$(echo "$expected" | wc -l)" -ge 5 ] || { echo "--help names too few options: $expected"; exit 1; }
 
-long_options() { grep -o -- '--[a-z][a-z-]*' | sort -u; }
-expected=$("$app" --help | long_options)
-if [ "$(echo "$expected" | wc -l)" -lt 5 ]; then
-  echo "zelvory --help names too few options: $expected"
-  exit 1
-fi
-
-agree() { # <what> <its options>
-  if [ "$2" != "$expected" ]; then
-    echo "$1 and zelvory --help name different options (< --help, > $1):"
-    diff <(echo "$expected") <(echo "$2") || true
+check() { # <what> <got> <wanted>
+  if [ "$2" != "$3" ]; then
+    printf '%s:\n%s\ninstead of:\n%s\n' "$1" "$2" "$3"
     status=1
   fi
 }
-agree "the manual page" "$(MANWIDTH=250 man --nh --nj -l "$page" 2>/dev/null | long_options)"
-agree "the README's terminal section" \
-  "$(sed -n '/^## From a terminal/,/^## /p' "$readme" | long_options)"
-agree "the bash completion" "$(long_options <"$completions/zelvory.bash")"
-agree "the zsh completion" "$(long_options <"$completions/_zelvory")"
-agree "the fish completion" \
-  "$(grep -o -- ' -l [a-z-]*' "$completions/zelvory.fish" | sed 's/ -l /--/' | sort -u)"
+check "options of the manual page" "$(MANWIDTH=250 man --nh --nj -l "$page" 2>/dev/null | options)" "$expected"
+check "options of the README" "$(sed -n '/^## From a terminal/,/^## /p' "$readme" | options)" "$expected"
+check "options of the bash completion" "$(options <"$comp/zelvory.bash")" "$expected"
+check "options of the zsh completion" "$(options <"$comp/_zelvory")" "$expected"
+check "options of the fish completion" \
+  "$(grep -o -- ' -l [a-z-]*' "$comp/zelvory.fish" | sed 's/ -l /--/' | sort -u)" "$expected"
 
-# What a user gets after typing the words given (the last one unfinished) and Tab.
-bash_completes() {
+# What Tab offers after the words given, the last one unfinished.
+bash_tab() {
   bash -c 'source "$1"; shift; COMP_WORDS=(zelvory "$@"); COMP_CWORD=$#; _zelvory
-           printf "%s\n" "${COMPREPLY[@]}"' _ "$completions/zelvory.bash" "$@"
+           printf "%s\n" "${COMPREPLY[@]}"' _ "$comp/zelvory.bash" "$@"
 }
-check() { # <shell> <words> <got> <wanted>
-  if [ "$3" != "$4" ]; then
-    printf '%s completes "zelvory %s" to:\n%s\ninstead of:\n%s\n' "$1" "$2" "$3" "$4"
-    status=1
-  fi
-}
-check bash "--fo" "$(bash_completes --fo)" $'--follow\n--format'
-check bash "--format c" "$(bash_completes --format c)" "csv"
-check bash "--print --from " "$(bash_completes --print --from '')" "$(date +%F)"
-check bash "--find " "$(bash_completes --find '')" ""
-
+check "bash: zelvory --fo" "$(bash_tab --fo)" $'--follow\n--format'
+check "bash: zelvory --format c" "$(bash_tab --format c)" "csv"
+check "bash: zelvory --print --from" "$(bash_tab --print --from '')" "$(date +%F)"
+check "bash: zelvory --find" "$(bash_tab --find '')" ""
 if command -v fish >/dev/null; then
-  fish_completes() { fish --no-config -c "source $completions/zelvory.fish; complete -C '$1'" | cut -f1; }
-  check fish "--fo" "$(fish_completes 'zelvory --fo')" $'--follow\n--format'
-  check fish "--format " "$(fish_completes 'zelvory --format ')" $'csv\ndisplay\njson\ntsv'
-else
-  echo "fish is not installed: its completion is only compared, not run"
+  fish_tab() { fish --no-config -c "source $comp/zelvory.fish; complete -C '$1'" | cut -f1; }
+  check "fish: zelvory --fo" "$(fish_tab 'zelvory --fo')" $'--follow\n--format'
+  check "fish: zelvory --format" "$(fish_tab 'zelvory --format ')" $'csv\ndisplay\njson\ntsv'
 fi
-if command -v zsh >/dev/null; then
-  zsh -n "$completions/_zelvory" || status=1
-fi
+if command -v zsh >/dev/null; then zsh -n "$comp/_zelvory" || status=1; fi
 exit "$status"
