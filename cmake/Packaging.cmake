@@ -13,8 +13,7 @@ storage medium inserted or removed and every drive added or removed, one line
 per operation in a plain-text log file for the day. Its window shows today's
 records as they happen and any range of past days; from a terminal it prints,
 filters and follows the journal as text, CSV or JSON.]])
-string(REGEX REPLACE "/+$" "" zlv_server "${ZLV_SERVER_URL}")
-set(CPACK_PACKAGE_HOMEPAGE_URL "${zlv_server}/zelvory/")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${ZLV_HOMEPAGE_URL}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
