@@ -6,18 +6,21 @@
 #include "capture/ShellEvents.h"
 #include "logstore/LogLines.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/frmPubMain.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/TestWindow.h"
+#include "utility/DesktopLaunch.h"
 #include "utility/WebPages.h"
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -147,11 +150,90 @@ private Q_SLOTS:
             QVERIFY2(!RunToolbarCommand(*m_window, QString::fromLatin1(other)), other);
         }
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        m_window->findChild<QAction*>(QStringLiteral("menhh"))->trigger();
         m_window->findChild<QAction*>(QStringLiteral("menhr"))->trigger();
         QCOMPARE(m_urls.urls.mid(2),
                  QList<QUrl>({m_urls.urls[0], QUrl(m_urls.urls[0].toString() +
                                                    QStringLiteral("?selectedTab=recommend"))}));
+        QCOMPARE(toolbarButton(QStringLiteral("Manage Log Files"))->toolTip(),
+                 QString::fromLatin1(words::For().manageLogFilesTip));
+    }
+
+    void f1OpensTheHelpThatCameWithABuildWithoutAServer()
+    {
+        if (web::HasRealServer()) {
+            QSKIP("this build has a server: F1 is its product page");
+        }
+        m_urls.urls.clear();
+        const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+        TempDir shared;
+        qputenv("XDG_DATA_DIRS", QByteArray(shared.path().c_str()));
+        // Not installed: said, and nothing opened (the product page least of all).
+        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QVERIFY(m_messages->shown()[0].text.find("not installed") != std::string::npos);
+        // Installed with the program: F1 opens that page.
+        const QString page =
+            QString::fromStdString(shared.path()) + QStringLiteral("/zelvory/help/zelvory.html");
+        QDir().mkpath(QFileInfo(page).path());
+        QFile(page).open(QIODevice::WriteOnly);
+        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        qputenv("XDG_DATA_DIRS", dataDirs);
+        QCOMPARE(m_urls.urls, QList<QUrl>{QUrl::fromLocalFile(page)});
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QVERIFY(!toolbarButton(QStringLiteral("Homepage"))->toolTip().contains(u"F1"));
+    }
+
+    void aLauncherThatFailsSaysWhatFailedAndWhatToDo()
+    {
+        // The desktop's own opener this time, run for real from a PATH of our making.
+        const launch::Launcher caught = launch::SetLauncher({});
+        const QByteArray path = qgetenv("PATH");
+        TempDir bin;
+        const QString opener = QString::fromStdString(bin.path()) + QStringLiteral("/xdg-open");
+        const auto exits = [&](int status) {
+            QFile script(opener);
+            QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            script.write(QByteArrayLiteral("#!/bin/sh\necho \"$1\" >> \"$0.log\"\nexit ") +
+                         QByteArray::number(status) + '\n');
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        qputenv("PATH", QByteArray(bin.path().c_str()));
+        const std::string logs = m_window->dataFolder().logsFolder();
+
+        // No opener at all.
+        m_window->manageLogFiles();
+        QTRY_COMPARE(m_messages->shown().size(), std::size_t(1));
+        const std::string missing = m_messages->shown()[0].text;
+        QVERIFY2(missing.find("could not show the folder \"" + logs + "\"") != std::string::npos &&
+                     missing.find("xdg-utils") != std::string::npos,
+                 missing.c_str());
+        QCOMPARE(m_messages->shown()[0].icon, MessageBox::Icon::Exclamation);
+
+        // An opener that finds no program, for a folder and for a page.
+        exits(3);
+        m_window->manageLogFiles();
+        QTRY_COMPARE(m_messages->shown().size(), std::size_t(2));
+        QVERIFY(m_messages->shown()[1].text.find("no program is set to open it") !=
+                std::string::npos);
+        QVERIFY(m_messages->shown()[1].text.find("Install a file manager") != std::string::npos);
+        m_window->findChild<QAction*>(QStringLiteral("menhe"))->trigger();
+        QTRY_COMPARE(m_messages->shown().size(), std::size_t(3));
+        QVERIFY(m_messages->shown()[2].text.find(web::ContactPage()) != std::string::npos);
+        QVERIFY(m_messages->shown()[2].text.find("Install a web browser") != std::string::npos);
+
+        // One that works is silent, and got the folder as one argument.
+        exits(0);
+        QFile::remove(opener + QStringLiteral(".log"));
+        m_window->manageLogFiles();
+        QTRY_VERIFY(QFile::exists(opener + QStringLiteral(".log")));
+        QTest::qWait(100);
+        qputenv("PATH", path);
+        launch::SetLauncher(caught);
+        QCOMPARE(m_messages->shown().size(), std::size_t(3));
+        QFile log(opener + QStringLiteral(".log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray(logs.c_str()) + '\n');
     }
 
     void findFiltersEachListAndTheCountSaysSo()
