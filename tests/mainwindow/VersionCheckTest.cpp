@@ -182,29 +182,18 @@ private Q_SLOTS:
         Window w;
         // What a build made without ZLV_SERVER_URL asks: a placeholder of its own.
         VersionChecker checker(&w.window, w.banner,
-                               QStringLiteral("https://www.qbsoftware.example/vers/zlv.txt"),
-                               [] {});
+                               QStringLiteral("https://www.qbsoftware.example/vers/zlv.txt"), {});
         int fetches = 0;
-        checker.setFetcher([&](const QUrl&, int) {
-            ++fetches;
-            return QString();
-        });
-        QSignalSpy checked(&checker, &VersionChecker::checked);
+        checker.setFetcher([&](const QUrl&, int) { return ++fetches, QString(); });
         QSignalSpy quiet(&checker, &VersionChecker::backgroundFailed);
-        QVERIFY(!checker.hasServer());
         checker.startBackgroundTimer(0);
         QTest::qWait(50);
-        QCOMPARE(fetches, 0);
-        QVERIFY(messages.shown().empty());
-        QVERIFY(checked.isEmpty() && quiet.isEmpty());
-
+        QVERIFY(messages.shown().empty() && quiet.isEmpty());
         checker.checkOnRequest();
         QCOMPARE(fetches, 0);
         QCOMPARE(messages.shown().size(), size_t(1));
         QCOMPARE(messages.shown()[0].text, zlv::version::NoServerText());
-        QCOMPARE(messages.shown()[0].icon, MessageBox::Icon::Information);
         QCOMPARE(Looks(w), QStringLiteral("enabled 1, banner 0 at -10000,0, cursor -1"));
-        QVERIFY(!checker.busy());
     }
 
     void okOpensTheUpgradePagesThenExitsEvenWhenThatEndsTheChecker()
