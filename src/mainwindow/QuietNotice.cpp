@@ -13,7 +13,7 @@ QuietNotice::QuietNotice(StatusBar* bar, TrayIcon* tray)
     : QObject(bar), m_tray(tray), m_button(new QToolButton(bar))
 {
     m_button->setObjectName(QStringLiteral("stbQuiet"));
-    m_button->setAccessibleName(QStringLiteral("Notice"));
+    m_button->setAccessibleName(QStringLiteral("Version check notice"));
     m_button->setAutoRaise(true);
     m_button->setFocusPolicy(Qt::NoFocus);
     m_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);

@@ -408,10 +408,10 @@ void frmPubMain::refuseDate(QDateEdit* picker, const char* message)
     if (m_refused.picker == picker && m_refused.date == picked) {
         return;
     }
-    MessageBox::show(message, MessageBox::Icon::Information);
+    // Noted before the message, whose own event loop may deliver the repeat; forgotten only
+    // once the message is gone and the event loop comes round.
     m_refused = {picker, picked};
-    // Posted only now: the message's own event loop must not forget the pick before the
-    // repeat comes.
+    MessageBox::show(message, MessageBox::Icon::Information);
     QTimer::singleShot(0, this, [this] { m_refused = {}; });
 }
 
