@@ -46,8 +46,8 @@ TEST(FrontEndRules, EachDesktopIsToldAboutWhatItHas)
 #else
     EXPECT_NE(noConnection.find("your system's proxy settings."), std::string::npos);
 #endif
-    const std::string first =
-        words::FirstStartText("/home/ann", "/home/ann/.local/share/QBS/ZLV/logs");
+    const std::string first = words::FirstStartText(
+        "/home/ann", "/home/ann/.local/share/QBS/ZLV/logs", words::Desktop::Linux);
     for (const char* part : {"(/home/ann)", "hidden folders", "excluded from recording",
                              "lives in /home/ann/.local/share/QBS/ZLV/logs"}) {
         EXPECT_NE(first.find(part), std::string::npos) << part;
