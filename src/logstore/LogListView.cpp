@@ -291,13 +291,13 @@ void LogListView::widenColumnsFor(int firstRow, int count)
         2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
     const int widest = std::max(1, metrics.maxWidth());
     const int last = std::min(m_model->rowCount(), firstRow + count);
-    std::vector<int> widths(LogListModel::kColumnCount, 0);
+    std::vector<int> widths = ListUtility::MeasuredWidths(*this);
+    widths.resize(LogListModel::kColumnCount, 0);
     for (int column = 0; column < LogListModel::kColumnCount; ++column) {
         if (head->isSectionHidden(column)) {
             continue;
         }
         int& wanted = widths[static_cast<std::size_t>(column)];
-        wanted = ListUtility::MeasuredWidth(*this, column);
         for (int row = firstRow; row < last; ++row) {
             // The text as the list shows it, shaped once for this and for its painting.
             const QString text = m_model->index(row, column).data().toString();

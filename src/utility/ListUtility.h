@@ -23,8 +23,8 @@ public:
     static void AdjustListView(QTreeView& view);
     // The same for widths measured by the caller (`wanted[column]`, e.g. of new rows only).
     static void FitColumns(QTreeView& view, const std::vector<int>& wanted);
-    // The widest text `column` has been fitted for so far (0 before any).
-    static int MeasuredWidth(QTreeView& view, int column);
+    // The widest text each column has been fitted for so far (0 before any).
+    static std::vector<int> MeasuredWidths(QTreeView& view);
     // The column that gives way first when the columns do not fit (a list's path); the
     // widths the columns have now are what they ask for until their texts ask for more.
     static void SetYieldingColumn(QTreeView& view, int column);

@@ -10,6 +10,7 @@
 #include <QTreeView>
 #include <algorithm>
 #include <array>
+#include <ranges>
 
 namespace zlv {
 
@@ -40,11 +41,17 @@ public:
     }
 
     void setYielding(int column) { m_yielding = column; }
-    int content(int column) const
+    const std::vector<int>& contents() const { return m_content; }
+
+    // The captions' widths, measured again only when the font or the style may have
+    // changed them: measuring a caption costs more than sharing out the widths.
+    void measureCaptions()
     {
-        return column >= 0 && static_cast<std::size_t>(column) < m_content.size()
-                   ? m_content[static_cast<std::size_t>(column)]
-                   : 0;
+        QHeaderView* header = m_view.header();
+        m_minimum.clear();
+        for (int c = 0; c < header->count(); ++c) {
+            m_minimum.push_back(header->sectionSizeHint(c));
+        }
     }
 
     void want(int column, int width)
@@ -65,6 +72,9 @@ public:
         m_designed.resize(static_cast<std::size_t>(count), 0);
         m_content.resize(static_cast<std::size_t>(count), 0);
         m_chosen.resize(static_cast<std::size_t>(count), 0);
+        if (m_minimum.size() != static_cast<std::size_t>(count)) {
+            measureCaptions();
+        }
         std::vector<ColumnNeed> needs;
         for (int c = 0; c < count; ++c) {
             const auto i = static_cast<std::size_t>(c);
@@ -73,13 +83,25 @@ public:
             } else if (m_chosen[i] > 0) {
                 needs.push_back({m_chosen[i], m_chosen[i], 0, true});
             } else {
-                needs.push_back({std::max(m_designed[i], m_content[i]), m_content[i],
-                                 header->sectionSizeHint(c), false, c == m_yielding});
+                needs.push_back({std::max(m_designed[i], m_content[i]), m_content[i], m_minimum[i],
+                                 false, c == m_yielding});
             }
         }
-        const std::vector<int> widths = ShareColumnWidths(needs, m_view.viewport()->width());
-        m_applying = true;
+        const int available = m_view.viewport()->width();
         const int stretched = header->stretchLastSection() ? count - 1 : -1;
+        // After most records nothing changed: the same needs in the same width.
+        if (available == m_lastAvailable && Same(needs, m_lastNeeds) &&
+            std::ranges::all_of(std::views::iota(0, count), [&](int c) {
+                return c == stretched || header->isSectionHidden(c) ||
+                       header->sectionSize(c) == m_lastWidths[static_cast<std::size_t>(c)];
+            })) {
+            return;
+        }
+        const std::vector<int> widths = ShareColumnWidths(needs, available);
+        m_lastNeeds = needs;
+        m_lastAvailable = available;
+        m_lastWidths = widths;
+        m_applying = true;
         for (int c = 0; c < count; ++c) {
             const int w = widths[static_cast<std::size_t>(c)];
             if (c != stretched && !header->isSectionHidden(c) && header->sectionSize(c) != w) {
@@ -135,7 +157,19 @@ private:
         });
     }
 
+    static bool Same(const std::vector<ColumnNeed>& a, const std::vector<ColumnNeed>& b)
+    {
+        return std::ranges::equal(a, b, [](const ColumnNeed& x, const ColumnNeed& y) {
+            return x.natural == y.natural && x.content == y.content && x.minimum == y.minimum &&
+                   x.fixed == y.fixed && x.yieldsFirst == y.yieldsFirst;
+        });
+    }
+
     QTreeView& m_view;
+    std::vector<int> m_minimum; // the captions' widths
+    std::vector<ColumnNeed> m_lastNeeds;
+    std::vector<int> m_lastWidths;
+    int m_lastAvailable = -1;
     std::vector<int> m_designed; // the widths the list began with
     std::vector<int> m_content;  // the widest text seen in each column, 0 before any
     std::vector<int> m_chosen;   // a width the user chose by hand, 0 where none
@@ -153,6 +187,7 @@ void ListUtility::AdjustListView(QTreeView& view)
         return;
     }
     ColumnFit& fit = ColumnFit::Of(view);
+    fit.measureCaptions();
     QHeaderView* header = view.header();
     const QFontMetrics metrics(view.font());
     const int margin =
@@ -197,9 +232,9 @@ void ListUtility::AdjustListView(QTreeView& view)
     fit.apply();
 }
 
-int ListUtility::MeasuredWidth(QTreeView& view, int column)
+std::vector<int> ListUtility::MeasuredWidths(QTreeView& view)
 {
-    return ColumnFit::Of(view).content(column);
+    return ColumnFit::Of(view).contents();
 }
 
 void ListUtility::SetYieldingColumn(QTreeView& view, int column)
