@@ -10,7 +10,6 @@
 #include <QTreeView>
 #include <algorithm>
 #include <array>
-#include <ranges>
 
 namespace zlv {
 
@@ -90,11 +89,12 @@ public:
         const int available = m_view.viewport()->width();
         const int stretched = header->stretchLastSection() ? count - 1 : -1;
         // After most records nothing changed: the same needs in the same width.
-        if (available == m_lastAvailable && Same(needs, m_lastNeeds) &&
-            std::ranges::all_of(std::views::iota(0, count), [&](int c) {
-                return c == stretched || header->isSectionHidden(c) ||
-                       header->sectionSize(c) == m_lastWidths[static_cast<std::size_t>(c)];
-            })) {
+        bool unchanged = available == m_lastAvailable && Same(needs, m_lastNeeds);
+        for (int c = 0; unchanged && c < count; ++c) {
+            unchanged = c == stretched || header->isSectionHidden(c) ||
+                        header->sectionSize(c) == m_lastWidths[static_cast<std::size_t>(c)];
+        }
+        if (unchanged) {
             return;
         }
         const std::vector<int> widths = ShareColumnWidths(needs, available);
