@@ -1,5 +1,7 @@
 #include "logstore/LogRowDelegate.h"
 
+#include "utility/Contrast.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QStyle>
@@ -104,7 +106,7 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         }
         colour = option.palette.color(group, QPalette::HighlightedText);
     } else if (const QVariant brush = index.data(Qt::ForegroundRole); brush.isValid()) {
-        colour = qvariant_cast<QBrush>(brush).color();
+        colour = rowColour(qvariant_cast<QBrush>(brush).color(), option.palette);
     } else {
         const bool enabled = option.state & QStyle::State_Enabled;
         const bool active = option.state & QStyle::State_Active;
@@ -125,6 +127,29 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     }
     painter->drawStaticText(QPointF(box.left(), top), shown);
     painter->setPen(pen);
+}
+
+QColor LogRowDelegate::rowColour(const QColor& colour, const QPalette& palette) const
+{
+    // The model names the colour a row has on white; on a dark theme the same hue must be
+    // lighter to be read. Asked at every paint, so a palette change is followed at once.
+    const QColor base = palette.color(QPalette::Base);
+    if (!m_colourGiven.isValid() || m_colourAsked != colour.rgba() || m_colourBase != base.rgba()) {
+        m_colourAsked = colour.rgba();
+        m_colourBase = base.rgba();
+        m_colourGiven = contrast::Readable(colour, base);
+    }
+    return m_colourGiven;
+}
+
+void LogRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    // The styled delegate's own painting (a focused cell) takes the same readable colour.
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (const QVariant brush = index.data(Qt::ForegroundRole); brush.isValid()) {
+        option->palette.setColor(QPalette::Text,
+                                 rowColour(qvariant_cast<QBrush>(brush).color(), option->palette));
+    }
 }
 
 int LogRowDelegate::textWidth(const QString& text, const QFont& font) const

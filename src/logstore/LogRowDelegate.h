@@ -28,6 +28,9 @@ public:
     // The width `text` takes in `font`, from the same shaping the painting uses.
     int textWidth(const QString& text, const QFont& font) const;
 
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
 private:
     struct Shaped
     {
@@ -38,6 +41,8 @@ private:
     Shaped& shaped(const QString& text, const QFont& font) const;
     const QStaticText& fitted(const QString& text, const QStyleOptionViewItem& option,
                               int width) const;
+    // A row's own colour (the highlight), made readable on the list's base colour.
+    QColor rowColour(const QColor& colour, const QPalette& palette) const;
 
     // Two generations: a text painted again moves to the recent one, and when that is full
     // the older one is dropped. Rows that left the screen long ago go; those on it stay.
@@ -46,6 +51,10 @@ private:
     mutable QFont m_font;
     mutable int m_rowHeight = -1;
     mutable const QStyle* m_heightStyle = nullptr; // the style m_rowHeight was measured in
+    // The last colour made readable: every highlighted cell asks for the same one.
+    mutable QRgb m_colourAsked = 0;
+    mutable QRgb m_colourBase = 0;
+    mutable QColor m_colourGiven;
 };
 
 } // namespace zlv

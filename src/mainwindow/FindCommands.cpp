@@ -28,6 +28,9 @@ public:
     {
         setObjectName(QStringLiteral("txtFind"));
         setPlaceholderText(QStringLiteral("Find"));
+        // The placeholder goes as soon as something is typed; a screen reader needs a name
+        // that stays.
+        setAccessibleName(QStringLiteral("Find"));
         setToolTip(QStringLiteral("Shows only the rows that contain this text <Ctrl+F>."));
         setClearButtonEnabled(true);
         setMaximumWidth(220);

@@ -1,3 +1,4 @@
+#include "settings/PictureLink.h"
 #include "settings/frmPubAbout.h"
 #include "support/OpenedUrls.h"
 #include "utility/WebPages.h"
@@ -40,12 +41,27 @@ private Q_SLOTS:
             QTest::mouseClick(about.companyLogo(), Qt::RightButton);
             QTest::mouseRelease(about.companyLogo(), Qt::LeftButton, {}, QPoint(-5, -5));
             QVERIFY(QApplication::activeModalWidget() == &about); // still open
+            // Without a mouse: Tab reaches each logo, Enter or Space opens its page.
+            QVERIFY(QTest::qWaitForWindowActive(&about));
+            QList<QWidget*> reached;
+            for (int i = 0; i < 4 && reached.size() < 2; ++i) {
+                QWidget* focused = about.focusWidget();
+                if ((focused == about.productLogo() || focused == about.companyLogo()) &&
+                    !reached.contains(focused)) {
+                    reached << focused;
+                    QTest::keyClick(focused, reached.size() == 1 ? Qt::Key_Return : Qt::Key_Space);
+                }
+                QTest::keyClick(focused ? focused : &about, Qt::Key_Tab);
+            }
+            QCOMPARE(reached.size(), 2);
             QTest::keyClick(&about, Qt::Key_Escape);
         });
         QCOMPARE(about.exec(), int(QDialog::Rejected));
-        QCOMPARE(m_browser.urls,
-                 (QList<QUrl>{QUrl(QString::fromStdString(zlv::web::ProductPage())),
-                              QUrl(QString::fromStdString(zlv::web::CompanyHomePage()))}));
+        const QUrl product(QString::fromStdString(zlv::web::ProductPage()));
+        const QUrl company(QString::fromStdString(zlv::web::CompanyHomePage()));
+        QCOMPARE(m_browser.urls.mid(0, 2), (QList<QUrl>{product, company}));
+        QCOMPARE(m_browser.urls.count(product), 2);
+        QCOMPARE(m_browser.urls.count(company), 2);
     }
 };
 
