@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QToolButton>
 
 namespace zlv {
 
@@ -58,6 +59,10 @@ void AddTrayCommand(frmPubMain& w, QMenu* logs)
 
 void AddDesktopCommands(frmPubMain& w, QMenu* logs)
 {
+    // The button a narrow window shows for the toolbar's buttons that do not fit.
+    if (auto* more = w.findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("More Buttons"));
+    }
     logs->addSeparator()->setObjectName(QStringLiteral("menlsg"));
     AddSortMenu(w, logs);
     AddTrayCommand(w, logs);

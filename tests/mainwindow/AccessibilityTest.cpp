@@ -1,0 +1,187 @@
+// What a screen reader finds: every window and dialog walked through Qt's accessibility
+// interfaces, failing on any control the user can operate that has no name; and what a
+// keyboard reaches that otherwise takes the mouse.
+#include "browse/frmPubDetail.h"
+#include "capture/ShellEvents.h"
+#include "logstore/LogListView.h"
+#include "mainwindow/HealthNotice.h"
+#include "settings/frmPubAbout.h"
+#include "settings/frmPubOptions.h"
+#include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
+#include "support/TestWindow.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+using namespace zlv;
+
+namespace {
+
+bool Operable(QAccessible::Role role)
+{
+    switch (role) {
+    case QAccessible::Button:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::ComboBox:
+    case QAccessible::EditableText:
+    case QAccessible::SpinBox:
+    case QAccessible::Slider:
+    case QAccessible::List:
+    case QAccessible::Table:
+    case QAccessible::Tree:
+    case QAccessible::PageTab:
+    case QAccessible::MenuItem:
+    case QAccessible::ButtonMenu:
+    case QAccessible::ButtonDropDown:
+    case QAccessible::Link:
+    case QAccessible::ColumnHeader:
+    case QAccessible::Dialog:
+    case QAccessible::Window:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Everything below `node` that can be operated and says nothing, as paths of roles.
+void Unnamed(QAccessibleInterface* node, const QString& path, QStringList& found, int depth = 0)
+{
+    if (!node || !node->isValid() || depth > 40) {
+        return;
+    }
+    const QAccessible::Role role = node->role();
+    const QString here = path + QLatin1Char('/') + QString::number(role, 16) + QLatin1Char(':') +
+                         (node->object() ? node->object()->objectName() : QString());
+    if (Operable(role) && node->text(QAccessible::Name).trimmed().isEmpty()) {
+        found << here;
+    }
+    // A list's rows are its data, not its controls: its headers and first cells tell enough.
+    const bool view =
+        role == QAccessible::Tree || role == QAccessible::Table || role == QAccessible::List;
+    const int children = view ? std::min(node->childCount(), 14) : node->childCount();
+    for (int i = 0; i < children; ++i) {
+        Unnamed(node->child(i), here, found, depth + 1);
+    }
+}
+
+QStringList UnnamedIn(QWidget* window)
+{
+    QStringList found;
+    Unnamed(QAccessible::queryAccessibleInterface(window), QString(), found);
+    // Menus open as windows of their own.
+    for (QMenu* menu : window->findChildren<QMenu*>()) {
+        Unnamed(QAccessible::queryAccessibleInterface(menu), menu->objectName(), found);
+    }
+    return found;
+}
+
+bool LabelledBy(QWidget* control, const QString& caption)
+{
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(control);
+    for (const auto& [other, relation] : i->relations(QAccessible::Label)) {
+        if (other->text(QAccessible::Name) == caption) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class AccessibilityTest : public QObject
+{
+    Q_OBJECT
+
+    test::TempDir m_appData;
+    test::FakeSource* m_source = nullptr;
+
+private Q_SLOTS:
+    void everyControlOfEveryWindowHasAName()
+    {
+        test::ScriptedMessages messages;
+        auto w = test::MakeTestWindow(m_appData.path(), m_source);
+        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/h/a.txt"});
+        QTRY_COMPARE(w->lsvToday()->rowCount(), 1);
+        CaptureIncident burst;
+        burst.sentence = "The event queue overflowed.";
+        w->capture()->reportIncident(burst);
+        QTRY_VERIFY(w->healthNotice()->warning()->isVisible());
+        QStringList unnamed = UnnamedIn(w.get());
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+        QVERIFY(LabelledBy(w->findChild<QWidget*>(QStringLiteral("dtpF")), QStringLiteral("From")));
+        // The health warning is reached with Tab.
+        QVERIFY(w->healthNotice()->warning()->focusPolicy() & Qt::TabFocus);
+
+        frmPubOptions options(
+            w->dataFolder().configurationFile(), [] {}, w.get());
+        options.show();
+        unnamed = UnnamedIn(&options);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+
+        frmPubAbout about(w.get());
+        about.show();
+        unnamed = UnnamedIn(&about);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+
+        frmPubDetail detail(w.get(), [&w]() -> QTreeView* { return w->lsvToday(); });
+        detail.show();
+        unnamed = UnnamedIn(&detail);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+        const QStringList steps = {QStringLiteral("First Record"),
+                                   QStringLiteral("Previous Record"), QStringLiteral("Next Record"),
+                                   QStringLiteral("Last Record")};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(
+                QAccessible::queryAccessibleInterface(detail.button(i))->text(QAccessible::Name),
+                steps[i]);
+        }
+        QVERIFY(
+            LabelledBy(detail.findChild<QWidget*>(QStringLiteral("txt3")), QStringLiteral("Path")));
+
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Zelvory"), QStringLiteral("?"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, w.get());
+        box.show();
+        unnamed = UnnamedIn(&box);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QLatin1Char('\n'))));
+    }
+
+    void sortingByAColumnTakesNoMouse()
+    {
+        test::ScriptedMessages messages;
+        auto w = test::MakeTestWindow(m_appData.path(), m_source);
+        auto* sortBy = w->findChild<QMenu*>(QStringLiteral("menlb"));
+        QVERIFY(sortBy);
+        LogListView* list = w->lsvToday();
+        // The same rule as a header click: every choice flips the direction.
+        Q_EMIT sortBy->aboutToShow();
+        QVERIFY(sortBy->actions()[0]->isChecked());
+        for (const auto& [column, order] :
+             {std::pair{2, Qt::AscendingOrder}, std::pair{2, Qt::DescendingOrder},
+              std::pair{4, Qt::AscendingOrder}}) {
+            sortBy->actions()[column]->trigger();
+            QCOMPARE(list->sortColumnIndex(), column);
+            QCOMPARE(list->sortOrderFlag(), order);
+        }
+        Q_EMIT sortBy->aboutToShow();
+        QVERIFY(sortBy->actions()[4]->isChecked());
+        QCOMPARE(sortBy->actions()[0]->text(), QStringLiteral("&Time"));
+        // It works on the list shown, whose time column has its own caption.
+        w->showHistoryView();
+        Q_EMIT sortBy->aboutToShow();
+        QCOMPARE(sortBy->actions()[0]->text(), QStringLiteral("&Date And Time"));
+        sortBy->actions()[1]->trigger();
+        QCOMPARE(w->lsvHistory()->sortColumnIndex(), 1);
+        QCOMPARE(list->sortColumnIndex(), 4);
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "AccessibilityTest.moc"

@@ -1,0 +1,124 @@
+// A second launch of the real program while this test holds the instance lock, as the
+// first instance does: it must hand over its tokens and end, and the window must come
+// forward. The socket must also stand up to whatever else connects to it.
+#include "mainwindow/InstanceChannel.h"
+#include "mainwindow/SingleInstance.h"
+#include "mainwindow/TrayIcon.h"
+#include "support/TempDir.h"
+#include "support/TestWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTest>
+
+using namespace zlv;
+
+class SecondLaunchTest : public QObject
+{
+    Q_OBJECT
+
+    test::TempDir m_home;
+    test::TempDir m_appData;
+    test::FakeSource* m_source = nullptr;
+    std::string m_socket;
+
+    // The real program, started as a launcher starts it; its exit status.
+    int launch(const QByteArray& token, const QByteArray& startupId)
+    {
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QString::fromLatin1(token));
+        env.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QString::fromLatin1(startupId));
+        second.setProcessEnvironment(env);
+        second.start(QStringLiteral(ZLV_APP_PATH), {});
+        return second.waitForFinished(10000) ? second.exitCode() : -1;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString home = QString::fromStdString(m_home.path());
+        QDir(home).mkpath(QStringLiteral("run"));
+        QFile::setPermissions(home + QStringLiteral("/run"), QFileDevice::ReadOwner |
+                                                                 QFileDevice::WriteOwner |
+                                                                 QFileDevice::ExeOwner);
+        qputenv("HOME", home.toUtf8());
+        qputenv("XDG_RUNTIME_DIR", (home + QStringLiteral("/run")).toUtf8());
+        qunsetenv("XDG_DATA_HOME");
+        m_socket = InstanceSocketPath(SingleInstance::lockPath());
+        QVERIFY(!m_socket.empty());
+    }
+
+    void aSecondLaunchBringsTheFirstForwardAndEnds()
+    {
+        SingleInstance first;
+        QVERIFY(first.acquire());
+        auto w = test::MakeTestWindow(m_appData.path(), m_source, true);
+        InstanceChannel channel(m_socket);
+        QVERIFY(channel.listening());
+        std::vector<LaunchTokens> asked;
+        connect(&channel, &InstanceChannel::activationRequested, w.get(),
+                [&](const LaunchTokens& tokens) {
+                    asked.push_back(tokens);
+                    w->bringForward(tokens);
+                });
+
+        // From the notification area.
+        QVERIFY(w->trayIcon()->AddTrayIcon() && !w->isVisible());
+        QCOMPARE(launch("wl-token-1", "launcher-1_TIME4242"), 0);
+        QTRY_COMPARE(asked.size(), std::size_t(1));
+        QCOMPARE(asked[0].xdgActivationToken, QByteArray("wl-token-1"));
+        QCOMPARE(asked[0].startupId, QByteArray("launcher-1_TIME4242"));
+        QTRY_VERIFY(w->isVisible() && !w->trayIcon()->isShown());
+
+        // From the taskbar, with no token at all.
+        w->showMinimized();
+        QCOMPARE(launch({}, {}), 0);
+        QTRY_VERIFY(!w->isMinimized() && w->isVisible());
+        QCOMPARE(asked.size(), std::size_t(2));
+
+        // Nobody listens once the first has gone: the launch is not held up.
+        QVERIFY(!TellRunningInstance(m_socket + ".none", {}));
+    }
+
+    void nonsenseOnTheSocketChangesNothing()
+    {
+        InstanceChannel channel(m_socket);
+        int asked = 0;
+        LaunchTokens last;
+        connect(&channel, &InstanceChannel::activationRequested, this, [&](const LaunchTokens& t) {
+            ++asked;
+            last = t;
+        });
+        const auto peer = [this](const QByteArray& bytes) {
+            auto socket = std::make_unique<QLocalSocket>();
+            socket->connectToServer(QString::fromStdString(m_socket));
+            if (socket->waitForConnected(2000) && !bytes.isEmpty()) {
+                socket->write(bytes);
+                socket->waitForBytesWritten(2000);
+            }
+            return socket;
+        };
+        // Not a request, far too long, and one that says nothing and does not go away.
+        auto stranger = peer("GET / HTTP/1.0\n\n");
+        auto flood = peer(QByteArray(100000, 'x'));
+        auto silent = peer({});
+        QTRY_VERIFY_WITH_TIMEOUT(silent->state() == QLocalSocket::UnconnectedState, 6000);
+        QCOMPARE(asked, 0);
+
+        // A real request still gets through, its tokens cleaned of what could break a line.
+        LaunchTokens odd;
+        // A line break, a control character and a NUL byte.
+        odd.xdgActivationToken = QByteArray("tok\nDESKTOP_STARTUP_ID=forged\x01", 31);
+        odd.startupId = "id_TIME7";
+        QVERIFY(TellRunningInstance(m_socket, odd));
+        QTRY_COMPARE(asked, 1);
+        QCOMPARE(last.xdgActivationToken, QByteArray("tokDESKTOP_STARTUP_ID=forged"));
+        QCOMPARE(last.startupId, QByteArray("id_TIME7"));
+    }
+};
+
+QTEST_MAIN(SecondLaunchTest)
+#include "SecondLaunchTest.moc"
