@@ -197,11 +197,13 @@ void HealthNotice::refresh()
 
 void HealthNotice::showPendingMessages()
 {
-    // While the window sits in the tray or on the taskbar (or before it is first shown) the
-    // messages wait for it: a box alone on the desktop, away from what it is about, would be
-    // answered without being understood. The tooltip and the notification say enough
-    // meanwhile.
-    if (m_showing || !m_window || !m_window->isVisible() || m_window->isMinimized()) {
+    // While the window sits in the tray or on the taskbar, or behind others (or before it is
+    // first shown) the messages wait for the user to come to it: a box alone on the desktop,
+    // away from what it is about, would be answered without being understood. Being in
+    // front is also all that Wayland tells of a window that was minimised. The tooltip and
+    // the notification say enough meanwhile.
+    if (m_showing || !m_window || !m_window->isVisible() || m_window->isMinimized() ||
+        !m_window->isActiveWindow()) {
         return;
     }
     m_showing = true;
@@ -220,9 +222,8 @@ void HealthNotice::showPendingMessages()
 
 bool HealthNotice::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool back =
-        event->type() == QEvent::Show ||
-        (event->type() == QEvent::WindowStateChange && m_window && !m_window->isMinimized());
+    const bool back = event->type() == QEvent::Show || event->type() == QEvent::ActivationChange ||
+                      event->type() == QEvent::WindowStateChange;
     if (watched == m_window && back && !m_pending.empty()) {
         QTimer::singleShot(0, this, &HealthNotice::showPendingMessages);
     }

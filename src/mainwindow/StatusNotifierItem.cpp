@@ -220,10 +220,14 @@ StatusNotifierHost::StatusNotifierHost(QObject* parent) : QObject(parent)
                 watcherOwnerChanged(newOwner);
             });
     // Hosts that come after the watcher announce themselves; some watchers also say when
-    // the last host went.
-    bus.connect(watcher, QString::fromLatin1(kWatcherPath), QString::fromLatin1(kWatcherInterface),
+    // the last host went. Heard from any sender, since a watcher that has just taken the
+    // name may speak before the bus connection has learnt who owns it now; what counts is
+    // what the watcher then answers.
+    bus.connect(QString(), QString::fromLatin1(kWatcherPath),
+                QString::fromLatin1(kWatcherInterface),
                 QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(hostRegistered()));
-    bus.connect(watcher, QString::fromLatin1(kWatcherPath), QString::fromLatin1(kWatcherInterface),
+    bus.connect(QString(), QString::fromLatin1(kWatcherPath),
+                QString::fromLatin1(kWatcherInterface),
                 QStringLiteral("StatusNotifierHostUnregistered"), this, SLOT(hostUnregistered()));
     if (bus.interface()->isServiceRegistered(watcher)) {
         askWatcher();
@@ -242,7 +246,7 @@ void StatusNotifierHost::watcherOwnerChanged(const QString& newOwner)
 
 void StatusNotifierHost::hostRegistered()
 {
-    setPresent(true);
+    askWatcher();
 }
 
 void StatusNotifierHost::hostUnregistered()
@@ -258,12 +262,15 @@ void StatusNotifierHost::askWatcher()
     get << QString::fromLatin1(kWatcherInterface)
         << QStringLiteral("IsStatusNotifierHostRegistered");
     auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get), this);
-    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* c) {
-        c->deleteLater();
-        const QDBusPendingReply<QDBusVariant> reply = *c;
-        // A watcher that cannot say is taken at its word only once a host announces itself.
-        setPresent(reply.isValid() && reply.value().variant().toBool());
-    });
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            [this, asked = ++m_asked](QDBusPendingCallWatcher* c) {
+                c->deleteLater();
+                // Only the answer to the latest question: an older one may predate a host.
+                if (asked == m_asked) {
+                    const QDBusPendingReply<QDBusVariant> reply = *c;
+                    setPresent(reply.isValid() && reply.value().variant().toBool());
+                }
+            });
 }
 
 void StatusNotifierHost::setPresent(bool present)

@@ -36,6 +36,7 @@ private:
 
     QDBusServiceWatcher* m_watch = nullptr;
     bool m_present = false;
+    int m_asked = 0; // questions put to the watcher so far
 };
 
 class StatusNotifierAdaptor;

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QProcess>
 #include <QString>
-#include <QStringList>
 
 // Real desktop services for the tests that need them (a session bus, a notification area, a
 // notification server, a Wayland compositor), each a process of the test's own that stops
@@ -15,21 +13,13 @@ QString FindTool(const QString& name);
 // A Python 3 that has the dbusmock module; empty when there is none.
 QString PythonWithDbusmock();
 
-class ServiceProcess
+class ServiceProcess final : public QProcess
 {
 public:
-    ServiceProcess() = default;
-    ~ServiceProcess() { stop(); }
-    ServiceProcess(const ServiceProcess&) = delete;
-    ServiceProcess& operator=(const ServiceProcess&) = delete;
-
+    ~ServiceProcess() override { stop(); }
     // Started with the test's own environment as it is now.
-    bool start(const QString& program, const QStringList& arguments);
+    bool run(const QString& program, const QStringList& arguments);
     void stop();
-    QProcess& process() { return m_process; }
-
-private:
-    QProcess m_process;
 };
 
 // A session bus for the test alone; its address goes into DBUS_SESSION_BUS_ADDRESS.
@@ -37,11 +27,9 @@ class PrivateBus
 {
 public:
     bool start();
-    QString address() const { return m_address; }
 
 private:
     ServiceProcess m_daemon;
-    QString m_address;
 };
 
 // Whether `name` gets an owner on the session bus within `ms`.
