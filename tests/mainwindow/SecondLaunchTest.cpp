@@ -74,6 +74,10 @@ private Q_SLOTS:
         QCOMPARE(launch({}, {}), 0);
         QTRY_VERIFY(!w->isMinimized() && w->isVisible() && asked.size() == 2);
 
+        // On X11 the launch's feedback ends with this message, its id quoted as the protocol
+        // reads it back.
+        QCOMPARE(StartupRemoveMessage("my app\"1\\_TIME9"),
+                 QByteArray("remove: ID=\"my app\\\"1\\\\_TIME9\""));
         // Nobody listens once the first has gone: the launch is not held up.
         QVERIFY(!TellRunningInstance(m_socket + ".none", {}));
     }
