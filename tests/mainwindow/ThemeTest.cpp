@@ -72,17 +72,13 @@ private Q_SLOTS:
     void theHighlightGapLineAndBannerAreReadableOnEitherTheme()
     {
         QApplication::setStyle(QStringLiteral("Fusion"));
-        const QPalette light = QApplication::palette();
         test::ScriptedMessages messages;
         ManualClock clock(LocalDateTime{{2024, 3, 5}, 14, 7, 9});
         Clock::setInstance(&clock);
         auto w = test::MakeTestWindow(m_appData.path(), m_source);
         w->resize(1200, 900);
         // Strokes wide enough to have pixels of the ink itself, untouched by smoothing.
-        QFont big = w->lsvToday()->font();
-        big.setPointSize(28);
-        big.setBold(true);
-        w->lsvToday()->setFont(big);
+        w->lsvToday()->setFont(QFont(w->lsvToday()->font().family(), 28, QFont::Bold));
         for (int i = 0; i < 7; ++i) {
             m_source->deliver(shell::SHCNE_CREATE, ShellItem{"File " + std::to_string(i), "/h/f"});
         }
@@ -97,14 +93,8 @@ private Q_SLOTS:
         QCOMPARE(onLight.gap, QColor(220, 40, 30));
 
         // Dark, while the program runs: the same hues, as light as reading them takes.
-        QPalette dark = light;
+        QPalette dark(QColor(49, 54, 59), QColor(49, 54, 59)); // button, window: light text
         dark.setColor(QPalette::Base, QColor(35, 38, 41));
-        for (auto role : {QPalette::Window, QPalette::Button}) {
-            dark.setColor(role, QColor(49, 54, 59));
-        }
-        for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
-            dark.setColor(role, QColor(239, 240, 241));
-        }
         QApplication::setPalette(dark);
         QTest::qWait(50);
         const Look onDark = LookOf(*w);

@@ -47,13 +47,13 @@ void ServiceProcess::stop()
 
 bool PrivateBus::start()
 {
-    if (!m_daemon.run(FindTool(QStringLiteral("dbus-daemon")),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address=1")}) ||
-        !m_daemon.waitForReadyRead(10000)) {
+    if (!daemon.run(FindTool(QStringLiteral("dbus-daemon")),
+                    {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                     QStringLiteral("--print-address=1")}) ||
+        !daemon.waitForReadyRead(10000)) {
         return false;
     }
-    const QByteArray address = m_daemon.readLine().trimmed();
+    const QByteArray address = daemon.readLine().trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
     return !address.isEmpty();
 }

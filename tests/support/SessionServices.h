@@ -23,13 +23,10 @@ public:
 };
 
 // A session bus for the test alone; its address goes into DBUS_SESSION_BUS_ADDRESS.
-class PrivateBus
+struct PrivateBus
 {
-public:
     bool start();
-
-private:
-    ServiceProcess m_daemon;
+    ServiceProcess daemon;
 };
 
 // Whether `name` gets an owner on the session bus within `ms`.
