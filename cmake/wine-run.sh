@@ -6,7 +6,9 @@
 # one: it is keyed by ctest's process id. Run by hand, the program gets a prefix of its own.
 # Either way a detached watcher removes the prefix once its key process has ended.
 #
-# Set ZLV_WINEPREFIX to use (and keep) a prefix of your own instead.
+# Set ZLV_WINEPREFIX to use (and keep) a prefix of your own instead. A new prefix draws
+# nowhere (Wine's null display driver) unless ZLV_WINE_GRAPHICS names another driver
+# (x11: on $DISPLAY).
 set -eu
 
 if [ $# -eq 0 ]; then
@@ -51,7 +53,8 @@ if [ ! -e "$root/ready" ]; then
     wine wineboot --init >/dev/null 2>&1 || true
     # No display is needed: the null graphics driver still gives real (invisible) windows,
     # which the capture window and the shell's notifications depend on.
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "${ZLV_WINE_GRAPHICS:-null}" /f \
+        >/dev/null 2>&1
     # The desktop process chose its driver before the setting existed; start afresh.
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true

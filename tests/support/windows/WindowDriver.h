@@ -3,10 +3,11 @@
 // Drives the Windows program's windows the way a user's messages would: reads list views,
 // status bars and date pickers with their own messages, posts commands, keys and clicks,
 // and waits for the answers by dispatching messages rather than by sleeping.
-#include <commctrl.h>
 #include <functional>
 #include <string>
 #include <windows.h>
+// After <windows.h>: it needs the base types.
+#include <commctrl.h>
 
 namespace zlv::test {
 
@@ -102,6 +103,23 @@ inline void ClickHeader(HWND list, int column)
     SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column),
                  reinterpret_cast<LPARAM>(&r));
     Click(header, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
+// A Unix path as this Wine process names it (its drive mapping), or the path as it was
+// where there is no Wine.
+inline std::wstring DosPath(const std::string& unixPath)
+{
+    using ToDos = WCHAR*(CDECL*)(const char*);
+    const auto address = reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name"));
+    if (const auto toDos = reinterpret_cast<ToDos>(address)) {
+        if (WCHAR* dos = toDos(unixPath.c_str())) {
+            std::wstring path = dos;
+            HeapFree(GetProcessHeap(), 0, dos);
+            return path;
+        }
+    }
+    return std::wstring(unixPath.begin(), unixPath.end());
 }
 
 // A click on the toolbar button with command `command`.
