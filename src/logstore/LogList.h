@@ -178,6 +178,7 @@ public:
     // --- Gaps ------------------------------------------------------------------------------
     // The stored stamps at which the journal of the shown days has a gap (any order).
     void setGapStamps(std::vector<std::string> stamps);
+    const std::vector<std::string>& gapStamps() const { return m_gapStamps; } // ascending
     // While the rows are ordered by time, the boundaries in [first, last] that carry a gap
     // mark: boundary b lies above row b (b == rowCount() lies below the last row).
     std::vector<int> gapMarks(int first, int last) const;
@@ -199,23 +200,23 @@ private:
     const std::vector<RecordId>& shown() const { return filtering() ? m_shown : m_order; }
     RecordId idAtRow(int row) const;
     bool green(int row, const LogRowStore::Row& r) const;
-    std::string_view sortKey(RecordId id, int column) const;
 
     void clearStorage();
+    void resetAfterLoad(bool anyFile);
     void sortOrderArray(int column);
-    void freezeHighlight();
     void relayout(int column, SortOrder order, std::vector<RecordId>* sorted = nullptr);
     void sortInBackground(int column, SortOrder order);
-    void takeBackgroundSort(const std::shared_ptr<SortJob>& job);
+    void takeBackgroundSort(SortJob* finished);
     void cancelBackgroundSort();
+    void joinSorts();
     void reorderShown();
     void refilter();
     void adoptPattern(const std::string& pattern);
+    void freezeHighlight();
+    void notifyColours();
     void removeUnterminated();
     void insertPending(std::size_t firstPending);
     bool fullReload(const std::string& path);
-    void resetAfterLoad(bool anyFile);
-    void notifyColours();
 
     Poster m_poster;
     LogListObserver* m_observer = nullptr;
@@ -227,7 +228,8 @@ private:
     std::vector<std::string> m_gapStamps; // ascending
 
     std::optional<PendingSort> m_pending;
-    std::vector<std::shared_ptr<SortJob>> m_jobs; // background sorts not yet joined
+    std::vector<std::shared_ptr<SortJob>> m_jobs; // sorts whose threads are not joined yet
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0); // a finished sort's warrant
     std::uint64_t m_sortTicket = 0;    // a background sort's result counts only if unchanged
     std::uint64_t m_contentTicket = 0; // bumped whenever a record or its shown text changes
     int m_sortColumn = 0;
