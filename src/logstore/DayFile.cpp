@@ -1,7 +1,9 @@
 #include "logstore/DayFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace zlv::dayfile {
 
@@ -15,7 +17,55 @@ std::string_view WithoutLineEnd(std::string_view line)
     return line;
 }
 
+// Where the first CR or LF of `bytes` lies, eight bytes at a time: lines are read by the
+// million, and two memchr passes would cost twice over.
+std::size_t FirstLineEnd(std::string_view bytes)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        const std::uint64_t lf = word ^ (kOnes * '\n');
+        const std::uint64_t cr = word ^ (kOnes * '\r');
+        const std::uint64_t zero = ((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr);
+        if (zero & kHigh) {
+            break;
+        }
+    }
+    for (; i < n; ++i) {
+        if (p[i] == '\n' || p[i] == '\r') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
+
+std::string_view NextLine(std::string_view& bytes)
+{
+    const std::size_t end = FirstLineEnd(bytes);
+    if (end == std::string_view::npos) {
+        const std::string_view line = bytes;
+        bytes = {};
+        return line;
+    }
+    const std::string_view line = bytes.substr(0, end);
+    const std::size_t endLength =
+        bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1;
+    bytes.remove_prefix(end + endLength);
+    return line;
+}
+
+std::size_t WholeLinesEnd(std::string_view bytes)
+{
+    const std::size_t last = bytes.find_last_of("\r\n");
+    return last == std::string_view::npos ? 0 : last + 1;
+}
 
 std::string SanitizeField(std::string_view field)
 {

@@ -109,7 +109,6 @@ private:
     LogRowDelegate* m_delegate;
     QPersistentModelIndex m_hover; // the row under the mouse
     mutable RowPictures m_pictures;
-    std::vector<std::string> m_gapStamps; // ascending
     // Rows inserted into a long list are laid out by the tree view only once they could be
     // seen or reached: its layout visits every row, which after each record would cost as
     // much as the day is long.

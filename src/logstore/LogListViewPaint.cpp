@@ -1,7 +1,6 @@
 // How a log list keeps up with records arriving at its top: the layout only as far as
 // it can be seen, the pixels moved rather than painted again, and only the rows whose
 // colour changed repainted.
-#include "logstore/GapMarks.h"
 #include "logstore/LogListView.h"
 
 #include <QEvent>
@@ -223,7 +222,7 @@ void LogListView::noteRowLook(const QStyleOptionViewItem& options)
 void LogListView::paintGapMarks()
 {
     const int rows = rowCount();
-    if (m_gapStamps.empty() || rows == 0 || m_model->sortColumn() != 0) {
+    if (m_model->list().gapStamps().empty() || rows == 0) {
         return;
     }
     // Only the boundaries on screen are looked at, so the cost does not grow with the list.
@@ -231,17 +230,16 @@ void LogListView::paintGapMarks()
     const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
     const int first = top.isValid() ? top.row() : 0;
     const int last = bottom.isValid() ? bottom.row() + 1 : rows;
-    const bool newestFirst = m_model->sortOrder() == Qt::DescendingOrder;
+    const std::vector<int> marks = m_model->list().gapMarks(first, last);
+    if (marks.empty()) {
+        return;
+    }
     QPainter painter(viewport());
     painter.setPen(QPen(QColor(220, 40, 30), 2));
-    for (int row = first; row <= last && row <= rows; ++row) {
-        const std::string above = row > 0 ? m_model->stamp(row - 1).toStdString() : std::string();
-        const std::string below = row < rows ? m_model->stamp(row).toStdString() : std::string();
-        if (gapmarks::Between(m_gapStamps, above, below, newestFirst)) {
-            const int y = row < rows ? visualRect(m_model->index(row, 0)).top()
-                                     : visualRect(m_model->index(rows - 1, 0)).bottom() + 1;
-            painter.drawLine(0, y, viewport()->width(), y);
-        }
+    for (const int row : marks) {
+        const int y = row < rows ? visualRect(m_model->index(row, 0)).top()
+                                 : visualRect(m_model->index(rows - 1, 0)).bottom() + 1;
+        painter.drawLine(0, y, viewport()->width(), y);
     }
 }
 
