@@ -2,8 +2,7 @@
 
 #include "logstore/DataFolder.h"
 #include "logstore/GapMarks.h"
-#include "logstore/windows/ListRows.h"
-#include "utility/FileSystem.h"
+#include "utility/windows/UiTasks.h"
 #include "utility/windows/WinText.h"
 
 #include <algorithm>
@@ -33,11 +32,6 @@ constexpr int kSampledRows = 48;
 constexpr std::size_t kMeasuredChars = 400;
 constexpr int kWidestColumnPx = 900;
 
-Date FirstOfNextMonth(const Date& d)
-{
-    return d.month == 12 ? Date{d.year + 1, 1, 1} : Date{d.year, d.month + 1, 1};
-}
-
 int TwipsAt(int twips, UINT dpi)
 {
     return MulDiv(twips, static_cast<int>(dpi), 1440);
@@ -45,9 +39,15 @@ int TwipsAt(int twips, UINT dpi)
 
 } // namespace
 
-LogListView::LogListView(Kind kind) : m_kind(kind), m_rows(std::make_unique<ListRows>()) {}
+LogListView::LogListView(Kind kind) : m_kind(kind), m_rows(UiThreadPoster())
+{
+    m_rows.setObserver(this);
+}
 
-LogListView::~LogListView() = default;
+LogListView::~LogListView()
+{
+    m_rows.setObserver(nullptr);
+}
 
 bool LogListView::create(HWND parent, int id, HFONT font, UINT dpi)
 {
@@ -104,17 +104,17 @@ void LogListView::setFont(HFONT font, UINT dpi)
 
 int LogListView::rowCount() const
 {
-    return m_rows->count();
+    return m_rows.rowCount();
 }
 
 std::wstring LogListView::rowCountText() const
 {
-    return L" Rows: " + std::to_wstring(rowCount()) + L" ";
+    return FromUtf8(m_rows.rowCountText());
 }
 
 int LogListView::selectedRow() const
 {
-    return ListView_GetNextItem(m_list, -1, LVNI_SELECTED);
+    return m_list ? ListView_GetNextItem(m_list, -1, LVNI_SELECTED) : -1;
 }
 
 void LogListView::selectRow(int row)
@@ -126,32 +126,64 @@ void LogListView::selectRow(int row)
     }
 }
 
-LogListView::Kept LogListView::keep() const
+void LogListView::keep()
 {
     const int row = selectedRow();
-    if (row < 0 || row >= rowCount()) {
-        return {};
+    m_kept = {};
+    if (row >= 0 && row < rowCount()) {
+        m_kept = {m_rows.recordGeneration(), m_rows.recordAt(row), row, -1};
     }
-    return {m_rows->generation(), m_rows->recordAt(row), true};
 }
 
-void LogListView::showRows(const Kept& before)
+void LogListView::aboutToInsert(int first, int count)
 {
+    keep();
+    // Rows arriving above the selected one move it down; no need to look for it.
+    if (m_kept.row >= 0) {
+        m_kept.moved = m_kept.row >= first ? m_kept.row + count : m_kept.row;
+    }
+}
+
+void LogListView::aboutToRemove(int first, int count)
+{
+    keep();
+    if (m_kept.row >= first + count) {
+        m_kept.moved = m_kept.row - count;
+    } else if (m_kept.row >= first) {
+        m_kept = {}; // its record goes
+    }
+}
+
+void LogListView::showRows()
+{
+    if (!m_list) {
+        return;
+    }
     ListView_SetItemCountEx(m_list, rowCount(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     InvalidateRect(m_list, nullptr, FALSE);
     showSortState();
     // The selected record stays selected wherever it went; a list with rows and nothing
     // selected gets its top row, so that the Detail View always has a row to start on.
     int row = -1;
-    if (before.any && before.generation == m_rows->generation()) {
-        row = m_rows->rowOf(before.record);
+    if (m_kept.record != LogList::kNoRecord && m_kept.generation == m_rows.recordGeneration()) {
+        row = m_kept.moved >= 0 ? m_kept.moved : m_rows.rowOfRecord(m_kept.record);
     }
+    m_kept = {};
     if (row < 0 && rowCount() > 0) {
         const int selected = selectedRow();
         row = selected >= 0 && selected < rowCount() ? selected : 0;
     }
     if (row != selectedRow() || row < 0) {
         selectRow(row);
+    }
+}
+
+void LogListView::sortFinished()
+{
+    showSortState();
+    const int selected = selectedRow();
+    if (selected >= 0) {
+        ListView_EnsureVisible(m_list, selected, FALSE);
     }
 }
 
@@ -163,8 +195,8 @@ void LogListView::showSortState()
         item.mask = HDI_FORMAT;
         Header_GetItem(header, column, &item);
         item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (column == m_rows->sortColumn()) {
-            item.fmt |= m_rows->descending() ? HDF_SORTDOWN : HDF_SORTUP;
+        if (column == m_rows.sortColumn()) {
+            item.fmt |= m_rows.sortOrder() == SortOrder::Descending ? HDF_SORTDOWN : HDF_SORTUP;
         }
         Header_SetItem(header, column, &item);
     }
@@ -172,40 +204,24 @@ void LogListView::showSortState()
 
 void LogListView::clearRows()
 {
-    m_rows->clear();
-    showRows({});
+    m_rows.clear();
 }
 
 bool LogListView::loadFile(const std::string& dayFilePath)
 {
-    const Kept before = keep();
-    if (!m_rows->appendFile(dayFilePath)) {
+    if (!m_rows.appendFile(dayFilePath)) {
         return false;
     }
-    showRows(before);
     adjustColumns();
     return true;
 }
 
 void LogListView::loadRange(const DataFolder& folder, Date from, Date to)
 {
-    std::vector<std::string> paths;
-    if (from.isValid() && to.isValid()) {
-        for (Date day = from; day <= to;) {
-            // Whole months without a folder are passed over at once, so that even a range
-            // of centuries costs little when it holds no logs.
-            if (!fs::DirectoryExists(folder.monthFolder(day))) {
-                day = FirstOfNextMonth(day);
-                continue;
-            }
-            paths.push_back(folder.dayFilePath(day));
-            day = day.addDays(1);
-        }
-    }
-    m_rows->loadFiles(paths);
-    selectRow(-1);
-    showRows({});
+    selectRow(-1); // a new range starts at its top
+    m_rows.loadRange(folder, from, to);
     if (rowCount() > 0) {
+        selectRow(0);
         ListView_EnsureVisible(m_list, 0, FALSE);
     }
     adjustColumns();
@@ -214,72 +230,59 @@ void LogListView::loadRange(const DataFolder& folder, Date from, Date to)
 
 void LogListView::rebuildToday(const std::string& dayFilePath)
 {
-    const Kept before = keep();
-    m_rows->rebuildFrom(dayFilePath);
-    showRows(before);
+    m_rows.rebuildFrom(dayFilePath);
     highlightRows();
 }
 
 void LogListView::highlightRows()
 {
-    m_rows->highlight();
-    InvalidateRect(m_list, nullptr, FALSE);
+    m_rows.highlight();
 }
 
 bool LogListView::isHighlighted(int row) const
 {
-    return m_rows->green(row);
+    return m_rows.isHighlighted(row);
 }
 
 void LogListView::headerClicked(int column)
 {
-    if (column < 0 || column >= kColumns) {
-        return;
-    }
-    const Kept before = keep();
-    m_rows->sortBy(column, !m_rows->descending());
-    showRows(before);
-    const int selected = selectedRow();
-    if (selected >= 0) {
-        ListView_EnsureVisible(m_list, selected, FALSE);
+    if (column >= 0 && column < kColumns) {
+        m_rows.sortByHeader(column);
+        showSortState(); // the arrow turns at once, also while a long sort runs
     }
 }
 
 int LogListView::sortColumn() const
 {
-    return m_rows->sortColumn();
+    return m_rows.sortColumn();
 }
 
 bool LogListView::sortDescending() const
 {
-    return m_rows->descending();
+    return m_rows.sortOrder() == SortOrder::Descending;
 }
 
 void LogListView::refreshTimes()
 {
-    m_rows->refreshTimes();
-    InvalidateRect(m_list, nullptr, FALSE);
+    m_rows.refreshTimes();
     adjustColumns();
 }
 
 std::string LogListView::tagAt(int row) const
 {
-    return m_rows->stamp(row);
+    return std::string(m_rows.stamp(row));
 }
 
 std::wstring LogListView::textAt(int row, int column) const
 {
     std::string buffer;
-    return Widen(m_rows->text(row, column, buffer));
+    return FromUtf8(m_rows.cell(row, column, buffer));
 }
 
 void LogListView::setGapStamps(std::vector<std::string> stamps)
 {
-    std::sort(stamps.begin(), stamps.end());
-    if (stamps != m_gapStamps) {
-        m_gapStamps = std::move(stamps);
-        InvalidateRect(m_list, nullptr, FALSE);
-    }
+    m_rows.setGapStamps(std::move(stamps));
+    InvalidateRect(m_list, nullptr, FALSE);
 }
 
 void LogListView::adjustColumns()
@@ -301,7 +304,7 @@ void LogListView::adjustColumns()
         const auto consider = [&](int from) {
             for (int row = from; row < std::min(rows, from + kSampledRows); ++row) {
                 std::wstring text =
-                    Widen(m_rows->text(row, column, buffer).substr(0, kMeasuredChars));
+                    FromUtf8(m_rows.cell(row, column, buffer).substr(0, kMeasuredChars));
                 for (std::wstring& kept : longest) {
                     if (text.size() > kept.size()) {
                         std::swap(text, kept);
@@ -340,7 +343,7 @@ bool LogListView::handleNotify(NMHDR* header, LRESULT& result)
         LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
         if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
             std::string buffer;
-            const std::wstring text = Widen(m_rows->text(item.iItem, item.iSubItem, buffer));
+            const std::wstring text = FromUtf8(m_rows.cell(item.iItem, item.iSubItem, buffer));
             const std::size_t length =
                 std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             std::copy_n(text.data(), length, item.pszText);
@@ -385,7 +388,7 @@ LRESULT LogListView::customDraw(NMLVCUSTOMDRAW* draw)
     case CDDS_PREPAINT:
         return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
     case CDDS_ITEMPREPAINT:
-        if (m_rows->green(static_cast<int>(draw->nmcd.dwItemSpec))) {
+        if (m_rows.isHighlighted(static_cast<int>(draw->nmcd.dwItemSpec))) {
             draw->clrText = kGreen;
             return CDRF_NEWFONT;
         }
@@ -401,24 +404,23 @@ LRESULT LogListView::customDraw(NMLVCUSTOMDRAW* draw)
 void LogListView::drawGapMarks(HDC dc)
 {
     const int rows = rowCount();
-    if (m_gapStamps.empty() || rows == 0 || m_rows->sortColumn() != 0) {
+    if (rows == 0) {
         return;
     }
     // Only the boundaries on screen are looked at, so the cost does not grow with the list.
     const int first = ListView_GetTopIndex(m_list);
     const int last = std::min(rows, first + ListView_GetCountPerPage(m_list) + 1);
+    const std::vector<int> marks = m_rows.gapMarks(first, last);
+    if (marks.empty()) {
+        return;
+    }
     RECT client{};
     GetClientRect(m_list, &client);
     const Selected pen(dc, m_gapPen.get());
-    for (int row = first; row <= last; ++row) {
-        const std::string above = row > 0 ? m_rows->stamp(row - 1) : std::string();
-        const std::string below = row < rows ? m_rows->stamp(row) : std::string();
-        if (!gapmarks::Between(m_gapStamps, above, below, m_rows->descending())) {
-            continue;
-        }
+    for (const int boundary : marks) {
         RECT item{};
-        ListView_GetItemRect(m_list, row < rows ? row : rows - 1, &item, LVIR_BOUNDS);
-        const int y = row < rows ? item.top : item.bottom;
+        ListView_GetItemRect(m_list, std::min(boundary, rows - 1), &item, LVIR_BOUNDS);
+        const int y = boundary < rows ? item.top : item.bottom;
         MoveToEx(dc, client.left, y, nullptr);
         LineTo(dc, client.right, y);
     }

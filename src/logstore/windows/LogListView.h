@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logstore/LogList.h"
 #include "utility/Clock.h"
 #include "utility/windows/Handles.h"
 
@@ -15,13 +16,11 @@ class DataFolder;
 
 namespace zlv::win {
 
-class ListRows;
-
 // One of the main window's two log lists, `lsvToday` or `lsvHistory`: a report-mode list
-// view that holds no rows of its own (the shared core keeps them and the list asks for
-// what it shows), single whole-row selection, every sixth row green, sorted by a header
-// click, a red line where the journal has a gap.
-class LogListView final
+// view that holds no rows of its own (the shared core's LogList keeps them and the list
+// view asks for what it shows), single whole-row selection, every sixth row green, sorted
+// by a header click, a red line where the journal has a gap.
+class LogListView final : private LogListObserver
 {
 public:
     enum class Kind
@@ -32,6 +31,7 @@ public:
 
     explicit LogListView(Kind kind);
     ~LogListView();
+    const LogList& rows() const { return m_rows; }
     LogListView(const LogListView&) = delete;
     LogListView& operator=(const LogListView&) = delete;
 
@@ -79,19 +79,34 @@ public:
     std::function<void(POINT screen)> onContextMenu;
 
 private:
+    // LogListObserver: the list view takes the new count and paints again, and the
+    // selection stays on its record.
+    void aboutToReset() override { keep(); }
+    void resetDone() override { showRows(); }
+    void aboutToInsert(int first, int count) override;
+    void insertDone() override { showRows(); }
+    void aboutToRemove(int first, int count) override;
+    void removeDone() override { showRows(); }
+    void aboutToReorder() override { keep(); }
+    void reorderDone() override { showRows(); }
+    void timesChanged(int, int) override { InvalidateRect(m_list, nullptr, FALSE); }
+    void coloursChanged(int, int) override { InvalidateRect(m_list, nullptr, FALSE); }
+    void sortFinished() override;
+
     // The selected record, so that it can be found again after the rows changed.
     struct Kept
     {
         std::uint64_t generation = 0;
-        std::uint32_t record = 0;
-        bool any = false;
+        LogList::RecordId record = LogList::kNoRecord;
+        int row = -1;   // where it is now
+        int moved = -1; // where an insertion or removal moves it; -1 to look it up
     };
-    Kept keep() const;
+    void keep();
     int selectedRow() const;
     void selectRow(int row);
     // Tells the list view how many rows there are now and keeps the selected record
     // selected where it went (or the top row selected when none is).
-    void showRows(const Kept& before);
+    void showRows();
     void showSortState();
     LRESULT customDraw(NMLVCUSTOMDRAW* draw);
     void drawGapMarks(HDC dc);
@@ -100,9 +115,9 @@ private:
     HWND m_list = nullptr;
     HFONT m_font = nullptr;
     UINT m_dpi = 96;
-    std::unique_ptr<ListRows> m_rows;
+    LogList m_rows;
+    Kept m_kept;
     HWND m_tip = nullptr;
-    std::vector<std::string> m_gapStamps;
     mutable std::wstring m_cell; // the text handed out last; the list copies it at once
     OwnedPen m_gapPen;
 };

@@ -6,17 +6,31 @@
 
 namespace zlv::win {
 
-std::wstring Widen(std::string_view ansi)
+namespace {
+
+std::wstring ToWide(std::string_view text, UINT codePage)
 {
     // A field of a damaged line can be huge; what no window can show is not converted.
-    const int size = static_cast<int>(std::min<std::size_t>(ansi.size(), INT_MAX / 2));
+    const int size = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX / 2));
     if (size == 0) {
         return {};
     }
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    const int made = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), size);
+    const int made = MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), size);
     wide.resize(static_cast<std::size_t>(std::max(made, 0)));
     return wide;
+}
+
+} // namespace
+
+std::wstring Widen(std::string_view ansi)
+{
+    return ToWide(ansi, CP_ACP);
+}
+
+std::wstring FromUtf8(std::string_view utf8)
+{
+    return ToWide(utf8, CP_UTF8);
 }
 
 std::string Narrow(std::wstring_view wide)

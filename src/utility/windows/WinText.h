@@ -10,5 +10,7 @@ namespace zlv::win {
 
 std::wstring Widen(std::string_view ansi);
 std::string Narrow(std::wstring_view wide);
+// What the shared lists hand out is UTF-8.
+std::wstring FromUtf8(std::string_view utf8);
 
 } // namespace zlv::win

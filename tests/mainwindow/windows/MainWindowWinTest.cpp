@@ -147,6 +147,16 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     }
 
     EXPECT_EQ(Status(0), L" Rows: 100000 ");
+
+    // A header click on so many rows sorts on a thread of its own; the rows come back in
+    // their new order through the window's message loop, the selection on its record.
+    ClickHeader(Today(), 4);
+    EXPECT_TRUE(window->lsvToday().rows().sorting());
+    ASSERT_TRUE(PumpUntil([&] { return !window->lsvToday().rows().sorting(); }));
+    EXPECT_EQ(ItemText(Today(), 0, 4), L"item0");
+    EXPECT_EQ(ItemText(Today(), 1, 4), L"item1");
+    EXPECT_EQ(ItemText(Today(), 2, 4), L"item10");
+    EXPECT_EQ(ItemText(Today(), SelectedRow(Today()), 4), L"item99999");
     EXPECT_NE(Status(1).find(L"2024"), std::wstring::npos) << "today's date";
     EXPECT_NE(Status(2).find(L"2"), std::wstring::npos) << "the time of day";
     EXPECT_EQ(Status(3), L" Version 2.0 (Build 015) ");
