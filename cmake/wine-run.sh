@@ -21,8 +21,23 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset WINEARCH
 
+# Makes a new prefix in $WINEPREFIX that draws on ZLV_WINE_GRAPHICS's driver (null: none).
+init_prefix() {
+    wine wineboot --init >/dev/null 2>&1 || true
+    # No display is needed: the null graphics driver still gives real (invisible) windows,
+    # which the capture window and the shell's notifications depend on.
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "${ZLV_WINE_GRAPHICS:-null}" /f \
+        >/dev/null 2>&1
+    # The desktop process chose its driver before the setting existed; start afresh.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+}
+
 if [ -n "${ZLV_WINEPREFIX:-}" ]; then
     export WINEPREFIX="$ZLV_WINEPREFIX"
+    if [ ! -e "$WINEPREFIX/system.reg" ]; then
+        init_prefix
+    fi
     exec wine "$@"
 fi
 
@@ -50,14 +65,7 @@ if [ ! -e "$root/ready" ]; then
         WINEPREFIX="$2/prefix" wineserver -k 2>/dev/null || true
         rm -rf "$2"
         rmdir "${2%/*}" 2>/dev/null || true' watcher "$key" "$root" </dev/null >/dev/null 2>&1
-    wine wineboot --init >/dev/null 2>&1 || true
-    # No display is needed: the null graphics driver still gives real (invisible) windows,
-    # which the capture window and the shell's notifications depend on.
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "${ZLV_WINE_GRAPHICS:-null}" /f \
-        >/dev/null 2>&1
-    # The desktop process chose its driver before the setting existed; start afresh.
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+    init_prefix
     : >"$root/ready"
 fi
 flock -u 9

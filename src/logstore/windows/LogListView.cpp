@@ -119,10 +119,23 @@ int LogListView::selectedRow() const
 
 void LogListView::selectRow(int row)
 {
-    ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // One row at most is selected: unselecting "every row" would visit a million of them.
+    const int selected = selectedRow();
+    if (selected >= 0 && selected != row) {
+        ListView_SetItemState(m_list, selected, 0, LVIS_SELECTED);
+    }
+    // Only the selection moves with a record; the focus, which the keys start from, follows
+    // it when a key is pressed (focusSelection): moving it draws at once, after every record.
     if (row >= 0 && row < rowCount()) {
-        ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED,
-                              LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(m_list, row, LVIS_SELECTED, LVIS_SELECTED);
+    }
+}
+
+void LogListView::focusSelection()
+{
+    const int selected = selectedRow();
+    if (selected >= 0 && ListView_GetNextItem(m_list, -1, LVNI_FOCUSED) != selected) {
+        ListView_SetItemState(m_list, selected, LVIS_FOCUSED, LVIS_FOCUSED);
     }
 }
 
@@ -189,16 +202,24 @@ void LogListView::sortFinished()
 
 void LogListView::showSortState()
 {
+    // Setting an arrow redraws the header, so only a change of the sort is shown.
+    const int column = m_rows.sortColumn();
+    const bool descending = m_rows.sortOrder() == SortOrder::Descending;
+    if (column == m_arrowColumn && descending == m_arrowDown) {
+        return;
+    }
+    m_arrowColumn = column;
+    m_arrowDown = descending;
     const HWND header = ListView_GetHeader(m_list);
-    for (int column = 0; column < kColumns; ++column) {
+    for (int c = 0; c < kColumns; ++c) {
         HDITEMW item{};
         item.mask = HDI_FORMAT;
-        Header_GetItem(header, column, &item);
+        Header_GetItem(header, c, &item);
         item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (column == m_rows.sortColumn()) {
-            item.fmt |= m_rows.sortOrder() == SortOrder::Descending ? HDF_SORTDOWN : HDF_SORTUP;
+        if (c == column) {
+            item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
         }
-        Header_SetItem(header, column, &item);
+        Header_SetItem(header, c, &item);
     }
 }
 
@@ -366,6 +387,7 @@ bool LogListView::handleNotify(NMHDR* header, LRESULT& result)
         }
         return true;
     case LVN_KEYDOWN:
+        focusSelection(); // the keys move on from the selected row
         if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_RETURN && onDetailRequested) {
             onDetailRequested();
         }

@@ -104,6 +104,7 @@ private:
     void keep();
     int selectedRow() const;
     void selectRow(int row);
+    void focusSelection();
     // Tells the list view how many rows there are now and keeps the selected record
     // selected where it went (or the top row selected when none is).
     void showRows();
@@ -117,6 +118,8 @@ private:
     UINT m_dpi = 96;
     LogList m_rows;
     Kept m_kept;
+    int m_arrowColumn = -1; // the sort the header's arrow shows
+    bool m_arrowDown = false;
     HWND m_tip = nullptr;
     mutable std::wstring m_cell; // the text handed out last; the list copies it at once
     OwnedPen m_gapPen;
