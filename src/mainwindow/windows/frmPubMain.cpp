@@ -83,6 +83,13 @@ bool frmPubMain::create(int show)
     SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.get()));
     SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
     buildControls();
+    // A right-button release in a list pops up the Logs menu there, with no default item.
+    for (LogListView* list : {&m_lsvToday, &m_lsvHistory}) {
+        list->onContextMenu = [this](POINT at) {
+            TrackPopupMenu(GetSubMenu(GetMenu(m_hwnd), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x,
+                           at.y, 0, m_hwnd, nullptr);
+        };
+    }
     startUp();
     placeWindow();
     ShowWindow(m_hwnd, show);

@@ -7,6 +7,7 @@
 #include "support/windows/WindowDriver.h"
 #include "utility/FileSystem.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <thread>
@@ -26,6 +27,53 @@ std::string Line(const Date& day, int secondOfDay, const std::string& object,
     return dayfile::FormatLine(
         LogRecord{dayfile::FormatStamp(at), object, "Created", "C:\\Data\\", name, ""});
 }
+
+// What a list paints, taken as a picture of its client area.
+class Painted
+{
+public:
+    explicit Painted(HWND list) : m_list(list)
+    {
+        GetClientRect(list, &m_client);
+        const HDC screen = GetDC(list);
+        m_dc = CreateCompatibleDC(screen);
+        m_picture = CreateCompatibleBitmap(screen, m_client.right, m_client.bottom);
+        ReleaseDC(list, screen);
+        m_before = SelectObject(m_dc, m_picture);
+        SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_dc),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+    }
+    ~Painted()
+    {
+        SelectObject(m_dc, m_before);
+        DeleteObject(m_picture);
+        DeleteDC(m_dc);
+    }
+    COLORREF at(int x, int y) const { return GetPixel(m_dc, x, y); }
+    int width() const { return m_client.right; }
+    // Whether any pixel of a row is painted in `colour`.
+    bool rowHas(int row, COLORREF colour) const
+    {
+        RECT r{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageW(m_list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&r));
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = 0; x < std::min<int>(r.right, m_client.right); ++x) {
+                if (at(x, y) == colour) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    HWND m_list;
+    RECT m_client{};
+    HDC m_dc = nullptr;
+    HBITMAP m_picture = nullptr;
+    HGDIOBJ m_before = nullptr;
+};
 
 class MainWindowWin : public ::testing::Test
 {
@@ -144,6 +192,12 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     }
     for (int row : {1, 5, 7, 99999}) {
         EXPECT_FALSE(window->lsvToday().isHighlighted(row)) << row;
+    }
+    {
+        // Painted so: the text of the seventh row green, of the second not.
+        const Painted painted(Today());
+        EXPECT_TRUE(painted.rowHas(6, RGB(0, 128, 0)));
+        EXPECT_FALSE(painted.rowHas(1, RGB(0, 128, 0)));
     }
 
     EXPECT_EQ(Status(0), L" Rows: 100000 ");
@@ -426,6 +480,14 @@ TEST_F(MainWindowWin, AnIncidentIsShownInTheStatusBarAndAskedAboutOnce)
     EXPECT_EQ(messages.shown()[0].text.find("Too many operations at once.\r\n\r\n"), 0u);
     EXPECT_EQ(messages.shown()[0].icon, MessageBox::Icon::Exclamation);
     EXPECT_NE(ReadAll(folder.gapFilePath(kToday)).find("overflow"), std::string::npos);
+
+    // The hole is drawn where it lies: above the newest row, which came before it.
+    RECT top{LVIR_BOUNDS, 0, 0, 0};
+    SendMessageW(Today(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&top));
+    const Painted painted(Today());
+    const auto red = [&](int y) { return painted.at(painted.width() / 2, y) == RGB(220, 40, 30); };
+    EXPECT_TRUE(red(top.top) || red(top.top + 1)) << "no line at the top row's edge";
+    EXPECT_FALSE(red(top.bottom + 2)) << "and none between the rows before it";
 
     // The same reason again is told in the status bar only.
     window->capture()->reportIncident(lost);
