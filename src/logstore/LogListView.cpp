@@ -311,12 +311,4 @@ void LogListView::keyPressEvent(QKeyEvent* event)
     QTreeView::keyPressEvent(event);
 }
 
-void LogListView::scrollTo(const QModelIndex& index, ScrollHint hint)
-{
-    if (index.isValid() && m_laidOutRows >= 0 && index.row() >= m_laidOutRows) {
-        catchUpLayout();
-    }
-    QTreeView::scrollTo(index, hint);
-}
-
 } // namespace zlv

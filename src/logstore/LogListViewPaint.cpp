@@ -315,7 +315,16 @@ void LogListView::repaintChangedColours()
 
 int LogListView::rowPixels() const
 {
-    return visualRect(indexAt(QPoint(0, 0))).height();
+    // Asked of the tree view once per layout: every row has the height of the top one.
+    if (m_rowPixels < 0) {
+        const QModelIndex top = indexAt(QPoint(0, 0));
+        const int height = top.isValid() ? QTreeView::visualRect(top).height() : 0;
+        if (height <= 0) {
+            return 0;
+        }
+        m_rowPixels = height;
+    }
+    return m_rowPixels;
 }
 
 int LogListView::rowTop(int row) const
@@ -372,7 +381,9 @@ void LogListView::doItemsLayout()
             w->setAttribute(Qt::WA_UpdatesDisabled, true);
         }
     }
+    m_rowPixels = -1;
     QTreeView::doItemsLayout();
+    m_rowPixels = -1;
     if (m_inLayout) {
         // The header stretches its last section afterwards, and repaints all of itself
         // then, though no width changes: done here, that paint is skipped.
@@ -387,6 +398,7 @@ void LogListView::doItemsLayout()
 void LogListView::reset()
 {
     QTreeView::reset();
+    m_rowPixels = -1;
     m_pictures.clear(); // the records are others now
     m_laidOutRows = -1;
 }
