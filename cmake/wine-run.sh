@@ -8,7 +8,7 @@
 #
 # Set ZLV_WINEPREFIX to use (and keep) a prefix of your own instead. A new prefix draws
 # nowhere (Wine's null display driver) unless ZLV_WINE_GRAPHICS names another driver
-# (x11: on $DISPLAY).
+# (x11: on $DISPLAY), and at 96 dots per inch unless ZLV_WINE_DPI says otherwise.
 set -eu
 
 if [ $# -eq 0 ]; then
@@ -28,6 +28,10 @@ init_prefix() {
     # which the capture window and the shell's notifications depend on.
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "${ZLV_WINE_GRAPHICS:-null}" /f \
         >/dev/null 2>&1
+    if [ -n "${ZLV_WINE_DPI:-}" ]; then
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ZLV_WINE_DPI" /f \
+            >/dev/null 2>&1
+    fi
     # The desktop process chose its driver before the setting existed; start afresh.
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
@@ -46,7 +50,9 @@ if [ "$(cat /proc/$PPID/comm 2>/dev/null || true)" = ctest ]; then
 else
     key=$$ # kept by exec below: the prefix lives exactly as long as the program
 fi
-root="${TMPDIR:-/tmp}/zlv-wine-$(id -u)/$key"
+# A prefix of another kind (display driver, density) is another prefix.
+root="${TMPDIR:-/tmp}/zlv-wine-$(id -u)/$key${ZLV_WINE_GRAPHICS:+-$ZLV_WINE_GRAPHICS}"
+root="$root${ZLV_WINE_DPI:+-dpi$ZLV_WINE_DPI}"
 mkdir -p "$root"
 
 export WINEPREFIX="$root/prefix"

@@ -132,7 +132,7 @@ LRESULT frmPubMain::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SHOWWINDOW:
         if (wParam) {
             // Messages that waited for the window (it was hidden, or not yet shown).
-            m_healthLater.start(0, [this] { showPendingMessages(); });
+            m_messagesLater.start(0, [this] { showPendingMessages(); });
         }
         break;
     case WM_DPICHANGED:
@@ -539,8 +539,8 @@ void frmPubMain::shutDown()
         mdlPubTrayIcon::RemoveTrayIcon(m_hwnd);
         mdlPubTrayIcon::PutBackProcedure(m_hwnd);
     }
-    for (CallbackTimer* timer :
-         {&m_todayTimer, &m_retryTimer, &m_heldPoll, &m_healthLater, &m_clockTimer}) {
+    for (CallbackTimer* timer : {&m_todayTimer, &m_retryTimer, &m_heldPoll, &m_healthLater,
+                                 &m_messagesLater, &m_clockTimer}) {
         timer->stop();
     }
     // Capture stops here; nothing is recorded after this point.

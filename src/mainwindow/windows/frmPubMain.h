@@ -125,6 +125,7 @@ private:
     CallbackTimer m_retryTimer;
     CallbackTimer m_heldPoll;
     CallbackTimer m_healthLater;
+    CallbackTimer m_messagesLater;
     CallbackTimer m_clockTimer;
     std::vector<CaptureIncident> m_pendingMessages;
     bool m_showingMessages = false;

@@ -6,8 +6,10 @@
 #include "support/TempDir.h"
 #include "support/windows/WindowDriver.h"
 #include "utility/FileSystem.h"
+#include "utility/windows/FormMetrics.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <thread>
@@ -229,6 +231,9 @@ TEST_F(MainWindowWin, NoTextOfTheWindowIsCut)
 {
     WriteDay(kToday, 3);
     Open();
+    if (const char* dpi = std::getenv("ZLV_WINE_DPI")) {
+        ASSERT_EQ(win::WindowDpi(window->hwnd()), static_cast<UINT>(std::atoi(dpi)));
+    }
     const auto fits = [](HWND control, const std::wstring& text, int extra) {
         const HDC dc = GetDC(control);
         const HGDIOBJ before =
