@@ -28,11 +28,16 @@ int FormFit::add(int left, int top, int width, int height, int needWidth, int ne
     return static_cast<int>(m_items.size()) - 1;
 }
 
+int FormFit::SizedToTextWidth(int left, int roomRight)
+{
+    return roomRight - kTextGapTwips - left;
+}
+
 int FormFit::addSizedToText(int left, int top, int roomRight, int height, int needWidth,
                             int needHeight, int parent)
 {
     const int control =
-        add(left, top, roomRight - kTextGapTwips - left, height, needWidth, needHeight, parent);
+        add(left, top, SizedToTextWidth(left, roomRight), height, needWidth, needHeight, parent);
     m_items.back().sizedToText = true;
     return control;
 }

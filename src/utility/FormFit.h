@@ -36,6 +36,9 @@ public:
     int addSizedToText(int left, int top, int roomRight, int height, int needWidth, int needHeight,
                        int parent = -1);
 
+    // The design width of a label sized to its text that may reach up to `roomRight`.
+    static int SizedToTextWidth(int left, int roomRight);
+
     // Settles the room every text needs. Call once, after the last add().
     void solve();
 
