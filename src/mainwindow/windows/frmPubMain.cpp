@@ -305,13 +305,7 @@ void frmPubMain::startCapture()
     m_hide->setHealthCallback(
         [this](const CaptureIncident& incident, bool askUser) { noteIncident(incident, askUser); });
     if (!m_hide->load()) {
-        CaptureIncident failed;
-        failed.reason = GapReason::CaptureStopped;
-        failed.sentence = "Recording could not start: the system refused to report file "
-                          "operations to Zelvory.";
-        failed.ongoing = true;
-        failed.needsAction = true;
-        m_hide->reportIncident(failed);
+        m_hide->reportIncident(healthtext::CaptureRefused());
     }
 }
 
