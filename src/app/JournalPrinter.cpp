@@ -85,8 +85,10 @@ void JournalPrinter::begin()
 
 bool JournalPrinter::record(std::string_view line)
 {
-    std::string_view bytes = line;
-    line = dayfile::NextLine(bytes); // its line end, whichever it is, is not printed
+    // One line, as the readers cut them; its line end, whichever it is, is not printed.
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
     const std::optional<std::string_view> rest = dayfile::RecordTextOfLine(line);
     // One matcher for the window and the terminal; a needle never spans two fields.
     if (!rest || !m_find.foundIn(*rest)) {

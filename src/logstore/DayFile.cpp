@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zlv::dayfile {
 
@@ -17,15 +20,27 @@ std::string_view WithoutLineEnd(std::string_view line)
     return line;
 }
 
-// Where the first CR or LF of `bytes` lies, eight bytes at a time: lines are read by the
-// million, and two memchr passes would cost twice over.
+// Where the first CR or LF of `bytes` lies, sixteen or eight bytes at a time: lines are
+// read by the million, and two memchr passes (one for each) would cost twice over.
 std::size_t FirstLineEnd(std::string_view bytes)
 {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
     const char* p = bytes.data();
     const std::size_t n = bytes.size();
     std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lf), _mm_cmpeq_epi8(block, cr)));
+        if (hits != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+        }
+    }
+#else
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
     for (; i + 8 <= n; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);
@@ -36,6 +51,7 @@ std::size_t FirstLineEnd(std::string_view bytes)
             break;
         }
     }
+#endif
     for (; i < n; ++i) {
         if (p[i] == '\n' || p[i] == '\r') {
             return i;

@@ -70,12 +70,11 @@ std::string_view LogList::cell(int row, int column, std::string& buffer) const
     if (column != 0) {
         return ShownText(rowtext::Field(line, column), buffer);
     }
-    std::string rendered;
     const std::string_view time =
-        rowtext::Time(line, m_store.patterns()[m_store.row(id).pattern], rendered);
-    if (IsValidUtf8(time)) {
-        buffer.assign(time);
-        return buffer;
+        rowtext::Time(line, m_store.patterns()[m_store.row(id).pattern], buffer);
+    // A stored stamp is plain ASCII; a rendering is as good as the pattern's own bytes.
+    if (time.data() != buffer.data() || IsValidUtf8(time)) {
+        return time;
     }
     std::string shown;
     buffer.assign(ShownText(time, shown));

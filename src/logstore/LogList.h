@@ -11,6 +11,22 @@
 //
 // Every call is made on the thread that owns the list (the user-interface thread). A long
 // sort runs on a thread of its own and hands its result back through the Poster.
+//
+// The list's files, all in logstore/ and without Qt unless said:
+//   LogList.h/.cpp        this class: reading the rows, loading, find, times, gap marks
+//   LogListOrder.cpp      sorting, and the background sort's thread
+//   LogListFollow.cpp     following today's file as it grows
+//   LogListHighlight.cpp  every sixth row green
+//   LogRowStore.h/.cpp    the records: day-file bytes kept as read, 12 bytes of index a row
+//   RowOrdering.h/.cpp    the sort itself, on a copy another thread may use
+//   RecordFilter.h/.cpp   which records show a find text (over utility/TextMatcher)
+//   ShownTimes.h/.cpp     the time texts, rendered once for finding
+//   ShownText.h/.cpp      the bytes of a field as the text a list shows
+//   GapMarks.h/.cpp       where the journal's gaps fall between rows
+//   ListExport.h/.cpp     rows as --format csv prints them, or as stored (RecordFormats)
+//   LogListModel.h/.cpp   (Qt) the model over a LogList
+//   LogListView*.cpp, LogRowDelegate, RowPictures.h, ThumbScrollBar.h, LogListHeader.h
+//                         (Qt) the view that draws it
 
 #include "logstore/LogRowStore.h"
 #include "logstore/ShownTimes.h"

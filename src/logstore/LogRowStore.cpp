@@ -78,16 +78,6 @@ std::string_view LogRowStore::line(RecordId id) const
     return rowtext::Line(m_blocks, m_rows[id]);
 }
 
-std::size_t LogRowStore::bytesHeld() const
-{
-    std::size_t bytes = m_rows.capacity() * sizeof(Row) + m_blocks.capacity() * sizeof(Block) +
-                        m_blockFirst.capacity() * sizeof(RecordId);
-    for (const Block& block : m_blocks) {
-        bytes += block->capacity();
-    }
-    return bytes;
-}
-
 void LogRowStore::clear()
 {
     m_blocks.clear();

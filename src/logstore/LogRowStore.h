@@ -57,8 +57,6 @@ public:
     const std::vector<CompiledPattern>& patterns() const { return m_patterns; }
     // The bytes of a record's line, without its line end.
     std::string_view line(RecordId id) const;
-    // Memory held for the lines and rows, for the benchmarks.
-    std::size_t bytesHeld() const;
 
     void clear();
     void reserve(std::size_t records);
