@@ -73,11 +73,6 @@ std::string_view Time(std::string_view line, const CompiledPattern& pattern, std
 
 } // namespace rowtext
 
-std::string_view LogRowStore::line(RecordId id) const
-{
-    return rowtext::Line(m_blocks, m_rows[id]);
-}
-
 void LogRowStore::clear()
 {
     m_blocks.clear();

@@ -56,7 +56,11 @@ public:
     const std::vector<Block>& blocks() const { return m_blocks; }
     const std::vector<CompiledPattern>& patterns() const { return m_patterns; }
     // The bytes of a record's line, without its line end.
-    std::string_view line(RecordId id) const;
+    std::string_view line(RecordId id) const
+    {
+        const Row& r = m_rows[id];
+        return {m_blocks[r.block]->data() + r.offset, r.length};
+    }
 
     void clear();
     void reserve(std::size_t records);

@@ -30,8 +30,16 @@ bool RecordMatcher::inShownFields(std::string_view line) const
     const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
     // The bytes as stored are the text shown when they are UTF-8 and no field is cut: then
     // the whole run of columns is searched at once, and the tabs before a match tell its
-    // column. A needle holds no tab, so a match never spans two columns.
-    if (rest.size() <= kShownBytes && (!HasNonAscii(rest) || IsValidUtf8(rest))) {
+    // column. A needle holds no tab, so a match never spans two columns. Bytes shown as
+    // Latin-1 keep every ASCII letter where it was, so a needle of plain ASCII can skip
+    // the look at them; a Windows code page of two-byte characters does not.
+#ifdef _WIN32
+    constexpr bool kAsciiStaysPut = false;
+#else
+    constexpr bool kAsciiStaysPut = true;
+#endif
+    if (rest.size() <= kShownBytes &&
+        ((kAsciiStaysPut && m_text.ascii()) || !HasNonAscii(rest) || IsValidUtf8(rest))) {
         const std::size_t at = m_text.find(rest);
         if (at == std::string_view::npos) {
             return false;

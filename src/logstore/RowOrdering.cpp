@@ -69,38 +69,24 @@ template <typename LineOf> void Sort(const LineOf& lineOf, std::vector<RecordId>
     if (n < 2) {
         return;
     }
-    const auto key = [&lineOf, column](RecordId id) { return SortKey(lineOf(id), column); };
-
-    // A fresh load by time is in order already: one look at each key, and no scratch.
-    std::string_view previous = key(order[0]);
-    std::size_t firstOut = n;
-    for (std::size_t i = 1; i < n; ++i) {
-        const std::string_view k = key(order[i]);
-        const int c = previous.compare(k);
-        if (c > 0 || (c == 0 && order[i - 1] > order[i])) {
-            firstOut = i;
-            break;
+    const auto inOrder = [n, &order](auto keyAt) {
+        std::string_view previous = keyAt(0);
+        for (std::size_t i = 1; i < n; ++i) {
+            const std::string_view k = keyAt(i);
+            const int c = previous.compare(k);
+            if (c > 0 || (c == 0 && order[i - 1] > order[i])) {
+                return false;
+            }
+            previous = k;
         }
-        previous = k;
-    }
-    if (firstOut == n) {
+        return true;
+    };
+    // A fresh load by time is in order already: one look at each stamp, which starts its
+    // line, and no scratch at all.
+    if (column == 0 && inOrder([&](std::size_t i) { return SortKey(lineOf(order[i]), 0); })) {
         return;
     }
 
-    // Bytes that every key shares (a common folder, the year) decide nothing; the sixteen
-    // after them, held in the item itself, decide most comparisons without touching the
-    // lines.
-    const std::string_view first = key(order[0]);
-    std::size_t shared = first.size();
-    for (std::size_t i = 1; i < n && shared > 0; ++i) {
-        const std::string_view k = key(order[i]);
-        std::size_t same = 0;
-        const std::size_t limit = std::min(shared, k.size());
-        while (same < limit && k[same] == first[same]) {
-            ++same;
-        }
-        shared = same;
-    }
     struct Item
     {
         std::uint64_t high;
@@ -109,13 +95,40 @@ template <typename LineOf> void Sort(const LineOf& lineOf, std::vector<RecordId>
         std::uint32_t length;
         RecordId id;
     };
+    // Each key is looked up in its line once.
     BulkVector<Item> items;
     items.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view rest = key(order[i]).substr(shared);
-        items.push_back(Item{Prefix(rest),
-                             Prefix(rest.substr(std::min<std::size_t>(8, rest.size()))),
-                             rest.data(), static_cast<std::uint32_t>(rest.size()), order[i]});
+        const std::string_view k = SortKey(lineOf(order[i]), column);
+        items.push_back(Item{0, 0, k.data(), static_cast<std::uint32_t>(k.size()), order[i]});
+    }
+    const auto keyOf = [&items](std::size_t i) {
+        return std::string_view(items[i].rest, items[i].length);
+    };
+    if (column != 0 && inOrder(keyOf)) {
+        return;
+    }
+
+    // Bytes that every key shares (a common folder, the year) decide nothing; the sixteen
+    // after them, held in the item itself, decide most comparisons without touching the
+    // lines.
+    const std::string_view first = keyOf(0);
+    std::size_t shared = first.size();
+    for (std::size_t i = 1; i < n && shared > 0; ++i) {
+        const std::string_view k = keyOf(i);
+        std::size_t same = 0;
+        const std::size_t limit = std::min(shared, k.size());
+        while (same < limit && k[same] == first[same]) {
+            ++same;
+        }
+        shared = same;
+    }
+    for (Item& item : items) {
+        const std::string_view rest = std::string_view(item.rest, item.length).substr(shared);
+        item.high = Prefix(rest);
+        item.low = Prefix(rest.substr(std::min<std::size_t>(8, rest.size())));
+        item.rest = rest.data();
+        item.length = static_cast<std::uint32_t>(rest.size());
     }
     const auto less = [](const Item& a, const Item& b) {
         if (a.high != b.high) {
@@ -132,7 +145,7 @@ template <typename LineOf> void Sort(const LineOf& lineOf, std::vector<RecordId>
     // one ascending run. Merging the runs costs far less than sorting from scratch; rows
     // in no order get a plain sort.
     std::vector<std::size_t> runs{0};
-    for (std::size_t i = std::max<std::size_t>(firstOut, 1); i < n; ++i) {
+    for (std::size_t i = 1; i < n; ++i) {
         if (less(items[i], items[i - 1])) {
             runs.push_back(i);
             if (runs.size() > n / 64 + 1) {
