@@ -417,10 +417,36 @@ LRESULT LogListView::customDraw(NMLVCUSTOMDRAW* draw)
         return CDRF_DODEFAULT;
     case CDDS_POSTPAINT:
         drawGapMarks(draw->nmcd.hdc);
+        drawEmptyText(draw->nmcd.hdc);
         return CDRF_DODEFAULT;
     default:
         return CDRF_DODEFAULT;
     }
+}
+
+void LogListView::setEmptyText(std::wstring text)
+{
+    m_emptyText = std::move(text);
+    InvalidateRect(m_list, nullptr, FALSE);
+}
+
+void LogListView::drawEmptyText(HDC dc)
+{
+    if (m_emptyText.empty() || rowCount() > 0 || m_rows.filtering()) {
+        return;
+    }
+    RECT area{};
+    GetClientRect(m_list, &area);
+    RECT header{};
+    GetWindowRect(ListView_GetHeader(m_list), &header);
+    const int margin = MulDiv(8, static_cast<int>(m_dpi), 96);
+    area.top += header.bottom - header.top + margin;
+    InflateRect(&area, -margin, 0);
+    const Selected font(dc, m_font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    DrawTextW(dc, m_emptyText.c_str(), static_cast<int>(m_emptyText.size()), &area,
+              DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
 }
 
 void LogListView::drawGapMarks(HDC dc)

@@ -66,6 +66,9 @@ public:
     // Times (stored form, ascending) at which the shown days' journal has a gap.
     void setGapStamps(std::vector<std::string> stamps);
 
+    // What the list says in its body while it holds no row (nothing for no text).
+    void setEmptyText(std::wstring text);
+
     // Fits the columns to what they show (cheap however many rows there are).
     void adjustColumns();
     void setFont(HFONT font, UINT dpi);
@@ -111,6 +114,7 @@ private:
     void showSortState();
     LRESULT customDraw(NMLVCUSTOMDRAW* draw);
     void drawGapMarks(HDC dc);
+    void drawEmptyText(HDC dc);
 
     Kind m_kind;
     HWND m_list = nullptr;
@@ -123,6 +127,7 @@ private:
     HWND m_tip = nullptr;
     mutable std::wstring m_cell; // the text handed out last; the list copies it at once
     OwnedPen m_gapPen;
+    std::wstring m_emptyText;
 };
 
 } // namespace zlv::win

@@ -1,6 +1,8 @@
 #include "mainwindow/windows/Toolbar.h"
 
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/windows/CommandIds.h"
+#include "utility/windows/WinText.h"
 
 namespace zlv::win {
 
@@ -18,7 +20,7 @@ struct Button
 };
 
 constexpr Button kButtons[] = {
-    {3001, IDI_manage, L"Manage Log Files", L"Manages log files in Windows Explorer <Ctrl+M>."},
+    {3001, IDI_manage, L"Manage Log Files", nullptr}, // the desktop's words say which program
     {3002, IDI_detail, L"Detail View", L"Views the logs one by one <Ctrl+D>."},
     {0, 0, nullptr, nullptr},
     {3003, IDI_options, L"Options", L"Displays and sets ZLV options."},
@@ -134,7 +136,10 @@ bool Toolbar::tooltip(NMHDR* header) const
     if (!b) {
         return false;
     }
-    info->lpszText = const_cast<wchar_t*>(b->tip);
+    if (!b->tip) {
+        m_manageTip = Widen(words::For().manageLogFilesTip);
+    }
+    info->lpszText = const_cast<wchar_t*>(b->tip ? b->tip : m_manageTip.c_str());
     return true;
 }
 

@@ -29,6 +29,7 @@ private:
 
     HWND m_bar = nullptr;
     OwnedImageList m_iglToolbar;
+    mutable std::wstring m_manageTip; // handed to the tooltip, which reads it after we return
 };
 
 } // namespace zlv::win

@@ -1,6 +1,7 @@
 #include "mainwindow/windows/frmPubMain.h"
 
 #include "logstore/GapMarks.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthText.h"
 #include "mainwindow/windows/CommandIds.h"
@@ -262,6 +263,8 @@ void frmPubMain::startUp()
                                   : SystemUtility::AppDataLookup{m_options.appData, {}};
     if (!appData.path.empty()) {
         m_folder.establish(appData.path);
+        // An empty day explains itself: what is recorded, and where the journal lives.
+        m_lsvToday.setEmptyText(Widen(words::FirstStartText({}, m_folder.logsFolder())));
     } else {
         m_dataFolderProblem = "Nothing is being recorded. " + appData.problem;
     }
@@ -516,9 +519,8 @@ void frmPubMain::showPendingMessages()
 
 bool frmPubMain::confirmClose()
 {
-    return MessageBox::show("Are you sure you want to stop tracing your operations in Windows "
-                            "Explorer?",
-                            MessageBox::Icon::Question, MessageBox::Buttons::YesNoCancel,
+    return MessageBox::show(words::For().closeQuestion, MessageBox::Icon::Question,
+                            MessageBox::Buttons::YesNoCancel,
                             MessageBox::Answer::Yes) == MessageBox::Answer::Yes;
 }
 

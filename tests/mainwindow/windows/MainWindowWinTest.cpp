@@ -30,20 +30,20 @@ std::string Line(const Date& day, int secondOfDay, const std::string& object,
         LogRecord{dayfile::FormatStamp(at), object, "Created", "C:\\Data\\", name, ""});
 }
 
-// What a list paints, taken as a picture of its client area.
+// What a list has painted on its window, taken as a picture of its client area.
 class Painted
 {
 public:
     explicit Painted(HWND list) : m_list(list)
     {
         GetClientRect(list, &m_client);
+        RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         const HDC screen = GetDC(list);
         m_dc = CreateCompatibleDC(screen);
         m_picture = CreateCompatibleBitmap(screen, m_client.right, m_client.bottom);
-        ReleaseDC(list, screen);
         m_before = SelectObject(m_dc, m_picture);
-        SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_dc),
-                     PRF_CLIENT | PRF_ERASEBKGND);
+        BitBlt(m_dc, 0, 0, m_client.right, m_client.bottom, screen, 0, 0, SRCCOPY);
+        ReleaseDC(list, screen);
     }
     ~Painted()
     {
@@ -67,6 +67,18 @@ public:
             }
         }
         return false;
+    }
+
+    // How many pixels from `top` down are painted in `colour`.
+    int count(int top, COLORREF colour) const
+    {
+        int found = 0;
+        for (int y = top; y < m_client.bottom; ++y) {
+            for (int x = 0; x < m_client.right; ++x) {
+                found += at(x, y) == colour;
+            }
+        }
+        return found;
     }
 
 private:
@@ -454,6 +466,13 @@ TEST_F(MainWindowWin, WithoutANotificationAreaAMinimisedWindowStaysOnTheTaskbar)
 {
     Open(true);
     const HWND main = window->hwnd();
+    {
+        // An empty day explains itself in the list's body, under the header.
+        const Painted painted(Today());
+        const int text = painted.count(40, GetSysColor(COLOR_WINDOWTEXT));
+        EXPECT_GT(text, 200);
+        EXPECT_GT(painted.count(40, GetSysColor(COLOR_WINDOW)), text) << "on the list's ground";
+    }
     const LONG_PTR procedure = GetWindowLongPtrW(main, GWLP_WNDPROC);
     ShowWindow(main, SW_MINIMIZE);
     PumpFor(50);
