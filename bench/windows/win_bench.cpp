@@ -4,8 +4,9 @@
 //       the main window over the day there: prints the row count once the window is shown
 //       and painted, and the milliseconds since this process was created.
 //   win_bench today <records before> <records appended>
-//       the cost of one record on the Today list (rebuild, then painting) with a day that
-//       already holds that many records: prints the medians in microseconds.
+//       the cost of one record on the Today list (rebuild, then painting) in a window whose
+//       day already holds that many records, beside one whose day was empty: prints the
+//       medians in microseconds.
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
 #include "mainwindow/windows/CommandIds.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,20 +113,17 @@ std::string Line(const Date& day, int secondOfDay, int n)
     return dayfile::FormatLine(r);
 }
 
-int Today(int prefilled, int appended)
+// One window over a day that holds `prefilled` records, and what a record costs it.
+class TodayWindow
 {
-    InitControls();
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::filesystem::path root =
-        std::filesystem::path(temp) / ("zlv-win-bench-" + std::to_string(GetCurrentProcessId()));
-    std::filesystem::create_directories(root);
-    DataFolder folder;
-    folder.establish(root.string());
-    const Date day = Clock::instance().now().date;
-    folder.ensureMonthFolder(day);
-    const std::string path = folder.dayFilePath(day);
+public:
+    TodayWindow(const std::filesystem::path& root, const Date& day, int prefilled)
+        : m_day(day), m_prefilled(prefilled)
     {
+        std::filesystem::create_directories(root);
+        m_folder.establish(root.string());
+        m_folder.ensureMonthFolder(day);
+        m_path = m_folder.dayFilePath(day);
         // The morning: the records before spread over the first twelve hours.
         std::string text;
         text.reserve(static_cast<std::size_t>(prefilled) * 100);
@@ -133,40 +132,78 @@ int Today(int prefilled, int appended)
                 day, static_cast<int>(static_cast<long long>(i) * 43200 / std::max(1, prefilled)),
                 i);
         }
-        fs::AppendWhole(path, text);
+        fs::AppendWhole(m_path, text);
+        win::frmPubMain::Options options;
+        options.appData = root.string();
+        options.quitOnDestroy = false;
+        m_window = std::make_unique<win::frmPubMain>(std::move(options));
     }
 
-    win::frmPubMain::Options options;
-    options.appData = root.string();
-    options.quitOnDestroy = false;
+    bool open()
+    {
+        if (!m_window->create(SW_SHOWNORMAL)) {
+            return false;
+        }
+        SetWindowPos(m_window->hwnd(), nullptr, 0, 0, 1000, 700, SWP_NOZORDER | SWP_NOMOVE);
+        Settle();
+        return true;
+    }
+
+    void record(int n)
+    {
+        fs::AppendWhole(m_path, Line(m_day, 43200 + n % 43200, m_prefilled + n));
+        auto start = std::chrono::steady_clock::now();
+        m_window->rebuildToday();
+        rebuild.push_back(Micro(std::chrono::steady_clock::now() - start).count());
+        start = std::chrono::steady_clock::now();
+        RedrawWindow(GetDlgItem(m_window->hwnd(), IDC_lsvToday), nullptr, nullptr, RDW_UPDATENOW);
+        Settle();
+        view.push_back(Micro(std::chrono::steady_clock::now() - start).count());
+        total.push_back(rebuild.back() + view.back());
+    }
+
+    int rows() const { return m_window->lsvToday().rowCount(); }
+
+    std::vector<double> rebuild, view, total;
+
+private:
+    Date m_day;
+    int m_prefilled;
+    DataFolder m_folder;
+    std::string m_path;
+    std::unique_ptr<win::frmPubMain> m_window;
+};
+
+// Two windows side by side, one over an empty day and one over a day of `prefilled`
+// records, each record going to one and then to the other, so that whatever else the
+// machine does meanwhile weighs on both alike.
+int Today(int prefilled, int appended)
+{
+    InitControls();
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path root =
+        std::filesystem::path(temp) / ("zlv-win-bench-" + std::to_string(GetCurrentProcessId()));
+    const Date day = Clock::instance().now().date;
     int status = 0;
     {
-        win::frmPubMain window(std::move(options));
-        if (!window.create(SW_SHOWNORMAL)) {
+        TodayWindow empty(root / "empty", day, 0);
+        TodayWindow full(root / "full", day, prefilled);
+        if (!empty.open() || !full.open()) {
             return 1;
         }
-        SetWindowPos(window.hwnd(), nullptr, 0, 0, 1000, 700, SWP_NOZORDER | SWP_NOMOVE);
-        Settle();
-        const HWND list = GetDlgItem(window.hwnd(), IDC_lsvToday);
-        std::vector<double> rebuild, view, total;
         for (int i = 0; i < appended; ++i) {
-            fs::AppendWhole(path, Line(day, 43200 + i % 43200, prefilled + i));
-            auto start = std::chrono::steady_clock::now();
-            window.rebuildToday();
-            rebuild.push_back(Micro(std::chrono::steady_clock::now() - start).count());
-            start = std::chrono::steady_clock::now();
-            RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW);
-            Settle();
-            view.push_back(Micro(std::chrono::steady_clock::now() - start).count());
-            total.push_back(rebuild.back() + view.back());
+            empty.record(i);
+            full.record(i);
         }
-        if (window.lsvToday().rowCount() != prefilled + appended) {
-            std::fprintf(stderr, "%d rows instead of %d\n", window.lsvToday().rowCount(),
-                         prefilled + appended);
+        if (empty.rows() != appended || full.rows() != prefilled + appended) {
+            std::fprintf(stderr, "%d and %d rows\n", empty.rows(), full.rows());
             status = 1;
         }
-        std::printf("rebuild_us: %.1f\nview_us: %.1f\ntotal_us: %.1f\n", Median(rebuild),
-                    Median(view), Median(total));
+        std::printf("empty_rebuild_us: %.1f\nempty_view_us: %.1f\nempty_total_us: %.1f\n",
+                    Median(empty.rebuild), Median(empty.view), Median(empty.total));
+        std::printf("full_rebuild_us: %.1f\nfull_view_us: %.1f\nfull_total_us: %.1f\n",
+                    Median(full.rebuild), Median(full.view), Median(full.total));
     }
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
