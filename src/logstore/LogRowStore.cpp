@@ -177,6 +177,11 @@ std::size_t LogRowStore::adoptLines(std::string&& bytes, std::uint8_t pattern)
     if (bytes.size() < kAdoptBytes || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
         return appendLines(bytes, pattern);
     }
+    // Bytes read by growing a string (Windows reads in pieces) may hold much spare room,
+    // which a kept block would keep for as long as the list.
+    if (bytes.capacity() - bytes.size() > bytes.size() / 8) {
+        bytes.shrink_to_fit();
+    }
     if (!addBlock(std::make_shared<std::string>(std::move(bytes)))) {
         return 0;
     }
