@@ -84,36 +84,6 @@ int MeasureToday(const std::string& mode, const std::string& path)
     return 0;
 }
 
-// A day file of a million records like the year's, written a piece at a time.
-std::string WriteMillionRecordDay(const std::filesystem::path& root)
-{
-    const std::string path = (root / "million.log").string();
-    std::ofstream out(path, std::ios::binary);
-    std::mt19937 random(11);
-    const Date day{2024, 3, 5};
-    std::string text;
-    for (long i = 0; i < kRecords; ++i) {
-        const int second = static_cast<int>(i * 86400 / kRecords);
-        LogRecord r{dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60}),
-                    "File",
-                    i % 4 == 2 ? "Renamed" : "Created",
-                    "/home/user/Documents/project-" + std::to_string(random() % 5000) +
-                        "/src/module-" + std::to_string(random() % 40) + "/",
-                    "file_" + std::to_string(random() % 100000) + ".txt",
-                    ""};
-        if (r.action == "Renamed") {
-            r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
-        }
-        text += dayfile::FormatLine(r);
-        if (text.size() > (1u << 20)) {
-            out << text;
-            text.clear();
-        }
-    }
-    out << text;
-    return path;
-}
-
 std::string Figures(const std::vector<double>& v)
 {
     std::string out;
@@ -261,7 +231,8 @@ int main(int argc, char** argv)
 
     std::printf("peak_mib: %.1f\n", sessionPeak);
     std::filesystem::create_directories(root);
-    const std::string million = WriteMillionRecordDay(root);
+    const std::string million = (root / "million.log").string();
+    bench::WriteDayOfRecords(million, {2024, 3, 5}, kRecords);
     std::fflush(stdout);
     // The view first, so that the deciding figure comes last.
     int status = 0;

@@ -7,6 +7,7 @@
 #include "logstore/ShownText.h"
 #include "utility/FileSystem.h"
 #include "utility/TextMatcher.h"
+#include "utility/Utf8.h"
 
 #include <algorithm>
 #include <numeric>
@@ -73,7 +74,7 @@ std::string_view LogList::cell(int row, int column, std::string& buffer) const
     const std::string_view time =
         rowtext::Time(line, m_store.patterns()[m_store.row(id).pattern], buffer);
     // A stored stamp is plain ASCII; a rendering is as good as the pattern's own bytes.
-    if (time.data() != buffer.data() || IsValidUtf8(time)) {
+    if (time.data() != buffer.data() || utf8::IsValid(time)) {
         return time;
     }
     std::string shown;

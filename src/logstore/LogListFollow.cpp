@@ -87,6 +87,7 @@ void LogList::insertPending(std::size_t firstPending)
         if (!fresh.empty() && m_observer) {
             m_observer->aboutToInsert(0, static_cast<int>(fresh.size()));
         }
+        MakeRoom(m_order, total - firstPending);
         for (std::size_t id = firstPending; id < total; ++id) {
             m_order.push_back(static_cast<RecordId>(id));
         }
@@ -103,6 +104,7 @@ void LogList::insertPending(std::size_t firstPending)
         if (m_observer) {
             m_observer->aboutToReset();
         }
+        MakeRoom(m_order, total - firstPending);
         for (std::size_t id = firstPending; id < total; ++id) {
             m_order.push_back(static_cast<RecordId>(id));
         }
@@ -127,7 +129,9 @@ void LogList::insertPending(std::size_t firstPending)
         if (m_observer) {
             m_observer->aboutToInsert(row, 1);
         }
-        m_order.insert(at, static_cast<RecordId>(id));
+        const auto index = at - m_order.begin();
+        MakeRoom(m_order, 1);
+        m_order.insert(m_order.begin() + index, static_cast<RecordId>(id));
         if (m_observer) {
             m_observer->insertDone();
         }

@@ -153,6 +153,7 @@ void LogRowStore::appendRecord(std::string_view line, std::uint8_t pattern)
     if (m_rows.size() >= kMaxRecords || !copyInto(line, offset)) {
         return;
     }
+    MakeRoom(m_rows, 1);
     m_rows.push_back(Row{static_cast<std::uint32_t>(offset),
                          static_cast<std::uint32_t>(line.size()), m_fillBlock, pattern, 0});
 }
@@ -176,17 +177,26 @@ std::size_t LogRowStore::adoptLines(std::string&& bytes, std::uint8_t pattern)
     if (bytes.size() < kAdoptBytes || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
         return appendLines(bytes, pattern);
     }
+    // Bytes read by growing a string (Windows reads in pieces) may hold much spare room,
+    // which a kept block would keep for as long as the list.
+    if (bytes.capacity() - bytes.size() > bytes.size() / 8) {
+        bytes.shrink_to_fit();
+    }
     if (!addBlock(std::make_shared<std::string>(std::move(bytes)))) {
         return 0;
     }
     const auto block = static_cast<std::uint16_t>(m_blocks.size() - 1);
     const std::string& kept = *m_blocks.back();
+    // Day-file lines are rarely shorter than this: room for them all at once, and what is
+    // never filled costs no memory.
+    MakeRoom(m_rows, kept.size() / 48);
     std::string_view rest = kept;
     std::size_t added = 0;
     while (!rest.empty() && m_rows.size() < kMaxRecords) {
         const std::size_t offset = static_cast<std::size_t>(rest.data() - kept.data());
         const std::string_view line = dayfile::NextLine(rest);
         if (dayfile::RecordTextOfLine(line)) {
+            MakeRoom(m_rows, 1);
             m_rows.push_back(Row{static_cast<std::uint32_t>(offset),
                                  static_cast<std::uint32_t>(line.size()), block, pattern, 0});
             ++added;

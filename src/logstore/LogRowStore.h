@@ -2,6 +2,7 @@
 
 #include "settings/DisplayFormat.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -95,6 +96,16 @@ private:
 
     static constexpr std::uint16_t kNoFill = std::numeric_limits<std::uint16_t>::max();
 };
+
+// Makes room for `more` elements at the end of `v`. A list that grows a record at a time
+// (today's, all day long) grows by an eighth rather than doubling, so that after a burst
+// it does not keep as much room again as it holds.
+template <typename T> void MakeRoom(std::vector<T>& v, std::size_t more)
+{
+    if (v.capacity() - v.size() < more) {
+        v.reserve(std::max(v.size() + more, v.size() + v.size() / 8 + 1024));
+    }
+}
 
 // The displayed fields of a stored line. Free functions over bytes, so that a sort on
 // another thread can use them on its own copy of a store's parts.

@@ -2,6 +2,7 @@
 
 #include "logstore/DayFile.h"
 #include "logstore/ShownText.h"
+#include "utility/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -39,7 +40,7 @@ bool RecordMatcher::inShownFields(std::string_view line) const
     constexpr bool kAsciiStaysPut = true;
 #endif
     if (rest.size() <= kShownBytes &&
-        ((kAsciiStaysPut && m_text.ascii()) || !HasNonAscii(rest) || IsValidUtf8(rest))) {
+        ((kAsciiStaysPut && m_text.ascii()) || !utf8::HasNonAscii(rest) || utf8::IsValid(rest))) {
         const std::size_t at = m_text.find(rest);
         if (at == std::string_view::npos) {
             return false;

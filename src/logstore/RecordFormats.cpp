@@ -1,6 +1,7 @@
 #include "logstore/RecordFormats.h"
 
 #include "logstore/DayFile.h"
+#include "utility/Utf8.h"
 
 #include <array>
 #include <cstdio>
@@ -13,46 +14,12 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 // A time text is cut here; only a hand-edited format makes one this long.
 constexpr std::size_t kMaxTimeText = 256;
 
-// The length of the well-formed UTF-8 sequence at the start of `s`, 0 when it is not one
-// (overlong forms, surrogates and code points past U+10FFFF included).
-std::size_t Utf8Length(std::string_view s)
-{
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(0);
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c < 0x80) {
-        return 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        lo = c == 0xE0 ? 0xA0 : 0x80;
-        hi = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        lo = c == 0xF0 ? 0x90 : 0x80;
-        hi = c == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (s.size() < n || b(1) < lo || b(1) > hi) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < n; ++i) {
-        if (b(i) < 0x80 || b(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return n;
-}
-
 // Calls `piece` with runs of valid UTF-8 and `bad` once for each byte that is not.
 template <typename Piece, typename Bad> void WalkUtf8(std::string_view s, Piece piece, Bad bad)
 {
     std::size_t start = 0, i = 0;
     while (i < s.size()) {
-        const std::size_t n = Utf8Length(s.substr(i));
+        const std::size_t n = utf8::SequenceLength(s.substr(i));
         if (n) {
             i += n;
             continue;

@@ -1,6 +1,6 @@
 #include "logstore/ShownText.h"
 
-#include "utility/TextMatcher.h"
+#include "utility/Utf8.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -45,45 +45,6 @@ void AppendEightBit(std::string& out, std::string_view bytes)
 
 } // namespace
 
-bool IsValidUtf8(std::string_view s)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* end = p + s.size();
-    while (p < end) {
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra = 0;
-        unsigned int min = 0;
-        unsigned int cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1, min = 0x80, cp = c & 0x1Fu;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2, min = 0x800, cp = c & 0x0Fu;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3, min = 0x10000, cp = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (end - p <= extra) {
-            return false;
-        }
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (p[i] & 0x3Fu);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        p += extra + 1;
-    }
-    return true;
-}
-
 std::string_view ShownText(std::string_view bytes, std::string& buffer)
 {
     bool cut = false;
@@ -95,7 +56,7 @@ std::string_view ShownText(std::string_view bytes, std::string& buffer)
         bytes = bytes.substr(0, at);
         cut = true;
     }
-    const bool asIs = !HasNonAscii(bytes) || IsValidUtf8(bytes);
+    const bool asIs = !utf8::HasNonAscii(bytes) || utf8::IsValid(bytes);
     if (asIs && !cut) {
         return bytes;
     }

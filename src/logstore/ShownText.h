@@ -17,8 +17,4 @@ inline constexpr std::size_t kShownBytes = 64u << 10;
 // `bytes` itself when they are already fit to show, else in `buffer`.
 std::string_view ShownText(std::string_view bytes, std::string& buffer);
 
-// Whether `bytes` are well-formed UTF-8 (no overlong forms, surrogates or code points past
-// U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);
-
 } // namespace zlv

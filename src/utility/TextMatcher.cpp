@@ -1,6 +1,7 @@
 #include "utility/TextMatcher.h"
 
 #include "utility/CaseFolding.h"
+#include "utility/Utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,42 +17,14 @@ constexpr unsigned char FoldByte(unsigned char c)
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c | 0x20) : c;
 }
 
-// The code point at the start of `s` and its length in bytes; a byte that does not start
+// The code point at the start of `p` and its length in bytes; a byte that does not start
 // a well-formed sequence is taken alone, as the Latin-1 character of its value.
 std::size_t Decode(const unsigned char* p, std::size_t left, char32_t& out)
 {
-    const unsigned char c = p[0];
-    if (c < 0x80) {
-        out = c;
-        return 1;
-    }
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    char32_t cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2, cp = c & 0x1Fu;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3, cp = c & 0x0Fu;
-        lo = c == 0xE0 ? 0xA0 : 0x80;
-        hi = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4, cp = c & 0x07u;
-        lo = c == 0xF0 ? 0x90 : 0x80;
-        hi = c == 0xF4 ? 0x8F : 0xBF;
-    }
-    if (n == 0 || left < n || p[1] < lo || p[1] > hi) {
-        out = c;
-        return 1;
-    }
-    for (std::size_t i = 1; i < n; ++i) {
-        if (i > 1 && (p[i] & 0xC0) != 0x80) {
-            out = c;
-            return 1;
-        }
-        cp = (cp << 6) | (p[i] & 0x3Fu);
-    }
-    out = cp;
-    return n;
+    const char* s = reinterpret_cast<const char*>(p);
+    const std::size_t n = p[0] < 0x80 ? 1 : utf8::SequenceLength(std::string_view(s, left));
+    out = n == 0 ? p[0] : utf8::Decode(s, n);
+    return n == 0 ? 1 : n;
 }
 
 void AppendUtf8(std::string& out, char32_t c)
@@ -74,25 +47,6 @@ void AppendUtf8(std::string& out, char32_t c)
 }
 
 } // namespace
-
-bool HasNonAscii(std::string_view bytes)
-{
-    const char* p = bytes.data();
-    std::size_t n = bytes.size();
-    for (; n >= 8; p += 8, n -= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        if (word & 0x8080808080808080ull) {
-            return true;
-        }
-    }
-    for (; n > 0; ++p, --n) {
-        if (static_cast<unsigned char>(*p) >= 0x80) {
-            return true;
-        }
-    }
-    return false;
-}
 
 TextMatcher::TextMatcher(std::string_view needle)
 {
@@ -140,13 +94,13 @@ std::size_t TextMatcher::find(std::string_view haystack) const
     }
     if (m_ascii) {
         const std::size_t at = findBytes(haystack);
-        if (at != std::string_view::npos || !m_foldedIntoByWide || !HasNonAscii(haystack)) {
+        if (at != std::string_view::npos || !m_foldedIntoByWide || !utf8::HasNonAscii(haystack)) {
             return at;
         }
         return findFolded(haystack);
     }
     // A letter outside ASCII never folds from one inside it.
-    return HasNonAscii(haystack) ? findFolded(haystack) : std::string_view::npos;
+    return utf8::HasNonAscii(haystack) ? findFolded(haystack) : std::string_view::npos;
 }
 
 std::size_t TextMatcher::findBytes(std::string_view haystack) const

@@ -48,7 +48,4 @@ private:
     std::size_t m_anchor = 0;        // the needle's rarest byte, searched for first
 };
 
-// Whether any byte of `bytes` is outside ASCII.
-bool HasNonAscii(std::string_view bytes);
-
 } // namespace zlv

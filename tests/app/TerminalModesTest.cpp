@@ -46,6 +46,20 @@ struct TerminalModesTest : ::testing::Test
         return r;
     }
 
+    // Starts --follow --format=tsv on another thread, printing to `printed` until `stopFd`
+    // is readable; returns once it follows.
+    std::future<int> Follow(std::FILE* printed, int stopFd)
+    {
+        std::promise<void> started;
+        std::future<int> status = std::async(std::launch::async, [&, printed, stopFd] {
+            const Arguments a = Parse(QStringLiteral("zelvory --follow --format=tsv").split(u' '));
+            return RunTerminalMode(a, folder, {}, clock, printed, stderr, stopFd,
+                                   [&] { started.set_value(); });
+        });
+        started.get_future().wait();
+        return status;
+    }
+
     test::TempDir appData;
     DataFolder folder;
     bool established = folder.establish(appData.path());
@@ -164,14 +178,8 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
 
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::promise<void> started;
     std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = std::async(std::launch::async, [&] {
-        const Arguments a = Parse(QStringLiteral("zelvory --follow --format=tsv").split(u' '));
-        return RunTerminalMode(a, folder, {}, clock, printed, stderr, stop[0],
-                               [&] { started.set_value(); });
-    });
-    started.get_future().wait();
+    std::future<int> status = Follow(printed, stop[0]);
 
     clock.set({{2026, 1, 31}, 23, 59, 59});
     ASSERT_TRUE(create("late.txt"));
@@ -194,14 +202,8 @@ TEST_F(TerminalModesTest, FollowingCutsLinesEndedByACrAlone)
     const std::string day = folder.dayFilePath(clock.now().date);
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::promise<void> started;
     std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = std::async(std::launch::async, [&] {
-        const Arguments a = Parse(QStringLiteral("zelvory --follow --format=tsv").split(u' '));
-        return RunTerminalMode(a, folder, {}, clock, printed, stderr, stop[0],
-                               [&] { started.set_value(); });
-    });
-    started.get_future().wait();
+    std::future<int> status = Follow(printed, stop[0]);
     const std::string first = "2026-02-01 12:00:01\tFile\tCreated\t/h/\tone\t";
     const std::string second = "2026-02-01 12:00:02\tFile\tCreated\t/h/\ttwo\t";
     ASSERT_TRUE(fs::AppendWhole(day, first + "\r" + second + "\r"));

@@ -262,7 +262,7 @@ private Q_SLOTS:
                  Text("Report.TXT|a|b|early report|f 09:03:00|f 09:05:00|old reports"));
     }
 
-    void aLongListSortsInTheBackgroundAndStaysFiltered()
+    void aLongListSortsThroughTheEventLoopAndStaysFiltered()
     {
         const std::string path = file("long.log");
         std::string lines;
@@ -285,13 +285,6 @@ private Q_SLOTS:
         for (int row = 1; row < rows; ++row) {
             QVERIFY(model.text(row - 1, 4).toUtf8() <= model.text(row, 4).toUtf8());
         }
-        // A reload under a running sort: the late result is not taken.
-        model.sortBy(3, Qt::AscendingOrder);
-        model.appendFile(path);
-        QTest::qWait(300);
-        QVERIFY(!model.sorting());
-        QCOMPARE(model.sortColumn(), 0);
-        QCOMPARE(model.rowCount(), rows * 2);
     }
 
     void largeLoadsSortExactlyLikeAPlainSort()

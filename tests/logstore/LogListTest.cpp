@@ -22,7 +22,8 @@ std::string Column(const LogList& list, int column)
 {
     std::string out;
     for (int row = 0; row < list.rowCount(); ++row) {
-        out += (row ? "|" : "") + list.cellText(row, column);
+        out += row ? "|" : "";
+        out += list.cellText(row, column);
     }
     return out;
 }
@@ -251,8 +252,9 @@ TEST_F(LogListTest, ALongSortRunsOnItsOwnThreadAndOnlyATimelyResultIsTaken)
     std::string lines;
     for (int i = 0; i < 120000; ++i) {
         const int s = i % 86400;
-        lines += CreatedLine(Stamp(s / 3600, s / 60 % 60, s % 60),
-                             "n" + std::to_string(i * 7919 % 120000));
+        std::string name = "n";
+        name += std::to_string(i * 7919 % 120000);
+        lines += CreatedLine(Stamp(s / 3600, s / 60 % 60, s % 60), name);
     }
     WriteBytes(day, lines);
     TaskQueue tasks;
