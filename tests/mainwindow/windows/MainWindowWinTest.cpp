@@ -9,6 +9,7 @@
 #include "utility/windows/FormMetrics.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -59,21 +60,13 @@ public:
         RECT r{LVIR_BOUNDS, 0, 0, 0};
         SendMessageW(m_list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
                      reinterpret_cast<LPARAM>(&r));
-        for (int y = r.top; y < r.bottom; ++y) {
-            for (int x = 0; x < std::min<int>(r.right, m_client.right); ++x) {
-                if (at(x, y) == colour) {
-                    return true;
-                }
-            }
-        }
-        return false;
+        return count(r.top, colour, r.bottom) > 0;
     }
-
-    // How many pixels from `top` down are painted in `colour`.
-    int count(int top, COLORREF colour) const
+    // How many pixels from `top` down (to `bottom`) are painted in `colour`.
+    int count(int top, COLORREF colour, LONG bottom = LONG_MAX) const
     {
         int found = 0;
-        for (int y = top; y < m_client.bottom; ++y) {
+        for (int y = top; y < std::min(bottom, m_client.bottom); ++y) {
             for (int x = 0; x < m_client.right; ++x) {
                 found += at(x, y) == colour;
             }
