@@ -38,6 +38,7 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     setObjectName(today ? QStringLiteral("lsvToday") : QStringLiteral("lsvHistory"));
     setToolTip(today ? QStringLiteral("Today Logs Listing.")
                      : QStringLiteral("History Logs Listing."));
+    setAccessibleName(today ? QStringLiteral("Today Logs") : QStringLiteral("History Logs"));
     m_model->setCaptions({today ? QStringLiteral("Time") : QStringLiteral("Date And Time"),
                           QStringLiteral("Object"), QStringLiteral("Action"),
                           QStringLiteral("Path"), QStringLiteral("Original Name"),

@@ -2,6 +2,7 @@
 // it can be seen, the pixels moved rather than painted again, and only the rows whose
 // colour changed repainted.
 #include "logstore/LogListView.h"
+#include "utility/Contrast.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -235,7 +236,9 @@ void LogListView::paintGapMarks()
         return;
     }
     QPainter painter(viewport());
-    painter.setPen(QPen(QColor(220, 40, 30), 2));
+    // Red, as readable against the list's own base as its text must be, on any theme.
+    painter.setPen(QPen(
+        contrast::Readable(QColor(220, 40, 30), viewport()->palette().color(QPalette::Base)), 2));
     for (const int row : marks) {
         const int y = row < rows ? visualRect(m_model->index(row, 0)).top()
                                  : visualRect(m_model->index(rows - 1, 0)).bottom() + 1;

@@ -5,6 +5,8 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
+#include "mainwindow/DesktopCommands.h"
+#include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/DesktopWords.h"
 #include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
@@ -19,6 +21,7 @@
 #include "settings/Settings.h"
 #include "settings/frmPubAbout.h"
 #include "settings/frmPubOptions.h"
+#include "utility/Contrast.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
 #include "utility/ListUtility.h"
@@ -82,7 +85,8 @@ frmPubMain::frmPubMain(Options options) : m_options(std::move(options))
     setContextMenuPolicy(Qt::PreventContextMenu);
     menuBar()->setContextMenuPolicy(Qt::PreventContextMenu);
     buildControls();
-    BuildCommands(*this);
+    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
+    AddDesktopCommands(*this, BuildCommands(*this));
     startUp();
 }
 
@@ -160,12 +164,7 @@ void frmPubMain::buildControls()
         new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
     m_cmbProgress->setObjectName(QStringLiteral("cmbProgress"));
     m_cmbProgress->setFont(FormFont(20.25, true));
-    // Its own colours in every state: it is shown while the window is disabled, which
-    // would otherwise grey it out.
-    m_cmbProgress->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: rgb(128, 128, 255); color: %1;"
-                       " border: 2px outset rgb(128, 128, 255); }")
-            .arg(palette().color(QPalette::Active, QPalette::ButtonText).name()));
+    styleBanner();
     // It floats over the window, so it grows for its text without moving anything else.
     m_cmbProgress->resize(m_scale.X(9075), m_scale.Y(1065));
     m_cmbProgress->setGeometry(
@@ -181,6 +180,18 @@ void frmPubMain::buildControls()
     setTabOrder(m_optHis, m_optTod);
     setTabOrder(m_optTod, m_dtpT);
     setTabOrder(m_dtpT, m_history);
+}
+
+void frmPubMain::styleBanner()
+{
+    // Its own colours in every state: it is shown while the window is disabled, which
+    // would otherwise grey it out. The blue is darkened only as far as a dark theme's light
+    // text needs to be read on it.
+    const QColor text = palette().color(QPalette::Active, QPalette::ButtonText);
+    const QString blue = contrast::Readable(QColor(128, 128, 255), text).name();
+    m_cmbProgress->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: %2; border: 2px outset %1; }")
+            .arg(blue, text.name()));
 }
 
 void frmPubMain::startUp()
@@ -222,8 +233,11 @@ void frmPubMain::startUp()
         picker->setDate(yesterday);
     }
 
-    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
-    m_health = new HealthNotice(this, m_stb, m_tray);
+    m_notifier = new DesktopNotifier(this);
+    connect(m_notifier, &DesktopNotifier::activated, this, [this](const QByteArray& token) {
+        bringForward({token, {}});
+    });
+    m_health = new HealthNotice(this, m_stb, m_tray, m_notifier);
     connect(m_health, &HealthNotice::gapWritten, this, &frmPubMain::refreshTodayGaps);
 
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
@@ -257,8 +271,13 @@ void frmPubMain::startUp()
             });
         }
     });
-    connect(m_versionChecker, &VersionChecker::backgroundFailed, new QuietNotice(m_stb, m_tray),
-            &QuietNotice::show);
+    auto* quiet = new QuietNotice(m_stb, m_tray);
+    connect(m_versionChecker, &VersionChecker::backgroundFailed, quiet,
+            [this, quiet](const QString& headline, const QString& details) {
+                quiet->show(headline, details);
+                // Heard on the desktop too while the user is away from the window.
+                m_notifier->notify(QStringLiteral("version-check"), headline, details);
+            });
     if (m_options.versionCheckDelayMs > 0) {
         m_versionChecker->startBackgroundTimer(m_options.versionCheckDelayMs);
     }
@@ -334,6 +353,9 @@ bool frmPubMain::eventFilter(QObject* watched, QEvent* event)
 void frmPubMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_cmbProgress) {
+        styleBanner();
+    }
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray) {
         // Hiding from inside the state change confuses some window managers; let the
         // minimise finish first.
@@ -443,6 +465,11 @@ void frmPubMain::rebuildToday()
 void frmPubMain::refreshTodayGaps()
 {
     m_today->setGapStamps(gapmarks::CollectStamps(m_folder, today(), today()));
+}
+
+void frmPubMain::bringForward(const LaunchTokens& tokens)
+{
+    BringForward(this, m_tray, tokens);
 }
 
 void frmPubMain::showDetailView()

@@ -322,8 +322,10 @@ private Q_SLOTS:
         for (bool on : {true, false}) {
             item->trigger();
             QCOMPARE(item->isChecked(), on);
-            QCOMPARE(zlv::test::ReadAll(entry).find("\nExec=zelvory --tray\n") != std::string::npos,
-                     on);
+            // This test program is what runs, and no bare name on PATH finds it.
+            const std::string exec =
+                "\nExec=" + QCoreApplication::applicationFilePath().toStdString() + " --tray\n";
+            QCOMPARE(zlv::test::ReadAll(entry).find(exec) != std::string::npos, on);
         }
         // Made elsewhere, or impossible to make: the mark tells what is on disk.
         zlv::test::WriteAll(entry, "[Desktop Entry]\n");
