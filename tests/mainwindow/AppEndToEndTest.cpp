@@ -1,4 +1,6 @@
 // Runs the real binary in a home of its own, offscreen, and checks what it leaves on disk.
+#include "utility/ProductVersion.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -66,7 +68,9 @@ private Q_SLOTS:
     void theTerminalModesAnswerWithoutAWindowOrAFolder()
     {
         QCOMPARE(run({QStringLiteral("--version")}),
-                 std::pair(0, QStringLiteral("Zelvory 2.0 (Build 015)\n")));
+                 std::pair(0, QStringLiteral("Zelvory %1 (Build %2)\n")
+                                  .arg(QLatin1String(zlv::kProgramVersion),
+                                       QLatin1String(zlv::kBuildNumber))));
         QVERIFY(run({QStringLiteral("-h")}).second.contains(QStringLiteral("--tray")));
         QCOMPARE(run({QStringLiteral("--print")}).first, 1);
         QCOMPARE(run({QStringLiteral("--status")}).first, 4);

@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 #include "support/TestWindow.h"
 #include "support/VersionServer.h"
+#include "utility/ProductVersion.h"
 
 #include <QAction>
 #include <QDateEdit>
@@ -96,7 +97,9 @@ private Q_SLOTS:
         QCOMPARE(w->lsvToday()->model()->index(0, 0).data().toString(),
                  QStringLiteral("Mar 05 2024 09:15:00"));
         QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 1 "));
-        QCOMPARE(panel(*w, 3), QStringLiteral(" Version 2.0 (Build 015) "));
+        QCOMPARE(panel(*w, 3),
+                 QStringLiteral(" Version %1 (Build %2) ")
+                     .arg(QLatin1String(kProgramVersion), QLatin1String(kBuildNumber)));
         // Date and time come from the program's clock, the time to the minute only.
         QCOMPARE(panel(*w, 1).trimmed(),
                  QLocale().toString(QDate(2024, 3, 5), QLocale::ShortFormat));
