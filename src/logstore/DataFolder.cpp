@@ -2,7 +2,6 @@
 
 #include "utility/FileSystem.h"
 
-
 namespace zlv {
 
 namespace {

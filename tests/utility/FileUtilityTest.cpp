@@ -23,4 +23,3 @@ TEST(TextFileUtility, FindLineGivesTheLatestWholeLineContainingTheText)
     EXPECT_EQ(zlv::TextFileUtility::FindLine(file, "absent", 0), "");
     EXPECT_EQ(zlv::TextFileUtility::FindLine(dir / "missing.log", "x", 0), "");
 }
-
