@@ -223,6 +223,15 @@ void frmPubMain::startUp()
 
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
         m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
+        if (m_options.keepRunState) {
+            m_hide->keepRunState();
+            m_heartbeat.setTimerType(Qt::VeryCoarseTimer);
+            connect(&m_heartbeat, &QTimer::timeout, this, [this] { m_hide->publishState(); });
+            m_heartbeat.start(60000);
+        }
+        // Called inside an append: what it sets off waits for the event loop.
+        m_folder.setRemadeCallback(
+            [this] { QTimer::singleShot(0, this, &frmPubMain::dataFolderRemade); });
         m_todayTimer.setSingleShot(true);
         connect(&m_todayTimer, &QTimer::timeout, this, &frmPubMain::rebuildToday);
         m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
@@ -238,6 +247,8 @@ void frmPubMain::startUp()
             failed.needsAction = true;
             m_hide->reportIncident(failed);
         }
+        // The start may have noted the span since the last run, or the last run's end.
+        refreshTodayGaps();
     }
 
     m_versionChecker =
@@ -483,6 +494,40 @@ bool frmPubMain::confirmSessionEnd()
     m_closeConfirmed = true;
     QTimer::singleShot(0, this, &QWidget::close);
     return true;
+}
+
+void frmPubMain::endWithoutAsking()
+{
+    if (m_shutDown) {
+        return;
+    }
+    m_closeConfirmed = true;
+    shutDown();
+    // Every event loop ends, a dialog's too: nothing waits for an answer now.
+    QCoreApplication::exit(0);
+}
+
+void frmPubMain::dataFolderRemade()
+{
+    // The settings went with the folder; the ones in memory are the user's.
+    WriteProgramSettings(m_folder.configurationFile());
+    if (!m_hide || m_shutDown) {
+        return;
+    }
+    if (m_options.lockAgain && !m_options.lockAgain()) {
+        // Another instance started on the folder made anew and records into it: two
+        // recording the same journal would write every operation twice.
+        m_hide->unload();
+        CaptureIncident taken;
+        taken.reason = GapReason::CaptureStopped;
+        taken.sentence = "Another Zelvory started on this journal while its data folder was "
+                         "away; this one stopped recording, so that nothing is recorded twice.";
+        taken.ongoing = true;
+        taken.isGap = false;
+        m_hide->reportIncident(taken);
+        return;
+    }
+    m_hide->dataFolderRemade();
 }
 
 void frmPubMain::closeEvent(QCloseEvent* event)

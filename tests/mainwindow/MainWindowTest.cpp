@@ -317,11 +317,12 @@ private Q_SLOTS:
         QVERIFY(shot.pixelColor(5, top + 6) != QColor(220, 40, 30));
 
         // Capture that cannot start at all is an incident too, told once the window shows.
-        frmPubMain dead({m_appData->path(),
-                         [](auto&) { return std::make_unique<DeadSource>(); },
-                         false,
-                         0,
-                         {}});
+        frmPubMain::Options deadOptions;
+        deadOptions.appData = m_appData->path();
+        deadOptions.makeSource = [](auto&) { return std::make_unique<DeadSource>(); };
+        deadOptions.trayAvailable = false;
+        deadOptions.versionCheckDelayMs = 0;
+        frmPubMain dead(std::move(deadOptions));
         QTest::qWait(20);
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
         dead.show();
