@@ -496,40 +496,6 @@ bool frmPubMain::confirmSessionEnd()
     return true;
 }
 
-void frmPubMain::endWithoutAsking()
-{
-    if (m_shutDown) {
-        return;
-    }
-    m_closeConfirmed = true;
-    shutDown();
-    // Every event loop ends, a dialog's too: nothing waits for an answer now.
-    QCoreApplication::exit(0);
-}
-
-void frmPubMain::dataFolderRemade()
-{
-    // The settings went with the folder; the ones in memory are the user's.
-    WriteProgramSettings(m_folder.configurationFile());
-    if (!m_hide || m_shutDown) {
-        return;
-    }
-    if (m_options.lockAgain && !m_options.lockAgain()) {
-        // Another instance started on the folder made anew and records into it: two
-        // recording the same journal would write every operation twice.
-        m_hide->unload();
-        CaptureIncident taken;
-        taken.reason = GapReason::CaptureStopped;
-        taken.sentence = "Another Zelvory started on this journal while its data folder was "
-                         "away; this one stopped recording, so that nothing is recorded twice.";
-        taken.ongoing = true;
-        taken.isGap = false;
-        m_hide->reportIncident(taken);
-        return;
-    }
-    m_hide->dataFolderRemade();
-}
-
 void frmPubMain::closeEvent(QCloseEvent* event)
 {
     const bool confirmed = m_shutDown || m_closeConfirmed;
