@@ -104,9 +104,12 @@ TEST_F(SessionTest, AKilledRunsHeldRecordsComeBackOnceAndItsEndIsTold)
         running.complete = "2024-03-05 17:30:01";
         ASSERT_TRUE(state.write(running));
         for (int s = 1; s <= 4; ++s) {
-            const std::string name = "h" + std::to_string(s);
-            spill.append({day, 17, 30, s}, Line("", name).substr(1, Line("", name).size() - 3));
-            written += s < 4 ? Line("2024-03-05 17:30:0" + std::to_string(s), name) : "";
+            const std::string second(1, static_cast<char>('0' + s));
+            const std::string line = Line("2024-03-05 17:30:0" + second, "h" + second);
+            spill.append({day, 17, 30, s}, line.substr(20, line.size() - 22)); // no stamp, no CR LF
+            if (s < 4) {
+                written += line;
+            }
         }
         spill.written();
         spill.written();
