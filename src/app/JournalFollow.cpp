@@ -151,7 +151,8 @@ GapRecord RewrittenNotice(const Clock& clock, const std::string& path)
 
 bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Clock& clock,
                    int stopFd, std::optional<Date> from, std::optional<Date> to,
-                   const std::function<void()>& following)
+                   const std::function<void()>& following, int writerFd,
+                   const std::function<void()>& writerEnded)
 {
     const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd < 0) {
@@ -211,8 +212,9 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
 
     while (!printer.stopped()) {
         drain();
-        pollfd fds[3] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}, {clockFd, POLLIN, 0}};
-        if (poll(fds, 3, -1) < 0) {
+        pollfd fds[4] = {
+            {fd, POLLIN, 0}, {stopFd, POLLIN, 0}, {writerFd, POLLIN, 0}, {clockFd, POLLIN, 0}};
+        if (poll(fds, 4, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -221,10 +223,16 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
         if (fds[1].revents) {
             break;
         }
+        if (fds[2].revents) {
+            writerFd = -1; // said once; a negative descriptor is left out of the poll
+            if (writerEnded) {
+                writerEnded();
+            }
+        }
         alignas(inotify_event) char events[16384];
         while (read(fd, events, sizeof events) > 0) {
         }
-        if (fds[2].revents) {
+        if (fds[3].revents) {
             std::uint64_t expirations = 0;
             [[maybe_unused]] const auto n = read(clockFd, &expirations, sizeof expirations);
             ArmClockTimer(clockFd);
@@ -266,7 +274,8 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
 namespace zlv::cli {
 
 bool FollowJournal(const DataFolder&, JournalPrinter&, const Clock&, int, std::optional<Date>,
-                   std::optional<Date>, const std::function<void()>&)
+                   std::optional<Date>, const std::function<void()>&, int,
+                   const std::function<void()>&)
 {
     return false;
 }

@@ -2,6 +2,7 @@
 #include "app/StopSignals.h"
 #include "app/TerminalModes.h"
 #include "capture/PlatformSource.h"
+#include "mainwindow/InstanceChannel.h"
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/SingleInstance.h"
 #include "mainwindow/TrayIcon.h"
@@ -28,8 +29,8 @@ int RunInTerminal(const zlv::cli::Arguments& arguments)
     // The data folder is only read here: never established, never created.
     zlv::DataFolder folder;
     folder.locate(zlv::SystemUtility::LocateAppData().path);
-    // Only --status looks at the lock; the others never touch it.
-    const QString lock = arguments.mode == zlv::cli::Mode::Status
+    // --status and --follow look for the lock (is anyone recording?); --print never does.
+    const QString lock = arguments.mode == zlv::cli::Mode::Status || arguments.follow
                              ? QString::fromStdString(zlv::SingleInstance::lockPath())
                              : QString();
     return zlv::cli::RunTerminalMode(arguments, folder, lock, zlv::Clock::instance(), stdout,
@@ -61,9 +62,12 @@ int main(int argc, char* argv[])
         break;
     }
 
-    // Another instance is running: leave at once, without a window or a file touched.
+    // Another instance is running: leave at once, without a window or a file touched, once
+    // it has been asked to bring its window forward.
     zlv::SingleInstance instance;
+    const std::string socketPath = zlv::InstanceSocketPath(zlv::SingleInstance::lockPath());
     if (!instance.acquire()) {
+        zlv::TellRunningInstance(socketPath, zlv::LaunchTokensFromEnvironment());
         return 0;
     }
     // From here on a termination, a hang-up (a logout) or an interrupt ends in order: what
@@ -103,8 +107,14 @@ int main(int argc, char* argv[])
                              window.endWithoutAsking();
                          });
     }
-    // Started with the session: straight into the notification area where there is one.
-    if (!arguments.tray || !window.trayIcon()->AddTrayIcon()) {
+    zlv::InstanceChannel channel(socketPath);
+    QObject::connect(&channel, &zlv::InstanceChannel::activationRequested, &window,
+                     &zlv::frmPubMain::bringForward);
+    // Started with the session: straight into the notification area where there is one,
+    // or as soon as one comes.
+    if (arguments.tray) {
+        window.trayIcon()->startInTray();
+    } else {
         window.show();
     }
     return QApplication::exec();

@@ -3,6 +3,7 @@
 // colour changed repainted.
 #include "logstore/GapMarks.h"
 #include "logstore/LogListView.h"
+#include "utility/Contrast.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -233,7 +234,9 @@ void LogListView::paintGapMarks()
     const int last = bottom.isValid() ? bottom.row() + 1 : rows;
     const bool newestFirst = m_model->sortOrder() == Qt::DescendingOrder;
     QPainter painter(viewport());
-    painter.setPen(QPen(QColor(220, 40, 30), 2));
+    // Red, as readable against the list's own base as its text must be, on any theme.
+    painter.setPen(QPen(
+        contrast::Readable(QColor(220, 40, 30), viewport()->palette().color(QPalette::Base)), 2));
     for (int row = first; row <= last && row <= rows; ++row) {
         const std::string above = row > 0 ? m_model->stamp(row - 1).toStdString() : std::string();
         const std::string below = row < rows ? m_model->stamp(row).toStdString() : std::string();

@@ -1,8 +1,14 @@
 #include "logstore/LogRowDelegate.h"
 
+#include "logstore/LogListModel.h"
+#include "utility/Contrast.h"
+
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 #include <cmath>
 
 namespace zlv {
@@ -11,6 +17,8 @@ namespace {
 
 // About three screens of cells: enough that every text on screen stays shaped.
 constexpr qsizetype kRecentTexts = 1024;
+// A tooltip wider than a few screens would show no more than one.
+constexpr qsizetype kLongestTip = 2000;
 
 QStaticText Shape(const QString& text, const QFont& font)
 {
@@ -62,18 +70,53 @@ LogRowDelegate::Shaped& LogRowDelegate::shaped(const QString& text, const QFont&
 }
 
 const QStaticText& LogRowDelegate::fitted(const QString& text, const QStyleOptionViewItem& option,
-                                          int width) const
+                                          int width, Qt::TextElideMode mode) const
 {
     Shaped& entry = shaped(text, option.font);
     if (entry.whole.size().width() <= width) {
         return entry.whole;
     }
-    if (entry.elidedWidth != width) {
-        entry.elided =
-            Shape(option.fontMetrics.elidedText(text, Qt::ElideRight, width), option.font);
+    if (entry.elidedWidth != width || entry.elidedMode != mode) {
+        entry.elided = Shape(option.fontMetrics.elidedText(text, mode, width), option.font);
         entry.elidedWidth = width;
+        entry.elidedMode = mode;
     }
     return entry.elided;
+}
+
+Qt::TextElideMode LogRowDelegate::elideMode(const QModelIndex& index) const
+{
+    return index.column() == m_middleElided ? Qt::ElideMiddle : Qt::ElideRight;
+}
+
+void LogRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = elideMode(index);
+    // The styled delegate's own painting (a focused cell) takes the same readable colour.
+    if (const QVariant brush = index.data(Qt::ForegroundRole); brush.isValid()) {
+        option->palette.setColor(QPalette::Text,
+                                 rowColour(qvariant_cast<QBrush>(brush).color(), option->palette));
+    }
+}
+
+bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                               const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event && view && event->type() == QEvent::ToolTip && index.isValid()) {
+        const QString shown = index.data(Qt::DisplayRole).toString();
+        const int room = option.rect.width() - 2 * TextMargin(option);
+        if (!shown.isEmpty() && textWidth(shown, option.font) > room) {
+            // Escaped, so that a name holding markup is shown as the characters it is.
+            const QString whole = index.data(LogListModel::FullTextRole).toString();
+            QToolTip::showText(event->globalPos(),
+                               QStringLiteral("<p style='white-space:pre'>%1</p>")
+                                   .arg(whole.left(kLongestTip).toHtmlEscaped()),
+                               view->viewport(), option.rect);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -104,7 +147,7 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         }
         colour = option.palette.color(group, QPalette::HighlightedText);
     } else if (const QVariant brush = index.data(Qt::ForegroundRole); brush.isValid()) {
-        colour = qvariant_cast<QBrush>(brush).color();
+        colour = rowColour(qvariant_cast<QBrush>(brush).color(), option.palette);
     } else {
         const bool enabled = option.state & QStyle::State_Enabled;
         const bool active = option.state & QStyle::State_Active;
@@ -115,7 +158,7 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 
     const int margin = TextMargin(option);
     const QRect box = option.rect.adjusted(margin, 0, -margin, 0);
-    const QStaticText& shown = fitted(text, option, box.width());
+    const QStaticText& shown = fitted(text, option, box.width(), elideMode(index));
     const int top = box.top() + (box.height() - option.fontMetrics.height()) / 2;
 
     const QPen pen = painter->pen();
@@ -125,6 +168,19 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     }
     painter->drawStaticText(QPointF(box.left(), top), shown);
     painter->setPen(pen);
+}
+
+QColor LogRowDelegate::rowColour(const QColor& colour, const QPalette& palette) const
+{
+    // The model names the colour a row has on white; on a dark theme the same hue must be
+    // lighter to be read. Asked at every paint, so a palette change is followed at once.
+    const QColor base = palette.color(QPalette::Base);
+    if (!m_colourGiven.isValid() || m_colourAsked != colour.rgba() || m_colourBase != base.rgba()) {
+        m_colourAsked = colour.rgba();
+        m_colourBase = base.rgba();
+        m_colourGiven = contrast::Readable(colour, base);
+    }
+    return m_colourGiven;
 }
 
 int LogRowDelegate::textWidth(const QString& text, const QFont& font) const

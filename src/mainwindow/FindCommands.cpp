@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QSizePolicy>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace zlv {
 
@@ -28,8 +29,14 @@ public:
     {
         setObjectName(QStringLiteral("txtFind"));
         setPlaceholderText(QStringLiteral("Find"));
+        // The placeholder goes as soon as something is typed; a screen reader needs a name
+        // that stays.
+        setAccessibleName(QStringLiteral("Find"));
         setToolTip(QStringLiteral("Shows only the rows that contain this text <Ctrl+F>."));
         setClearButtonEnabled(true);
+        for (QToolButton* clear : findChildren<QToolButton*>()) {
+            clear->setAccessibleName(QStringLiteral("Clear"));
+        }
         setMaximumWidth(220);
         connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { apply(text); });
         // The clear button changes the text without an edit.

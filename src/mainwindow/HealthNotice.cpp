@@ -1,6 +1,7 @@
 #include "mainwindow/HealthNotice.h"
 
 #include "capture/frmPubHide.h"
+#include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "settings/DisplayFormat.h"
@@ -43,14 +44,26 @@ QString MessageText(const CaptureIncident& incident)
            QString::fromLatin1(Advice(incident.reason));
 }
 
+// One notification per matter: records held in memory are another matter than the records
+// lost for the same reason.
+QString NotificationKey(GapReason reason, bool gap)
+{
+    const std::string_view word = GapReasonWord(reason);
+    return QString::fromLatin1(word.data(), qsizetype(word.size())) +
+           (gap ? QString() : QStringLiteral("-held"));
+}
+
 } // namespace
 
-HealthNotice::HealthNotice(QWidget* window, StatusBar* bar, TrayIcon* tray)
-    : QObject(window), m_window(window), m_tray(tray), m_warning(new QToolButton(bar))
+HealthNotice::HealthNotice(QWidget* window, StatusBar* bar, TrayIcon* tray,
+                           DesktopNotifier* notifier)
+    : QObject(window), m_window(window), m_tray(tray), m_notifier(notifier),
+      m_warning(new QToolButton(bar))
 {
     m_warning->setObjectName(QStringLiteral("stbHealth"));
     m_warning->setAutoRaise(true);
-    m_warning->setFocusPolicy(Qt::NoFocus);
+    // Reachable with Tab, so that its details can be opened without a mouse.
+    m_warning->setFocusPolicy(Qt::TabFocus);
     m_warning->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_warning->setIcon(bar->style()->standardIcon(QStyle::SP_MessageBoxWarning));
     m_warning->hide();
@@ -80,18 +93,48 @@ void HealthNotice::incident(const CaptureIncident& incident, bool askUser)
     // Called from inside capture: only note things here, show them later.
     if (askUser) {
         m_pending.push_back(incident);
-        if (m_tray && m_tray->isShown()) {
-            m_tray->showMessage(QStringLiteral("Zelvory"),
-                                QString::fromStdString(incident.sentence));
-        }
     }
-    QTimer::singleShot(0, this, [this, gap = incident.isGap && !incident.cleared] {
+    QTimer::singleShot(0, this, [this, incident, askUser] {
         refresh();
-        if (gap) {
+        if (incident.isGap && !incident.cleared) {
             Q_EMIT gapWritten();
         }
+        notifyDesktop(incident, askUser);
         showPendingMessages();
     });
+}
+
+void HealthNotice::notifyDesktop(const CaptureIncident& incident, bool askUser)
+{
+    if (incident.cleared) {
+        if (m_notifier) {
+            m_notifier->withdraw(NotificationKey(incident.reason, true));
+            m_notifier->withdraw(NotificationKey(incident.reason, false));
+        }
+        return;
+    }
+    const bool sent =
+        m_notifier && m_notifier->notify(NotificationKey(incident.reason, incident.isGap),
+                                         headline(), MessageText(incident), incident.needsAction);
+    // Without a notification server, the X11 notification area's own balloon.
+    if (!sent && askUser && m_tray && m_tray->isShown()) {
+        m_tray->showMessage(QStringLiteral("Zelvory"), QString::fromStdString(incident.sentence));
+    }
+}
+
+QString HealthNotice::headline() const
+{
+    const CaptureHealth* health = m_capture ? &m_capture->health() : nullptr;
+    if (!health || health->complete()) {
+        return QStringLiteral("Zelvory");
+    }
+    if (health->anyActive()) {
+        return QStringLiteral("Recording incomplete");
+    }
+    if (health->heldRecords() > 0) {
+        return QStringLiteral("%1 records not written yet").arg(health->heldRecords());
+    }
+    return QStringLiteral("Journal has gaps");
 }
 
 QString HealthNotice::details() const
@@ -139,31 +182,30 @@ void HealthNotice::refresh()
         m_warning->hide();
         if (m_tray) {
             m_tray->setToolTip(QStringLiteral("Zelvory"));
+            m_tray->setNeedsAttention(false);
         }
         return;
     }
-    QString headline;
-    if (health->anyActive()) {
-        headline = QStringLiteral("Recording incomplete");
-    } else if (held > 0) {
-        headline = QStringLiteral("%1 records not written yet").arg(held);
-    } else {
-        headline = QStringLiteral("Journal has gaps");
-    }
+    const QString title = headline();
     const QString text = details();
-    m_warning->setText(headline);
+    m_warning->setText(title);
     m_warning->setToolTip(text);
     m_warning->show();
     if (m_tray) {
-        m_tray->setToolTip(QStringLiteral("Zelvory\n") + headline + QLatin1Char('\n') + text);
+        m_tray->setToolTip(QStringLiteral("Zelvory\n") + title + QLatin1Char('\n') + text);
+        m_tray->setNeedsAttention(true);
     }
 }
 
 void HealthNotice::showPendingMessages()
 {
-    // While the window sits in the tray (or before it is first shown) the messages wait for
-    // it; the tooltip and a balloon say enough meanwhile.
-    if (m_showing || !m_window || !m_window->isVisible()) {
+    // While the window sits in the tray or on the taskbar, or behind others (or before it is
+    // first shown) the messages wait for the user to come to it: a box alone on the desktop,
+    // away from what it is about, would be answered without being understood. Being in
+    // front is also all that Wayland tells of a window that was minimised. The tooltip and
+    // the notification say enough meanwhile.
+    if (m_showing || !m_window || !m_window->isVisible() || m_window->isMinimized() ||
+        !m_window->isActiveWindow()) {
         return;
     }
     m_showing = true;
@@ -182,7 +224,9 @@ void HealthNotice::showPendingMessages()
 
 bool HealthNotice::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window && event->type() == QEvent::Show && !m_pending.empty()) {
+    const bool back = event->type() == QEvent::Show || event->type() == QEvent::ActivationChange ||
+                      event->type() == QEvent::WindowStateChange;
+    if (watched == m_window && back && !m_pending.empty()) {
         QTimer::singleShot(0, this, &HealthNotice::showPendingMessages);
     }
     return QObject::eventFilter(watched, event);

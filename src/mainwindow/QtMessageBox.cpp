@@ -3,6 +3,7 @@
 #include "utility/MessageBox.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -66,10 +67,19 @@ MessageBox::Answer Show(const MessageBox::Request& r)
     // like the last window going. Modal to that window only, so that the tray icon still
     // answers while a box waits.
     QWidget* owner = g_owner ? g_owner.data() : QApplication::activeWindow();
+    // A box raised while a dialog is open belongs to that dialog: owned by the main window
+    // it could fall behind the dialog, which would then wait for a box nobody sees.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+        owner = modal;
+    }
     QMessageBox box(ToQt(r.icon), QString::fromStdString(r.title), QString::fromStdString(r.text),
                     ToQt(r.buttons), owner);
     if (owner) {
-        box.setWindowModality(Qt::WindowModal);
+        // On Wayland a window-modal box becomes a sheet fixed to its window, without a title
+        // bar on some desktops; and the notification area there is on the bus, which a
+        // modal box does not block anyway.
+        const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+        box.setWindowModality(wayland ? Qt::ApplicationModal : Qt::WindowModal);
     }
     box.setDefaultButton(ToQt(r.defaultButton));
     switch (box.exec()) {

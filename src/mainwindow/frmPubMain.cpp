@@ -5,9 +5,14 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
+#include "mainwindow/DesktopCommands.h"
+#include "mainwindow/DesktopNotifier.h"
+#include "mainwindow/DesktopWords.h"
+#include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
 #include "mainwindow/QtMessageBox.h"
+#include "mainwindow/QuietNotice.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/VersionCheck.h"
@@ -16,6 +21,7 @@
 #include "settings/Settings.h"
 #include "settings/frmPubAbout.h"
 #include "settings/frmPubOptions.h"
+#include "utility/Contrast.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
 #include "utility/ListUtility.h"
@@ -79,7 +85,8 @@ frmPubMain::frmPubMain(Options options) : m_options(std::move(options))
     setContextMenuPolicy(Qt::PreventContextMenu);
     menuBar()->setContextMenuPolicy(Qt::PreventContextMenu);
     buildControls();
-    BuildCommands(*this);
+    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
+    AddDesktopCommands(*this, BuildCommands(*this));
     startUp();
 }
 
@@ -157,12 +164,7 @@ void frmPubMain::buildControls()
         new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
     m_cmbProgress->setObjectName(QStringLiteral("cmbProgress"));
     m_cmbProgress->setFont(FormFont(20.25, true));
-    // Its own colours in every state: it is shown while the window is disabled, which
-    // would otherwise grey it out.
-    m_cmbProgress->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: rgb(128, 128, 255); color: %1;"
-                       " border: 2px outset rgb(128, 128, 255); }")
-            .arg(palette().color(QPalette::Active, QPalette::ButtonText).name()));
+    styleBanner();
     // It floats over the window, so it grows for its text without moving anything else.
     m_cmbProgress->resize(m_scale.X(9075), m_scale.Y(1065));
     m_cmbProgress->setGeometry(
@@ -180,6 +182,18 @@ void frmPubMain::buildControls()
     setTabOrder(m_dtpT, m_history);
 }
 
+void frmPubMain::styleBanner()
+{
+    // Its own colours in every state: it is shown while the window is disabled, which
+    // would otherwise grey it out. The blue is darkened only as far as a dark theme's light
+    // text needs to be read on it.
+    const QColor text = palette().color(QPalette::Active, QPalette::ButtonText);
+    const QString blue = contrast::Readable(QColor(128, 128, 255), text).name();
+    m_cmbProgress->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: %2; border: 2px outset %1; }")
+            .arg(blue, text.name()));
+}
+
 void frmPubMain::startUp()
 {
     // The program ends when the close question is answered Yes, and only then: not when a
@@ -194,6 +208,8 @@ void frmPubMain::startUp()
                                   : SystemUtility::AppDataLookup{m_options.appData, {}};
     if (!appData.path.empty()) {
         m_folder.establish(appData.path);
+        ShowFirstStartNotice(*m_today, QString::fromStdString(m_folder.logsFolder()),
+                             [this] { manageLogFiles(); });
     } else {
         ShowDataFolderProblem(*m_today, QString::fromStdString(appData.problem));
     }
@@ -217,8 +233,11 @@ void frmPubMain::startUp()
         picker->setDate(yesterday);
     }
 
-    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
-    m_health = new HealthNotice(this, m_stb, m_tray);
+    m_notifier = new DesktopNotifier(this);
+    connect(m_notifier, &DesktopNotifier::activated, this, [this](const QByteArray& token) {
+        bringForward({token, {}});
+    });
+    m_health = new HealthNotice(this, m_stb, m_tray, m_notifier);
     connect(m_health, &HealthNotice::gapWritten, this, &frmPubMain::refreshTodayGaps);
 
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
@@ -263,6 +282,13 @@ void frmPubMain::startUp()
             });
         }
     });
+    auto* quiet = new QuietNotice(m_stb, m_tray);
+    connect(m_versionChecker, &VersionChecker::backgroundFailed, quiet,
+            [this, quiet](const QString& headline, const QString& details) {
+                quiet->show(headline, details);
+                // Heard on the desktop too while the user is away from the window.
+                m_notifier->notify(QStringLiteral("version-check"), headline, details);
+            });
     if (m_options.versionCheckDelayMs > 0) {
         m_versionChecker->startBackgroundTimer(m_options.versionCheckDelayMs);
     }
@@ -338,6 +364,9 @@ bool frmPubMain::eventFilter(QObject* watched, QEvent* event)
 void frmPubMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_cmbProgress) {
+        styleBanner();
+    }
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray) {
         // Hiding from inside the state change confuses some window managers; let the
         // minimise finish first.
@@ -378,16 +407,14 @@ void frmPubMain::runRangeCheck()
     const Date to = FromQDate(m_dtpT->date());
     switch (layout::CheckRange(from, to, now)) {
     case layout::RangeVerdict::EndTooLate: {
-        MessageBox::show("The end date cannot be later than yesterday.",
-                         MessageBox::Icon::Information);
+        refuseDate(m_dtpT, "The end date cannot be later than yesterday.");
         const QSignalBlocker quiet(m_dtpT);
         m_dtpT->setDate(ToQDate(now.addDays(-1)));
         m_dtpT->setFocus();
         return;
     }
     case layout::RangeVerdict::StartAfterEnd: {
-        MessageBox::show("The start date cannot be later than the end date.",
-                         MessageBox::Icon::Information);
+        refuseDate(m_dtpF, "The start date cannot be later than the end date.");
         const QSignalBlocker quiet(m_dtpF);
         m_dtpF->setDate(m_dtpT->date());
         m_dtpF->setFocus();
@@ -403,6 +430,22 @@ void frmPubMain::runRangeCheck()
     m_history->show();
     m_today->hide();
     refreshRowCount();
+}
+
+void frmPubMain::refuseDate(QDateEdit* picker, const char* message)
+{
+    // The calendar pop-up hands a pick over more than once, the second time after the first
+    // was put right: the same date picked again before the event loop comes round is the
+    // same pick, corrected without a second message.
+    const QDate picked = picker->date();
+    if (m_refused.picker == picker && m_refused.date == picked) {
+        return;
+    }
+    // Noted before the message, whose own event loop may deliver the repeat; forgotten only
+    // once the message is gone and the event loop comes round.
+    m_refused = {picker, picked};
+    MessageBox::show(message, MessageBox::Icon::Information);
+    QTimer::singleShot(0, this, [this] { m_refused = {}; });
 }
 
 void frmPubMain::scheduleTodayRebuild()
@@ -435,6 +478,11 @@ void frmPubMain::refreshTodayGaps()
     m_today->setGapStamps(gapmarks::CollectStamps(m_folder, today(), today()));
 }
 
+void frmPubMain::bringForward(const LaunchTokens& tokens)
+{
+    BringForward(this, m_tray, tokens);
+}
+
 void frmPubMain::showDetailView()
 {
     frmPubDetail::Open(this, [this]() -> QTreeView* { return visibleList(); });
@@ -454,7 +502,7 @@ void frmPubMain::showOptions()
 
 void frmPubMain::showAbout()
 {
-    frmPubAbout dialog(this);
+    frmPubAbout dialog(this, QString::fromStdString(m_folder.dataFolder()));
     dialog.exec();
 }
 
@@ -476,9 +524,8 @@ void frmPubMain::disconnectNetworkDrive()
 bool frmPubMain::confirmClose()
 {
     m_closeAfterCheck = false;
-    return MessageBox::show("Are you sure you want to stop tracing your operations in Windows "
-                            "Explorer?",
-                            MessageBox::Icon::Question, MessageBox::Buttons::YesNoCancel,
+    return MessageBox::show(words::For().closeQuestion, MessageBox::Icon::Question,
+                            MessageBox::Buttons::YesNoCancel,
                             MessageBox::Answer::Yes) == MessageBox::Answer::Yes;
 }
 

@@ -3,8 +3,10 @@
 #include "capture/NotificationSource.h"
 #include "capture/frmPubHide.h"
 #include "logstore/DataFolder.h"
+#include "mainwindow/WindowActivation.h"
 #include "utility/Twips.h"
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
@@ -21,6 +23,7 @@ class QTimer;
 
 namespace zlv {
 
+class DesktopNotifier;
 class HealthNotice;
 class LogListView;
 class StatusBar;
@@ -50,7 +53,7 @@ public:
         bool keepRunState = false;
         // Takes the one-instance lock again once the data folder had to be made again;
         // false when another instance has it now, and so the journal.
-        std::function<bool()> lockAgain;
+        std::function<bool()> lockAgain = nullptr;
     };
 
     explicit frmPubMain(Options options);
@@ -64,6 +67,9 @@ public:
     TrayIcon* trayIcon() const { return m_tray; }
     StatusBar* statusBarPanels() const { return m_stb; }
     HealthNotice* healthNotice() const { return m_health; }
+    // The desktop's notifications, for whatever the user should hear of while away from
+    // the window.
+    DesktopNotifier* desktopNotifier() const { return m_notifier; }
     QPushButton* progressBanner() const { return m_cmbProgress; }
 
     // Commands of the menus, the toolbar and the keys.
@@ -89,6 +95,10 @@ public:
     // Brings lsvToday in line with today's day file (what a recorded operation triggers).
     void rebuildToday();
 
+    // Out of the notification area or the taskbar, in front (a second launch, a chosen
+    // notification).
+    void bringForward(const LaunchTokens& tokens);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -96,12 +106,15 @@ protected:
 
 private:
     void buildControls();
+    void styleBanner();
     void startUp();
     void placeWindow();
     void layoutLists();
     void refreshRowCount();
     void shutDown();
     bool confirmClose();
+    // Says why `picker`'s date is refused, once for each pick.
+    void refuseDate(QDateEdit* picker, const char* message);
     void scheduleTodayRebuild();
     void refreshTodayGaps();
     void dataFolderRemade();
@@ -125,7 +138,14 @@ private:
     TrayIcon* m_tray = nullptr;
     VersionChecker* m_versionChecker = nullptr;
     HealthNotice* m_health = nullptr;
-    TwipScale m_scale; // how far the form font took the design
+    DesktopNotifier* m_notifier = nullptr;
+    struct RefusedDate
+    {
+        QDateEdit* picker = nullptr;
+        QDate date;
+    };
+    RefusedDate m_refused; // the pick the range check has just put right
+    TwipScale m_scale;     // how far the form font took the design
     QSize m_listSize;
     static constexpr qint64 kTodayRefreshMs = 200;
     QTimer m_todayTimer;        // the Today rebuild that waits for records close together

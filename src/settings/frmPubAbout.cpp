@@ -1,5 +1,6 @@
 #include "settings/frmPubAbout.h"
 
+#include "settings/PictureLink.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
 #include "utility/ProductVersion.h"
@@ -7,11 +8,11 @@
 #include "utility/Twips.h"
 #include "utility/WebPages.h"
 
-#include <QEvent>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMouseEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -46,7 +47,7 @@ QLabel* TextLabel(QWidget* parent, const char* name, const QString& text)
 
 } // namespace
 
-frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
+frmPubAbout::frmPubAbout(QWidget* parent, const QString& dataFolder) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmPubAbout"));
     setWindowTitle(QStringLiteral("About Zelvory"));
@@ -61,19 +62,25 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
     form.place(frame, 90, 0, 6335, 2732);
     m_frame = frame;
 
-    m_productLogo = new QLabel(m_frame);
+    m_productLogo = new PictureLink(m_frame);
     m_productLogo->setObjectName(QStringLiteral("imgProdLogo"));
     form.place(m_productLogo, 0, 90, 480, 480);
     m_productLogo->setToolTip(QStringLiteral("Opens Zelvory homepage."));
+    m_productLogo->setAccessibleName(QStringLiteral("Zelvory Homepage"));
+    connect(m_productLogo, &PictureLink::clicked, this,
+            [] { SystemUtility::OpenWebPage(web::ProductPage(), 1); });
 
     auto* name = new QLabel(QStringLiteral("Zelvory"), m_frame);
     name->setObjectName(QStringLiteral("Label1"));
     name->setFont(FormFont(9.75, true));
     form.place(name, 570, 210, 2520, 240);
 
-    m_companyLogo = new QLabel(m_frame);
+    m_companyLogo = new PictureLink(m_frame);
     m_companyLogo->setObjectName(QStringLiteral("imgCompLogo"));
     m_companyLogo->setToolTip(QStringLiteral("Visits our homepage."));
+    m_companyLogo->setAccessibleName(QStringLiteral("QBS Software Homepage"));
+    connect(m_companyLogo, &PictureLink::clicked, this,
+            [] { SystemUtility::OpenWebPage(web::CompanyHomePage(), 1); });
 
     // The notes may run up to the frame's margin.
     constexpr int kRoom = 6335 - kFormMarginTwips;
@@ -93,6 +100,19 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
             m_frame, "lCopyright",
             QString::fromUtf8("Copyright \u00a9 2006-2026 QBS Software. All rights reserved.")),
         90, 1650, kRoom, kLine);
+    if (!dataFolder.isEmpty()) {
+        // Below the line, where the frame had room to spare. A field, so that the whole
+        // path can be read and copied however long it is.
+        auto* label = TextLabel(m_frame, "lDataFolder", QStringLiteral("&Data folder:"));
+        form.placeSizedToText(label, 90, 2145, 1200, kLine);
+        auto* path = new QLineEdit(QDir::toNativeSeparators(dataFolder), m_frame);
+        path->setObjectName(QStringLiteral("txtDataFolder"));
+        path->setAccessibleName(QStringLiteral("Data folder"));
+        path->setReadOnly(true);
+        path->setCursorPosition(0);
+        label->setBuddy(path);
+        form.place(path, 1290, 2085, kRoom - 1290 + 90, 315);
+    }
     form.apply();
     m_scale = form.scale();
 
@@ -104,10 +124,6 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
 
     m_productLogo->setPixmap(RenderSvg(QStringLiteral(":/icons/zelvory.svg"), m_productLogo->size(),
                                        devicePixelRatioF()));
-    for (QLabel* logo : {m_productLogo, m_companyLogo}) {
-        logo->setCursor(Qt::PointingHandCursor);
-        logo->installEventFilter(this);
-    }
     setCompanyLogo(RenderSvg(QStringLiteral(":/icons/qbs-logo.svg"),
                              QSize(m_scale.X(2340), m_scale.Y(1080)), devicePixelRatioF()));
 
@@ -123,25 +139,6 @@ void frmPubAbout::setCompanyLogo(const QPixmap& logo)
                                      : logo.deviceIndependentSize().toSize();
     m_companyLogo->setGeometry(m_frame->width() - size.width() - m_scale.X(kLogoGapTwips),
                                m_scale.Y(90), size.width(), size.height());
-}
-
-bool frmPubAbout::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        auto* logo = qobject_cast<QLabel*>(watched);
-        // Only a release over the logo counts, as with a button.
-        if (mouse->button() == Qt::LeftButton && logo &&
-            logo->rect().contains(mouse->position().toPoint())) {
-            if (logo == m_productLogo) {
-                SystemUtility::OpenWebPage(web::ProductPage(), 1);
-            } else if (logo == m_companyLogo) {
-                SystemUtility::OpenWebPage(web::CompanyHomePage(), 1);
-            }
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace zlv

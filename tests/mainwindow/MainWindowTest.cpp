@@ -1,5 +1,6 @@
 #include "capture/ShellEvents.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/HealthNotice.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
@@ -240,8 +241,7 @@ private Q_SLOTS:
         QVERIFY(w->isVisible() && w->capture()->isLoaded());
         QCOMPARE(m_messages->shown().size(), std::size_t(2));
         const auto& ask = m_messages->shown()[0];
-        QCOMPARE(ask.text, std::string("Are you sure you want to stop tracing your operations in "
-                                       "Windows Explorer?"));
+        QCOMPARE(ask.text, std::string(words::For().closeQuestion));
         QCOMPARE(ask.icon, MessageBox::Icon::Question);
         QCOMPARE(ask.buttons, MessageBox::Buttons::YesNoCancel);
         QCOMPARE(ask.defaultButton, Answer::Yes);
@@ -317,12 +317,11 @@ private Q_SLOTS:
         QVERIFY(shot.pixelColor(5, top + 6) != QColor(220, 40, 30));
 
         // Capture that cannot start at all is an incident too, told once the window shows.
-        frmPubMain::Options deadOptions;
-        deadOptions.appData = m_appData->path();
-        deadOptions.makeSource = [](auto&) { return std::make_unique<DeadSource>(); };
-        deadOptions.trayAvailable = false;
-        deadOptions.versionCheckDelayMs = 0;
-        frmPubMain dead(std::move(deadOptions));
+        frmPubMain dead({m_appData->path(),
+                         [](auto&) { return std::make_unique<DeadSource>(); },
+                         false,
+                         0,
+                         {}});
         QTest::qWait(20);
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
         dead.show();
