@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -64,8 +65,11 @@ int SignalLost(const std::string& root, int rounds)
             ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
             ::unsetenv("XDG_DATA_HOME");
             ::unsetenv("XDG_RUNTIME_DIR");
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
+            const int devNull = ::open("/dev/null", O_WRONLY);
+            if (devNull >= 0) {
+                ::dup2(devNull, STDOUT_FILENO);
+                ::dup2(devNull, STDERR_FILENO);
+            }
             ::execl(ZLV_APP_PATH, ZLV_APP_PATH, static_cast<char*>(nullptr));
             ::_exit(127);
         }

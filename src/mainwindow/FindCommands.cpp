@@ -134,8 +134,10 @@ void AddFindCommands(frmPubMain& w, QMenu* logs, QToolBar* toolbar)
                      });
     QObject::connect(AddMenuItem(logs, "menlo", "Open &Containing Folder"), &QAction::triggered, &w,
                      [&w] { OpenSelectedRecordFolder(w); });
-    QObject::connect(AddMenuItem(logs, "menle", "&Export..."), &QAction::triggered, &w,
-                     [&w] { ExportList(&w, *w.visibleList()->model()); });
+    QObject::connect(AddMenuItem(logs, "menle", "&Export..."), &QAction::triggered, &w, [&w] {
+        ExportList(&w, w.visibleList()->logModel()->list(),
+                   [&w](const QString& done) { w.statusBarPanels()->showMessage(done, 15000); });
+    });
 }
 
 } // namespace zlv

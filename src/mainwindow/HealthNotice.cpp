@@ -2,9 +2,9 @@
 
 #include "capture/frmPubHide.h"
 #include "mainwindow/DesktopNotifier.h"
+#include "mainwindow/HealthText.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
-#include "settings/DisplayFormat.h"
 #include "utility/MessageBox.h"
 
 #include <QEvent>
@@ -15,34 +15,6 @@
 namespace zlv {
 
 namespace {
-
-// What the user can do about each kind of incident.
-const char* Advice(GapReason reason)
-{
-    switch (reason) {
-    case GapReason::Overflow:
-        return "Operations made during that burst may be missing from the journal; files and "
-               "folders created then were recovered where they still exist.";
-    case GapReason::WatchLimit:
-        return "Operations in the folders that are not watched are not recorded until the limit "
-               "is raised and Zelvory is started again.";
-    case GapReason::WriteFailed:
-        return "Free some disk space or make the data folder writable again.";
-    case GapReason::PathTooLong:
-        return "Operations in folders with such long paths may be missing.";
-    case GapReason::CaptureStopped:
-        return "Nothing is recorded until Zelvory is started again.";
-    case GapReason::NotRunning:
-        return "Operations made while Zelvory was not running are not in the journal.";
-    }
-    return "";
-}
-
-QString MessageText(const CaptureIncident& incident)
-{
-    return QString::fromStdString(incident.sentence) + QStringLiteral("\r\n\r\n") +
-           QString::fromLatin1(Advice(incident.reason));
-}
 
 // One notification per matter: records held in memory are another matter than the records
 // lost for the same reason.
@@ -114,8 +86,10 @@ void HealthNotice::notifyDesktop(const CaptureIncident& incident, bool askUser)
         return;
     }
     const bool sent =
-        m_notifier && m_notifier->notify(NotificationKey(incident.reason, incident.isGap),
-                                         headline(), MessageText(incident), incident.needsAction);
+        m_notifier &&
+        m_notifier->notify(NotificationKey(incident.reason, incident.isGap), headline(),
+                           QString::fromStdString(healthtext::Message(incident)),
+                           incident.needsAction);
     // Without a notification server, the X11 notification area's own balloon.
     if (!sent && askUser && m_tray && m_tray->isShown()) {
         m_tray->showMessage(QStringLiteral("Zelvory"), QString::fromStdString(incident.sentence));
@@ -128,45 +102,15 @@ QString HealthNotice::headline() const
     if (!health || health->complete()) {
         return QStringLiteral("Zelvory");
     }
-    if (health->anyActive()) {
-        return QStringLiteral("Recording incomplete");
-    }
-    if (health->heldRecords() > 0) {
-        return QStringLiteral("%1 records not written yet").arg(health->heldRecords());
-    }
-    return QStringLiteral("Journal has gaps");
+    return QString::fromStdString(healthtext::Headline(*health));
 }
 
 QString HealthNotice::details() const
 {
-    if (!m_capture || m_capture->health().complete()) {
+    if (!m_capture) {
         return {};
     }
-    const CaptureHealth& health = m_capture->health();
-    const std::string pattern = GetDisplayPattern();
-    QStringList parts;
-    for (const CaptureHealth::Entry& e : health.entries()) {
-        QString part = QString::fromStdString(e.incident.sentence);
-        part += QStringLiteral("\nSince %1.")
-                    .arg(QString::fromStdString(FormatTimestamp(e.since, pattern)));
-        if (e.incident.missing >= 0) {
-            part += QStringLiteral(" Operations missing: %1.").arg(e.incident.missing);
-        } else if (e.incident.isGap) {
-            part += QStringLiteral(" How many operations are missing is not known.");
-        }
-        part += QLatin1Char('\n') + QString::fromLatin1(Advice(e.incident.reason));
-        if (e.incident.ongoing && !e.active) {
-            part += QStringLiteral("\nThis has ended; the gap stays in the journal.");
-        }
-        parts << part;
-    }
-    if (health.heldRecords() > 0) {
-        parts << QStringLiteral("%1 records are waiting in memory to be written to the day file; "
-                                "they keep their times and are written as soon as the data "
-                                "folder takes them again.")
-                     .arg(health.heldRecords());
-    }
-    return parts.join(QStringLiteral("\n\n"));
+    return QString::fromStdString(healthtext::Details(m_capture->health()));
 }
 
 void HealthNotice::refresh()
@@ -214,7 +158,7 @@ void HealthNotice::showPendingMessages()
         const CaptureIncident next = m_pending.front();
         m_pending.erase(m_pending.begin());
         // Only OK: this box informs, it never offers to stop. Recording goes on meanwhile.
-        MessageBox::show(MessageText(next).toStdString(), MessageBox::Icon::Exclamation);
+        MessageBox::show(healthtext::Message(next), MessageBox::Icon::Exclamation);
         if (!self) {
             return;
         }

@@ -11,6 +11,7 @@
 #include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
+#include "mainwindow/HealthText.h"
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/QuietNotice.h"
 #include "mainwindow/StatusBar.h"
@@ -258,13 +259,7 @@ void frmPubMain::startUp()
             [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
         m_health->watch(m_hide.get());
         if (!m_hide->load()) {
-            CaptureIncident failed;
-            failed.reason = GapReason::CaptureStopped;
-            failed.sentence = "Recording could not start: the system refused to report file "
-                              "operations to Zelvory.";
-            failed.ongoing = true;
-            failed.needsAction = true;
-            m_hide->reportIncident(failed);
+            m_hide->reportIncident(healthtext::CaptureRefused());
         }
         // The start may have noted the span since the last run, or the last run's end.
         refreshTodayGaps();
