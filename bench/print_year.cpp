@@ -136,10 +136,13 @@ bool ReadLine(int fd, int timeoutMs)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    const auto root =
-        std::filesystem::temp_directory_path() / ("zlv-bench-print-" + std::to_string(getpid()));
+    // "print_year --write DIR" only writes the year into DIR (a data folder), for profiling.
+    const bool writeOnly = argc == 3 && std::string(argv[1]) == "--write";
+    const auto root = writeOnly ? std::filesystem::path(argv[2])
+                                : std::filesystem::temp_directory_path() /
+                                      ("zlv-bench-print-" + std::to_string(getpid()));
     DataFolder folder;
     if (!folder.establish(root.string())) {
         std::fprintf(stderr, "cannot create %s\n", root.c_str());
@@ -148,6 +151,9 @@ int main()
     // The program finds its data folder through XDG_DATA_HOME.
     setenv("XDG_DATA_HOME", root.c_str(), 1);
     const std::vector<std::string> files = bench::WriteYearOfRecords(folder);
+    if (writeOnly) {
+        return 0;
+    }
 
     std::vector<std::string> cat = {"cat"};
     cat.insert(cat.end(), files.begin(), files.end());

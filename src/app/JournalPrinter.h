@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "logstore/DataFolder.h"
 #include "logstore/GapFile.h"
+#include "logstore/RecordWriter.h"
 #include "settings/DisplayFormat.h"
 #include "utility/TextMatcher.h"
 
@@ -38,10 +39,11 @@ public:
 
 private:
     void lineDone();
+    void linesDone();
 
     std::FILE* m_out;
     Format m_format;
-    TextMatcher m_find;
+    recordformat::RecordWriter m_writer;
     CompiledPattern m_pattern;
     bool m_flushEachLine = false;
     long long m_printed = 0;

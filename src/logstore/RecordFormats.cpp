@@ -19,6 +19,11 @@ template <typename Piece, typename Bad> void WalkUtf8(std::string_view s, Piece 
 {
     std::size_t start = 0, i = 0;
     while (i < s.size()) {
+        // Names are mostly ASCII: eight bytes at a time until a byte is not.
+        i += utf8::AsciiPrefixLength(s.substr(i));
+        if (i == s.size()) {
+            break;
+        }
         const std::size_t n = utf8::SequenceLength(s.substr(i));
         if (n) {
             i += n;
