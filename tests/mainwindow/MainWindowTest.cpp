@@ -5,6 +5,7 @@
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/frmPubMain.h"
+#include "mock/ManualClock.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/TestWindow.h"

@@ -1,5 +1,7 @@
 #include "utility/Clock.h"
 
+#include "mock/ManualClock.h"
+
 #include <cctype>
 #include <cstdio>
 #include <gtest/gtest.h>

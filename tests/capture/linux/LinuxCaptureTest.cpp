@@ -5,6 +5,7 @@
 #include "capture/linux/WatchTree.h"
 #include "logstore/DayFile.h"
 #include "logstore/GapFile.h"
+#include "mock/ManualClock.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>

@@ -2,6 +2,7 @@
 #include "logstore/DayFile.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/frmPubMain.h"
+#include "mock/ManualClock.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/windows/WindowDriver.h"
