@@ -87,10 +87,14 @@ private Q_SLOTS:
         QVERIFY(m_app.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(
             QFileInfo::exists(dataFolder() + QStringLiteral("/configuration.ini")), 15000);
-        // Capture starts after the configuration is read; give the watches a moment.
-        QTest::qWait(1000);
-
+        // Capture starts after the configuration is read: a probe made each try shows when
+        // the watches are in place.
         const QString work = m_home.path() + QStringLiteral("/work/");
+        int probe = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFile(work + QStringLiteral("probe%1").arg(++probe)).open(QIODevice::WriteOnly) &&
+                today().contains(QStringLiteral("\tprobe")),
+            15000);
         QFile(work + QStringLiteral("note.txt")).open(QIODevice::WriteOnly);
         QVERIFY(
             QFile::rename(work + QStringLiteral("note.txt"), work + QStringLiteral("renamed.txt")));
