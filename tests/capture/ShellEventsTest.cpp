@@ -16,11 +16,6 @@ TEST(ShellEvents, ValuesOutsideTheTableHaveNoName)
 
 TEST(ShellEvents, OnlyTheTenOperationEventsAreClassified)
 {
-    EXPECT_EQ(Classify("SHCNE_RENAMEITEM").action, "Renamed");
-    EXPECT_EQ(Classify("SHCNE_RENAMEFOLDER").object, "Folder");
-    EXPECT_EQ(Classify("SHCNE_MEDIAINSERTED").object, "Storage Media");
-    EXPECT_EQ(Classify("SHCNE_DRIVEADD").object, "Driver");
-    EXPECT_EQ(Classify("SHCNE_DRIVEREMOVED").action, "Removed");
     int recorded = 0;
     for (std::uint32_t bit = 1; bit != 0; bit <<= 1) {
         if (!Classify(EventName(bit)).object.empty()) {

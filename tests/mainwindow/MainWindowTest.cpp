@@ -171,36 +171,6 @@ private Q_SLOTS:
 
     // A record after a pause is shown at once; records close behind it are shown together,
     // and the list is then what a fresh load of the day shows, colours and count included.
-    void recordsInQuickSuccessionShowWhatAFreshLoadShows()
-    {
-        auto w = makeWindow();
-        const auto record = [&](int n) {
-            const std::string name = "f" + std::to_string(n);
-            m_source->deliver(shell::SHCNE_CREATE, ShellItem{name, "/home/u/" + name});
-        };
-        record(0);
-        QCoreApplication::processEvents();
-        QCOMPARE(w->lsvToday()->rowCount(), 1);
-        for (int n = 1; n < 40; ++n) {
-            m_clock->advanceSeconds(n % 7 == 0 ? 1 : 0);
-            record(n);
-            QCoreApplication::processEvents();
-        }
-        QTRY_COMPARE(w->lsvToday()->rowCount(), 40);
-
-        LogListView fresh(LogListView::Kind::Today);
-        QVERIFY(fresh.loadFile(todayFile(*w)));
-        fresh.highlightRows();
-        const LogListModel* shown = w->lsvToday()->logModel();
-        for (int row = 0; row < 40; ++row) {
-            for (int column = 0; column < LogListModel::kColumnCount; ++column) {
-                QCOMPARE(shown->text(row, column), fresh.logModel()->text(row, column));
-            }
-            QCOMPARE(shown->isHighlighted(row), fresh.logModel()->isHighlighted(row));
-        }
-        QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 40 "));
-    }
-
     void switchingViewsKeepsTheTodayListAndCountsTheVisibleOne()
     {
         auto w = makeWindow();

@@ -1,7 +1,5 @@
 #include "utility/Clock.h"
 
-#include "mock/ManualClock.h"
-
 #include <cctype>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -24,15 +22,6 @@ TEST(Clock, DayNumbersRoundTripAcrossCenturiesAndLeapDays)
     EXPECT_EQ((Date{1970, 1, 1}.toDayNumber()), 0);
     EXPECT_EQ((Date{2100, 2, 28}.addDays(1)), (Date{2100, 3, 1}));
     EXPECT_EQ((Date{2000, 2, 28}.addDays(1)), (Date{2000, 2, 29}));
-}
-
-TEST(Clock, ManualClockCrossesMidnightAndMonthEnd)
-{
-    zlv::ManualClock clock(LocalDateTime{{2024, 1, 31}, 23, 59, 59});
-    clock.advanceSeconds(1);
-    EXPECT_EQ(clock.now(), (LocalDateTime{{2024, 2, 1}, 0, 0, 0}));
-    clock.advanceSeconds(-2);
-    EXPECT_EQ(clock.now(), (LocalDateTime{{2024, 1, 31}, 23, 59, 58}));
 }
 
 TEST(Clock, StampsParseAsTheirDigitsSayAndNothingElseParses)
