@@ -66,8 +66,10 @@ private:
             }
         });
         probe.start();
+        const std::size_t told = m_messages->shown().size();
         route();
-        QTest::qWait(30);
+        // Either the dialog came up or a box said why not.
+        (void)QTest::qWaitFor([&] { return opened || m_messages->shown().size() > told; }, 5000);
         return opened;
     }
 
