@@ -3,6 +3,8 @@
 #include "capture/CaptureHealth.h"
 #include "capture/RecordPipeline.h"
 #include "capture/linux/FolderScan.h"
+#include "capture/linux/GitIgnore.h"
+#include "capture/linux/NameSet.h"
 
 #include <chrono>
 #include <cstdint>
@@ -72,6 +74,28 @@ public:
     void unwatchRoot(const std::string& root);
     // Folders that are reported like any other but never entered (network mounts).
     void setNotEntered(std::set<std::string> paths) { m_notEntered = std::move(paths); }
+    // A file system was mounted at, or unmounted from, `mountPoint` inside the watched area:
+    // its watches are rebuilt for whatever lies there now, reporting nothing.
+    void remount(const std::string& mountPoint);
+
+    // Folders the user chose not to record (absolute, symbolic links resolved): neither
+    // they nor anything below them is watched or reported. A folder newly excluded loses its
+    // watches at once; one no longer excluded is watched again without reporting what it
+    // holds.
+    void setExcluded(std::vector<std::string> folders);
+    // Whether what Git ignores in a work tree below the watched roots is left alone (the
+    // default) or watched like the rest.
+    void setSkipGitIgnored(bool skip);
+    // Whether `path` is never reported: the data folder, a user's exclusion, a cache folder
+    // (tagged with CACHEDIR.TAG), or anything below one of them.
+    bool excluded(const std::string& path) const;
+    // Folders found since the last call not to be the user's work (a cache tag appeared, the
+    // user excluded it): what is still settling about them is to be dropped.
+    std::vector<std::string> takeDisowned() { return std::exchange(m_disowned, {}); }
+
+    // Reports every write to a file as SHCNE_UPDATEITEM, so that a file still being written
+    // counts as changing. Set before the first root is watched.
+    void setReportWrites(bool on);
 
     // Queues a notification that did not come from inotify (a mount, a medium), or an
     // incident, in its place among the file operations.
@@ -88,26 +112,44 @@ public:
     // deletions at their old place.
     void expireMoves(TimePoint now, bool all);
 
-    // How long poll() may wait before a pending move falls due or the backlog needs
-    // handling: -1 when nothing is pending.
+    // Takes up Git's rules again where a repository or an ignore file appeared or changed
+    // a while ago (the writing is over by then).
+    void applyDueRules(TimePoint now);
+
+    // How long poll() may wait before a pending move or a rule change falls due or the
+    // backlog needs handling: -1 when nothing is pending.
     int pollTimeoutMs(TimePoint now) const;
 
     // What is ready for delivery, oldest first; the tree forgets it.
     std::vector<Delivery> takeReady();
 
-    std::size_t watchCount() const { return m_pathOf.size(); }
+    std::size_t watchCount() const { return m_folders.size(); }
+    // What the names of the watched folders cost (the folder records' own share included)
+    // and how many names they hold.
+    std::size_t nameBytes() const;
+    std::size_t nameCount() const;
 
     // Runs on the reader thread before every read of the kernel's queue. Lets a test hold the
     // reader back until the queue overflows.
     std::function<void()> beforeRead;
 
 private:
+    using RepoId = GitIgnore::RepoId;
+
+    // A watched folder: where it is, the names it holds, and the Git repository it is in.
+    struct Folder
+    {
+        std::string path;
+        NameSet names;
+        RepoId repo = 0;
+    };
     struct PendingMove
     {
         std::uint32_t cookie = 0;
         std::string path;
         std::string name;
         bool isDir = false;
+        bool ignored = false; // Git ignores where it left from
         TimePoint deadline;
     };
     // One place in the delivery order: either settled deliveries or a move still waiting.
@@ -129,11 +171,12 @@ private:
     void pump();
     void handleChunk(const Chunk& chunk);
     void handle(std::uint32_t mask, int wd, std::uint32_t cookie, const std::string& name);
-    void created(const std::string& path, const std::string& name, bool isDir);
+    void created(const std::string& path, const std::string& name, bool isDir, RepoId repo,
+                 bool ignored);
     void movedFrom(const std::string& path, const std::string& name, bool isDir,
-                   std::uint32_t cookie);
-    void movedTo(const std::string& path, const std::string& name, bool isDir,
-                 std::uint32_t cookie);
+                   std::uint32_t cookie, bool ignored);
+    void movedTo(const std::string& path, const std::string& name, bool isDir, std::uint32_t cookie,
+                 bool replaced, RepoId repo, bool ignored);
     void settle(Slot& slot, std::vector<Delivery> deliveries);
     void expireMovedFolder(const std::string& path);
     void overflowed();
@@ -147,12 +190,23 @@ private:
     // Watches a folder that came into the watched area by a move.
     void walkArrived(const std::string& dir);
     std::optional<int> addWatch(int dirFd, const std::string& dir);
-    void bind(int wd, const std::string& path);
+    Folder& bind(int wd, const std::string& path);
     void forget(int wd);
     void unwatchSubtree(const std::string& root);
     void repathSubtree(const std::string& from, const std::string& to);
-    bool excluded(const std::string& path) const;
     bool ownFolder(const std::string& path) const;
+
+    // Whether the folder `path` (named `name`, in repository `repo`) is walked and watched.
+    bool mayEnter(const std::string& path, const std::string& name, RepoId repo) const;
+    bool isRoot(const std::string& path) const;
+    RepoId repoOfParent(const std::string& path) const;
+    // A special name turned up in `folder`: a cache tag (true when the folder is a cache
+    // now), or a repository or ignore file whose rules are taken up a little later.
+    bool noticeSpecialName(const std::string& folder, const std::string& name, bool isDir);
+    void cacheFound(const std::string& folder);
+    // Brings the watches below `top` in line with the rules: what they exclude now loses
+    // its watches, what they allow now gets one. Nothing is reported.
+    void applyRules(const std::string& top);
 
     // The watch budget: what the limit leaves us after the reserve, or what the kernel let us
     // have.
@@ -168,7 +222,8 @@ private:
     void pruneRemembered();
 
     void push(Delivery d);
-    void pushCreated(bool isDir, const std::string& path, const std::string& name);
+    void pushCreated(bool isDir, const std::string& path, const std::string& name,
+                     bool replaced = false);
     void flushSlots();
 
     int m_fd = -1;
@@ -178,8 +233,15 @@ private:
     std::vector<char> m_buffer;
     std::deque<Chunk> m_backlog;
 
-    std::unordered_map<int, std::string> m_pathOf;
+    std::unordered_map<int, Folder> m_folders;
     std::map<std::string, int> m_wdOf; // ordered, so a subtree is one contiguous range
+    std::uint32_t m_watchMask = 0;
+
+    std::vector<std::string> m_excluded; // sorted
+    std::set<std::string> m_caches;
+    GitIgnore m_git;
+    std::map<std::string, TimePoint> m_rulesDue; // folder -> when to take up its rules again
+    std::vector<std::string> m_disowned;
 
     // Entries a scan of a new folder reported, with the read count at the time of the scan.
     // Once a read has emptied the kernel's queue, every IN_CREATE that raced a scan before
