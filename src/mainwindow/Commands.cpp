@@ -1,6 +1,7 @@
 #include "mainwindow/Commands.h"
 
 #include "logstore/LogListView.h"
+#include "mainwindow/ExclusionCommands.h"
 #include "mainwindow/FindCommands.h"
 #include "mainwindow/frmPubMain.h"
 #include "utility/Autostart.h"
@@ -171,6 +172,7 @@ QMenu* BuildCommands(frmPubMain& w)
                          [logs](const QPoint& at) { logs->popup(at); });
     }
     AddFindCommands(w, logs, toolbar);
+    AddExclusionCommands(w, logs, tools);
     return logs;
 }
 

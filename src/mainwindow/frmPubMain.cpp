@@ -5,6 +5,7 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
+#include "mainwindow/ExclusionCommands.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
 #include "mainwindow/QtMessageBox.h"
@@ -229,6 +230,7 @@ void frmPubMain::startUp()
         m_hide->setRetryScheduler(
             [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
         m_health->watch(m_hide.get());
+        ApplyStoredExclusions(m_folder.configurationFile(), m_hide->source());
         if (!m_hide->load()) {
             CaptureIncident failed;
             failed.reason = GapReason::CaptureStopped;
