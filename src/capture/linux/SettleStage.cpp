@@ -4,6 +4,7 @@
 #include "capture/linux/NameKinds.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zlv::linuxcapture {
 
@@ -196,7 +197,9 @@ void SettleStage::created(const ShellItem& item, bool isDir, bool replaced, Time
         schedule(it->second.cluster, now); // told twice (a rescan): one item all the same
         return;
     }
-    const ItemId id = newItem(isDir, {}, path, now);
+    // Moved in over an existing item: to the user, that item is still there.
+    const ItemId id =
+        newItem(isDir, replaced && it == m_paths.end() ? path : std::string(), path, now);
     if (it == m_paths.end()) {
         claim(entry(id).cluster, path,
               PathState{replaced ? PathState::Before::Unknown : PathState::Before::Nothing, 0, id,
@@ -224,15 +227,25 @@ void SettleStage::renamed(const ShellItem& from, const ShellItem& to, bool isDir
 {
     const ItemId id = itemAt(from.path, isDir, now);
     m_paths[from.path].now = 0;
+    // An item not in sight that replaces one is a save: to the user it is the item it
+    // replaced, and what happens to it next (a rename) happens to that one.
+    const bool takesOver = !Shown(entry(id).origin, isDir);
     const auto it = m_paths.find(to.path);
     if (it == m_paths.end()) {
         claim(entry(id).cluster, to.path,
               PathState{replaced ? PathState::Before::Unknown : PathState::Before::Nothing, 0, id,
                         0});
+        if (replaced && takesOver) {
+            entry(id).origin = to.path;
+        }
     } else {
         merge(entry(id).cluster, it->second.cluster);
         if (it->second.now != 0 && it->second.now != id) {
-            entry(it->second.now).at.clear(); // overwritten by the rename
+            Entry& overwritten = entry(it->second.now);
+            if (takesOver) {
+                entry(id).origin = std::exchange(overwritten.origin, std::string());
+            }
+            overwritten.at.clear();
         }
         it->second.now = id;
     }

@@ -36,7 +36,8 @@ TEST_F(LinuxCapture, ProgramsSavingLockingAndDownloadingLeaveOnlyWhatTheUserMade
     const std::string dl = home + "/Downloads";
     sfs::create_directories(doc);
     sfs::create_directories(dl);
-    for (const char* name : {"notes.txt", "report.odt", "vim.txt", "chain-a", "back.txt"}) {
+    for (const char* name :
+         {"notes.txt", "report.odt", "vim.txt", "chain-a", "back.txt", "draft.txt"}) {
         Write(doc + "/" + name);
     }
     Start({}, {}, {}, kSettle);
@@ -78,6 +79,10 @@ TEST_F(LinuxCapture, ProgramsSavingLockingAndDownloadingLeaveOnlyWhatTheUserMade
     sfs::create_directory(doc + "/New Folder");
     Touch(doc + "/New Folder/in.txt");
     Rename(doc + "/New Folder", doc + "/Project");
+    // Saved, then renamed: to the user the saved file is the one that was there.
+    Write(doc + "/.goutputstream-R1", "saved");
+    Rename(doc + "/.goutputstream-R1", doc + "/draft.txt");
+    Rename(doc + "/draft.txt", doc + "/final.txt");
     // A download that takes its time: nothing while its name says it is unfinished.
     Write(dl + "/big.iso.part", "iso");
     Write(home + "/.viminfo");
@@ -92,6 +97,7 @@ TEST_F(LinuxCapture, ProgramsSavingLockingAndDownloadingLeaveOnlyWhatTheUserMade
         Rec("File", "Created", d, "notes.tmp"),
         Rec("Folder", "Created", d, "Project"),
         Rec("File", "Created", d + "Project/", "in.txt"),
+        Rec("File", "Renamed", d, "draft.txt", "final.txt"),
     };
     EXPECT_EQ(Records(), expected);
 
