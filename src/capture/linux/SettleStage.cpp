@@ -430,8 +430,24 @@ void SettleStage::release(std::vector<Delivery>& out, TimePoint now, bool all)
             decide(due.cluster);
         }
     }
-    while (!m_entries.empty() && m_entries.front().decided) {
-        Entry& e = m_entries.front();
+    // In order; but an item not in sight as things stand (a lock or swap file, a temporary
+    // name, an unfinished download, one that came and went) holds nothing back: should it
+    // come into sight, that is when its record happens, after what was handed on meanwhile.
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        Entry& e = m_entries[i];
+        if (e.handedOn) {
+            continue;
+        }
+        if (!e.decided) {
+            const std::uint32_t version = m_clusters[e.cluster].version;
+            if (e.unseenAt != version + 1) {
+                if (!judge(m_firstId + i).empty()) {
+                    break;
+                }
+                e.unseenAt = version + 1;
+            }
+            continue;
+        }
         if (e.passing) {
             out.push_back(std::move(*e.passing));
         } else {
@@ -439,6 +455,9 @@ void SettleStage::release(std::vector<Delivery>& out, TimePoint now, bool all)
                 out.push_back(std::move(n));
             }
         }
+        e.handedOn = true;
+    }
+    while (!m_entries.empty() && m_entries.front().handedOn) {
         m_entries.pop_front();
         ++m_firstId;
     }

@@ -33,8 +33,10 @@ std::vector<Notification> SplitSameNameMove(Notification n);
 // Items whose stories touch the same path are judged together (a cluster): the backup dance
 // of an editor involves the old file, its backup and the new file. Order is kept: what
 // leaves the stage comes out in the order of each item's first event, and a notification
-// that is no file operation (a drive, an incident) waits in its place. An item that keeps
-// changing is judged at the latest kLongest after its first event, so nothing waits longer.
+// that is no file operation (a drive, an incident) waits in its place. An item out of sight
+// for now (a swap file, a temporary name) holds nothing back; should it come into sight,
+// its record comes then. An item that keeps changing is judged at the latest kLongest after
+// its first event, so nothing waits longer.
 //
 // Input: notifications of the watch tree, with full paths in their items: SHCNE_CREATE,
 // SHCNE_MKDIR, SHCNE_DELETE, SHCNE_RMDIR, SHCNE_RENAMEITEM, SHCNE_RENAMEFOLDER (a move
@@ -80,6 +82,10 @@ private:
         ClusterId cluster = 0;
         bool isDir = false;
         bool decided = false;
+        bool handedOn = false;
+        // One more than the cluster's version when the item was last found out of sight: it
+        // need not be judged again until its cluster changes.
+        std::uint32_t unseenAt = 0;
         std::vector<Notification> verdict;
     };
     // A path that one of the open clusters has touched.
