@@ -34,6 +34,10 @@ public:
 
     // Where incidents go; set before start(). Sources that never lose anything ignore it.
     virtual void setHealthSink(HealthSink sink) { (void)sink; }
+    // Told, on the user-interface thread, a little after a burst of deliveries is over, so
+    // that what only the burst needed can be let go. Sources without bursts never call it.
+    using IdleSink = std::function<void()>;
+    virtual void setIdleSink(IdleSink sink) { (void)sink; }
 
     // Folders the user does not want recorded (absolute paths), and whether what Git
     // ignores in a work tree is left alone. Takes effect at once, also while running: an

@@ -91,6 +91,11 @@ RecordPipeline::Outcome RecordPipeline::handle(const Notification& n)
     return hold(now, std::move(text)) ? Outcome::Held : Outcome::Lost;
 }
 
+void RecordPipeline::releaseSpare()
+{
+    m_index.forgetBefore(DayFileIndex::Seconds(m_clock.now()) - kRepeatWindowSeconds);
+}
+
 bool RecordPipeline::write(const LocalDateTime& at, std::string_view text,
                            const fs::FileState* seen)
 {

@@ -75,6 +75,10 @@ public:
     // list should show (a held record too, once it is written).
     Outcome handle(const Notification& n);
 
+    // Lets go of what the repeat test no longer needs (lines older than its window): a burst
+    // of records leaves a large index behind otherwise.
+    void releaseSpare();
+
     // Writes held records, oldest first, until one fails; returns how many were written.
     std::size_t writeHeld();
     std::size_t heldRecords() const { return m_held.size(); }

@@ -143,9 +143,17 @@ void DayFileIndex::prune(std::int64_t now)
     if (m_entries.size() < m_pruneAt) {
         return;
     }
+    forgetBefore(now - m_window);
+}
+
+void DayFileIndex::forgetBefore(std::int64_t seconds)
+{
     // An entry older than the window answers "no repeat", and so does its absence.
-    std::erase_if(m_entries, [&](const auto& e) { return e.second.stamp <= now - m_window; });
+    std::erase_if(m_entries, [&](const auto& e) { return e.second.stamp <= seconds; });
     m_pruneAt = std::max<std::size_t>(4096, 2 * m_entries.size());
+    if (m_entries.bucket_count() > 4 * m_pruneAt) {
+        m_entries.rehash(0); // the buckets of a burst's worth of lines go too
+    }
 }
 
 void DayFileIndex::noteOwnAppend(const std::string& path, std::string_view line,

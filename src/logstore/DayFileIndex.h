@@ -48,6 +48,8 @@ public:
     void noteOwnAppend(const std::string& path, std::string_view line, const fs::FileState& after);
 
     std::size_t size() const { return m_entries.size(); }
+    // Forgets the lines stamped at or before `seconds`, and the room they took.
+    void forgetBefore(std::int64_t seconds);
 
     // The hashes of the one or two items a record (fields 2 to 6) is about: its folder with
     // its name, and with its new name when it has one. Nothing for a malformed text.

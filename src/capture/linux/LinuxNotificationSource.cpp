@@ -248,6 +248,9 @@ void LinuxNotificationSource::trimLater()
     QTimer::singleShot(kTrimDelay, m_context.get(), [this] {
         m_trimPending = false;
         m_sinceTrim = 0;
+        if (m_idleSink) {
+            m_idleSink();
+        }
         ::malloc_trim(0);
     });
 }

@@ -80,6 +80,7 @@ public:
     // when the kernel refused us an inotify instance (told to the health sink too).
     bool start(Sink sink) override;
     void setHealthSink(HealthSink sink) override { m_healthSink = std::move(sink); }
+    void setIdleSink(IdleSink sink) override { m_idleSink = std::move(sink); }
     // Stops reading and delivers what was captured until now before returning, what is
     // still settling included; the sink is not called after that. Called from inside the
     // sink, it delivers nothing more.
@@ -106,6 +107,7 @@ private:
     LinuxCaptureOptions m_options;
     Sink m_sink;
     HealthSink m_healthSink;
+    IdleSink m_idleSink;
     std::unique_ptr<QObject> m_context; // lives on the sink's thread; drains are posted to it
     std::thread m_thread;
     int m_stopFd = -1;
