@@ -125,12 +125,23 @@ void LinuxNotificationSource::Reader::loop()
     fds[kInotify] = {m_tree->fd(), POLLIN, 0};
     fds[kMounts] = {m_mountFd, POLLPRI, 0};
     fds[kMedia] = {m_media.fd(), POLLIN, 0};
+    // A program writing a file (a download) sends an event for every write. After a read
+    // of nothing else, the queue is left alone for a moment: the kernel folds a file's
+    // writes into one event meanwhile, and a burst of anything else still fits the queue.
+    constexpr auto kWritesPause = std::chrono::milliseconds(50);
+    std::chrono::steady_clock::time_point quietUntil;
+    const auto earliest = [](int a, int b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); };
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         int timeout = m_tree->pollTimeoutMs(now);
         if (m_stage) {
-            const int settle = m_stage->timeoutMs(now);
-            timeout = timeout < 0 ? settle : settle < 0 ? timeout : std::min(timeout, settle);
+            timeout = earliest(timeout, m_stage->timeoutMs(now));
+        }
+        const bool quiet = now < quietUntil && !m_tree->hasBacklog();
+        fds[kInotify].fd = quiet ? -1 : m_tree->fd();
+        if (quiet) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(quietUntil - now);
+            timeout = earliest(timeout, static_cast<int>(left.count()));
         }
         if (::poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno == EINTR) {
@@ -162,6 +173,9 @@ void LinuxNotificationSource::Reader::loop()
             while (m_tree->readOnce()) {
                 m_tree->expireMoves(std::chrono::steady_clock::now(), false);
                 publish(false);
+            }
+            if (m_stage && m_tree->readOnlyWrites()) {
+                quietUntil = std::chrono::steady_clock::now() + kWritesPause;
             }
         }
         if (fds[kMedia].revents & POLLIN) {

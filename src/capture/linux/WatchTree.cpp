@@ -348,6 +348,7 @@ void WatchTree::handleChunk(const Chunk& chunk)
 {
     std::size_t offset = 0;
     const std::size_t size = chunk.bytes.size();
+    m_onlyWrites = true;
     while (offset + sizeof(inotify_event) <= size) {
         inotify_event ev;
         std::memcpy(&ev, chunk.bytes.data() + offset, sizeof ev);
@@ -356,6 +357,7 @@ void WatchTree::handleChunk(const Chunk& chunk)
         if (offset > size) {
             break;
         }
+        m_onlyWrites = m_onlyWrites && ev.mask == IN_MODIFY;
         const std::string name(nameStart, ::strnlen(nameStart, ev.len));
         handle(ev.mask, ev.wd, ev.cookie, name);
     }

@@ -107,6 +107,8 @@ public:
     bool readOnce();
     // Events read from the kernel during a long walk and not handled yet.
     bool hasBacklog() const { return !m_backlog.empty(); }
+    // Whether the last read held nothing but writes to files.
+    bool readOnlyWrites() const { return m_onlyWrites; }
 
     // Settles moves whose second half is overdue (every pending move when `all`) as
     // deletions at their old place.
@@ -232,6 +234,7 @@ private:
     std::set<std::string> m_notEntered;
     std::vector<char> m_buffer;
     std::deque<Chunk> m_backlog;
+    bool m_onlyWrites = false;
 
     std::unordered_map<int, Folder> m_folders;
     std::map<std::string, int> m_wdOf; // ordered, so a subtree is one contiguous range
