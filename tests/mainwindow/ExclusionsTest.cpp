@@ -4,6 +4,7 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/frmPubExclusions.h"
 #include "mainwindow/frmPubMain.h"
+#include "support/InotifyWatches.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 
@@ -22,18 +23,6 @@ using namespace zlv;
 namespace sfs = std::filesystem;
 
 namespace {
-
-std::size_t WatchesHeld()
-{
-    std::size_t watches = 0;
-    for (const auto& fd : sfs::directory_iterator("/proc/self/fdinfo")) {
-        std::ifstream info(fd.path());
-        for (std::string line; std::getline(info, line);) {
-            watches += line.rfind("inotify wd:", 0) == 0;
-        }
-    }
-    return watches;
-}
 
 void Touch(const std::string& path)
 {
@@ -88,7 +77,7 @@ private Q_SLOTS:
         for (int i = 0; i < 20; ++i) {
             sfs::create_directories(home + "/work/build/d" + std::to_string(i));
         }
-        const std::size_t before = WatchesHeld();
+        const std::size_t before = test::WatchesHeld();
 
         frmPubMain::Options options;
         options.appData = appData.path();
@@ -106,7 +95,7 @@ private Q_SLOTS:
         window.show();
         auto* source = dynamic_cast<LinuxNotificationSource*>(window.capture()->source());
         QVERIFY(source && source->waitUntilWatching(std::chrono::seconds(10)));
-        const std::size_t all = WatchesHeld() - before;
+        const std::size_t all = test::WatchesHeld() - before;
         QCOMPARE(all, std::size_t(23)); // home, work, build and its 20 folders
 
         Touch(home + "/work/build/a.o");
@@ -121,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(exclude->isEnabled());
         menu->close();
         exclude->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(WatchesHeld() - before, all - 21, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all - 21, 10000);
         Touch(home + "/work/build/d2/b.o");
         const std::string config = window.dataFolder().configurationFile();
         std::ifstream stored(config);
@@ -156,7 +145,7 @@ private Q_SLOTS:
             QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
             QVERIFY(!dialog.isVisible());
         });
-        QTRY_COMPARE_WITH_TIMEOUT(WatchesHeld() - before, all, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all, 10000);
         Touch(home + "/work/build/d3/c.o");
         QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 3, 10000);
         // What was made meanwhile, and what was there, is not news.

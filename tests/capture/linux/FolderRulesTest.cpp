@@ -1,6 +1,7 @@
 // Folders that are not the user's work (caches, what Git ignores, what the user excluded)
 // and file systems mounted inside the home, made for real in a temporary home.
 #include "LinuxCaptureFixture.h"
+#include "support/InotifyWatches.h"
 
 #include <fstream>
 #include <git2.h>
@@ -17,19 +18,6 @@ const std::string kTag = "Signature: 8a477f597d28d172789f06886806bc55\n# a cache
 void Write(const std::string& path, const std::string& text = "x")
 {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-// The inotify watches this process holds, as the kernel counts them.
-std::size_t WatchesHeld()
-{
-    std::size_t watches = 0;
-    for (const auto& fd : sfs::directory_iterator("/proc/self/fdinfo")) {
-        std::ifstream info(fd.path());
-        for (std::string line; std::getline(info, line);) {
-            watches += line.rfind("inotify wd:", 0) == 0;
-        }
-    }
-    return watches;
 }
 
 bool MakeRepository(const std::string& folder)
@@ -55,9 +43,9 @@ TEST_F(LinuxCapture, CachesAndWhatGitIgnoresAreNeitherWatchedNorRecorded)
     ASSERT_TRUE(MakeRepository(home + "/proj"));
     Write(home + "/proj/.gitignore", "build/\n*.o\nnode_modules/\n");
     sfs::create_directories(home + "/proj/node_modules/pkg/lib");
-    const std::size_t before = WatchesHeld();
+    const std::size_t before = test::WatchesHeld();
     Start({}, {}, {}, kSettle);
-    EXPECT_EQ(WatchesHeld() - before, 6u);
+    EXPECT_EQ(test::WatchesHeld() - before, 6u);
 
     Touch(home + "/cache1/deep/er/blob");
     Touch(home + "/notcache/kept");
@@ -90,7 +78,8 @@ TEST_F(LinuxCapture, CachesAndWhatGitIgnoresAreNeitherWatchedNorRecorded)
     // The switch turned off: the build tree and the packages (seven folders) are watched
     // and recorded like the rest.
     form->source()->setExclusions({}, false);
-    ASSERT_TRUE(WaitFor([&] { return WatchesHeld() - before == 13u; })) << WatchesHeld() - before;
+    ASSERT_TRUE(WaitFor([&] { return test::WatchesHeld() - before == 13u; }))
+        << test::WatchesHeld() - before;
     Touch(home + "/proj/build/obj/late.o");
     Settle();
     EXPECT_EQ(Records().back(), Rec("File", "Created", home + "/proj/build/obj/", "late.o"));
@@ -102,14 +91,14 @@ TEST_F(LinuxCapture, AnExcludedFolderLosesItsWatchesAtOnceAndIsWatchedAgainUnrec
         sfs::create_directories(home + "/work/tmp/t" + std::to_string(i));
     }
     Touch(home + "/work/tmp/t3/old.txt");
-    const std::size_t before = WatchesHeld();
+    const std::size_t before = test::WatchesHeld();
     Start({}, {}, {}, kSettle);
-    const std::size_t all = WatchesHeld() - before;
+    const std::size_t all = test::WatchesHeld() - before;
 
     Touch(home + "/work/tmp/t1/settling.txt"); // still settling when the folder is excluded
     form->source()->setExclusions({home + "/work/tmp"}, true);
-    ASSERT_TRUE(WaitFor([&] { return WatchesHeld() - before == all - 21; }))
-        << WatchesHeld() - before << " of " << all;
+    ASSERT_TRUE(WaitFor([&] { return test::WatchesHeld() - before == all - 21; }))
+        << test::WatchesHeld() - before << " of " << all;
     Touch(home + "/work/tmp/t2/unseen.txt");
     Touch(home + "/work/seen.txt");
     Settle();
@@ -117,7 +106,7 @@ TEST_F(LinuxCapture, AnExcludedFolderLosesItsWatchesAtOnceAndIsWatchedAgainUnrec
               std::vector<std::string>{Rec("File", "Created", home + "/work/", "seen.txt")});
 
     form->source()->setExclusions({}, true);
-    ASSERT_TRUE(WaitFor([&] { return WatchesHeld() - before == all; }));
+    ASSERT_TRUE(WaitFor([&] { return test::WatchesHeld() - before == all; }));
     Touch(home + "/work/tmp/t4/new.txt");
     Settle();
     // What was there already, made while excluded included, is not news.
@@ -132,16 +121,8 @@ TEST_F(LinuxCapture, AFileSystemMountedInsideTheHomeIsADriveWatchedWhileThere)
     }
     // Again in a mount namespace of its own, so that nothing is mounted on the machine.
     if (!std::getenv("ZLV_IN_MOUNT_NS")) {
-        const std::string run =
-            "ZLV_IN_MOUNT_NS=1 unshare -m --propagation private " +
-            sfs::read_symlink("/proc/self/exe").string() +
-            " --gtest_filter=LinuxCapture.AFileSystemMountedInsideTheHome* 2>&1";
-        FILE* child = ::popen(run.c_str(), "r");
-        std::string output;
-        for (char buffer[4096]; child && std::fgets(buffer, sizeof buffer, child);) {
-            output += buffer;
-        }
-        ::pclose(child);
+        const std::string output = RunAgain("ZLV_IN_MOUNT_NS", "unshare -m --propagation private",
+                                            "LinuxCapture.AFileSystemMountedInsideTheHome*");
         if (output.find("[==========]") == std::string::npos) {
             GTEST_SKIP() << "no private mount namespace here: " << output;
         }

@@ -54,6 +54,25 @@ template <typename Pred> inline bool WaitFor(Pred done, std::chrono::millisecond
     return true;
 }
 
+// Runs this test program again as `prefix` says (under unshare), with `marker` set in its
+// environment and only the tests of `filter`; what it printed.
+inline std::string RunAgain(const std::string& marker, const std::string& prefix,
+                            const std::string& filter)
+{
+    const std::string run = marker + "=1 " + prefix + " " +
+                            sfs::read_symlink("/proc/self/exe").string() +
+                            " --gtest_filter=" + filter + " 2>&1";
+    FILE* child = ::popen(run.c_str(), "r");
+    std::string output;
+    for (char buffer[4096]; child && std::fgets(buffer, sizeof buffer, child);) {
+        output += buffer;
+    }
+    if (child) {
+        ::pclose(child);
+    }
+    return output;
+}
+
 class LinuxCapture : public ::testing::Test
 {
 protected:

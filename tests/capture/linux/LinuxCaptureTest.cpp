@@ -283,15 +283,8 @@ TEST_F(LinuxCapture, AtTheWatchLimitTheDeepestFoldersWaitAreToldAndAreWatchedOnc
 {
     // Again in a user namespace of its own, where the watch limit can be lowered.
     if (!std::getenv("ZLV_IN_USER_NS")) {
-        const std::string run = "ZLV_IN_USER_NS=1 unshare -U -r " +
-                                sfs::read_symlink("/proc/self/exe").string() +
-                                " --gtest_filter=LinuxCapture.AtTheWatchLimit* 2>&1";
-        FILE* child = ::popen(run.c_str(), "r");
-        std::string output;
-        for (char buffer[4096]; child && std::fgets(buffer, sizeof buffer, child);) {
-            output += buffer;
-        }
-        ::pclose(child);
+        const std::string output =
+            RunAgain("ZLV_IN_USER_NS", "unshare -U -r", "LinuxCapture.AtTheWatchLimit*");
         if (output.find("[==========]") == std::string::npos ||
             output.find("[  SKIPPED ]") != std::string::npos) {
             GTEST_SKIP() << "no user namespace with a watch limit of its own here: " << output;
