@@ -30,9 +30,12 @@ const char* const kUsage =
     "  -h, --help       Show this help and exit.\n"
     "  -v, --version    Show the version and exit.\n"
     "\n"
-    "Exit status of --print and --follow: 0, 1 when no record was printed, 2 on bad\n"
-    "arguments. Of --status: 0 when recording is complete, 3 when today has a gap, 4 when\n"
-    "Zelvory is not running.\n";
+    "--follow says once on standard error when Zelvory is not running (or stops) and\n"
+    "goes on waiting for its records.\n"
+    "\n"
+    "Exit status of --print and --follow: 0, 1 when no record was printed (--print then\n"
+    "says so on standard error), 2 on bad arguments. Of --status: 0 when recording is\n"
+    "complete, 3 when today has a gap, 4 when Zelvory is not running.\n";
 
 namespace {
 
@@ -151,6 +154,11 @@ Arguments Parse(const QStringList& arguments)
         if (filters && a.problem.isEmpty()) {
             a.problem = QStringLiteral("--from, --to, --find and --format go with --print or "
                                        "--follow.");
+        }
+        if (filters && a.mode == Mode::Window) {
+            // Whoever typed a range or a search wanted the terminal, not a window: it ends
+            // there with the problem named, as any other misuse of the terminal modes does.
+            a.mode = Mode::Journal;
         }
         return a;
     }

@@ -12,6 +12,7 @@
 #ifdef __linux__
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -160,6 +161,27 @@ InstanceState ReadInstance(const QString& lockPath)
     return s;
 }
 
+int OpenProcessEnd(long long pid)
+{
+#if defined(__linux__) && defined(SYS_pidfd_open)
+    return pid > 0 ? static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0)) : -1;
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+void CloseProcessEnd(int fd)
+{
+#ifdef __linux__
+    if (fd >= 0) {
+        close(fd);
+    }
+#else
+    (void)fd;
+#endif
+}
+
 int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& lockPath,
                 std::FILE* out)
 {
@@ -178,6 +200,9 @@ int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& loc
     } else {
         std::fprintf(out, "Zelvory is not running: nothing is being recorded.\n");
     }
+    std::fprintf(out, "Data folder: %s\n",
+                 folder.dataFolder().empty() ? "none (no home folder of your own)"
+                                             : folder.dataFolder().c_str());
     const std::vector<GapRecord> gaps = gapfile::ReadFile(folder.gapFilePath(clock.now().date));
     if (gaps.empty()) {
         std::fprintf(out, "Gaps today: none\n");

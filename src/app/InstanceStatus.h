@@ -22,6 +22,11 @@ struct InstanceState
 
 InstanceState ReadInstance(const QString& lockPath);
 
+// A descriptor that becomes readable when process `pid` ends (a pidfd); -1 where the
+// system has none. CloseProcessEnd takes -1 as well.
+int OpenProcessEnd(long long pid);
+void CloseProcessEnd(int fd);
+
 enum StatusExit
 {
     kStatusComplete = 0,

@@ -94,7 +94,8 @@ void Arm(int fd, const DataFolder& folder, const std::vector<Day>& days)
 
 bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Clock& clock,
                    int stopFd, std::optional<Date> from, std::optional<Date> to,
-                   const std::function<void()>& following)
+                   const std::function<void()>& following, int writerFd,
+                   const std::function<void()>& writerEnded)
 {
     const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd < 0) {
@@ -138,8 +139,8 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
 
     for (;;) {
         drain();
-        pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        pollfd fds[3] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}, {writerFd, POLLIN, 0}};
+        if (poll(fds, 3, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -147,6 +148,12 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
         }
         if (fds[1].revents) {
             break;
+        }
+        if (fds[2].revents) {
+            writerFd = -1; // said once; a negative descriptor is left out of the poll
+            if (writerEnded) {
+                writerEnded();
+            }
         }
         alignas(inotify_event) char events[16384];
         while (read(fd, events, sizeof events) > 0) {
@@ -174,7 +181,8 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
 namespace zlv::cli {
 
 bool FollowJournal(const DataFolder&, JournalPrinter&, const Clock&, int, std::optional<Date>,
-                   std::optional<Date>, const std::function<void()>&)
+                   std::optional<Date>, const std::function<void()>&, int,
+                   const std::function<void()>&)
 {
     return false;
 }

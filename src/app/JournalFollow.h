@@ -14,9 +14,12 @@ namespace zlv::cli {
 // it sleeps between records. Returns when `stopFd` becomes readable (false when the
 // journal cannot be followed at all, e.g. on a system without inotify). `following` is
 // called once the starting point is taken: what is appended after it will be printed.
+// `writerEnded` is called once when `writerFd` (see OpenProcessEnd) becomes readable;
+// following goes on.
 bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Clock& clock,
                    int stopFd, std::optional<Date> from = std::nullopt,
                    std::optional<Date> to = std::nullopt,
-                   const std::function<void()>& following = {});
+                   const std::function<void()>& following = {}, int writerFd = -1,
+                   const std::function<void()>& writerEnded = {});
 
 } // namespace zlv::cli

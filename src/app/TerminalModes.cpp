@@ -6,6 +6,28 @@
 
 namespace zlv::cli {
 
+namespace {
+
+std::string Day(const Date& d)
+{
+    return FormatStamp(LocalDateTime{d, 0, 0, 0}).substr(0, 10);
+}
+
+// An empty print is not a failure to hide: the exit status alone does not say whether the
+// range was empty or the search found nothing.
+void SayNothingPrinted(std::FILE* err, const Date& from, const Date& to, const std::string& find)
+{
+    const std::string matching = find.empty() ? std::string() : " matching \"" + find + "\"";
+    if (from == to) {
+        std::fprintf(err, "zelvory: No records%s on %s.\n", matching.c_str(), Day(from).c_str());
+    } else {
+        std::fprintf(err, "zelvory: No records%s between %s and %s.\n", matching.c_str(),
+                     Day(from).c_str(), Day(to).c_str());
+    }
+}
+
+} // namespace
+
 int RunTerminalMode(const Arguments& a, const DataFolder& folder, const QString& lockPath,
                     const Clock& clock, std::FILE* out, std::FILE* err, int stopFd,
                     const std::function<void()>& following)
@@ -28,11 +50,33 @@ int RunTerminalMode(const Arguments& a, const DataFolder& folder, const QString&
         const Date to = a.to.value_or(a.from ? std::max(today, *a.from) : today);
         const Date from = a.from.value_or(a.to ? *a.to : today);
         PrintRange(folder, from, to, printer);
+        if (printer.recordsPrinted() == 0) {
+            printer.flush();
+            SayNothingPrinted(err, from, to, a.find);
+        }
     }
-    if (a.follow && !FollowJournal(folder, printer, clock, stopFd, a.from, a.to, following)) {
-        printer.flush();
-        std::fprintf(err, "zelvory: the journal cannot be followed on this system.\n");
-        return 1;
+    if (a.follow) {
+        // Following waits for records whether or not anyone writes them; whoever waits is
+        // told once why nothing comes, and once more if the writer goes away.
+        const InstanceState writer = ReadInstance(lockPath);
+        const int writerEnd = writer.running ? OpenProcessEnd(writer.pid) : -1;
+        if (!writer.running) {
+            std::fprintf(err, "zelvory: Zelvory is not running, so nothing is being recorded; "
+                              "waiting for it to start (Ctrl+C ends).\n");
+        }
+        const bool followed = FollowJournal(folder, printer, clock, stopFd, a.from, a.to, following,
+                                            writerEnd, [err] {
+                                                std::fprintf(err, "zelvory: Zelvory has stopped, "
+                                                                  "so nothing is being recorded; "
+                                                                  "waiting for it to start again "
+                                                                  "(Ctrl+C ends).\n");
+                                            });
+        CloseProcessEnd(writerEnd);
+        if (!followed) {
+            printer.flush();
+            std::fprintf(err, "zelvory: the journal cannot be followed on this system.\n");
+            return 1;
+        }
     }
     printer.flush();
     return printer.recordsPrinted() > 0 ? 0 : 1;

@@ -41,8 +41,9 @@ int RunInTerminal(const zlv::cli::Arguments& arguments)
     // The data folder is only read here: never established, never created.
     zlv::DataFolder folder;
     folder.locate(zlv::SystemUtility::LocateAppData().path);
-    // Only --status looks for the lock; the others need not know where the runtime folder is.
-    const QString lock = arguments.mode == zlv::cli::Mode::Status
+    // --status and --follow look for the lock (is anyone recording?); --print need not know
+    // where the runtime folder is.
+    const QString lock = arguments.mode == zlv::cli::Mode::Status || arguments.follow
                              ? QString::fromStdString(zlv::SingleInstance::lockPath())
                              : QString();
     return zlv::cli::RunTerminalMode(arguments, folder, lock, zlv::Clock::instance(), stdout,

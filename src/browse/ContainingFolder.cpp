@@ -1,13 +1,13 @@
 #include "browse/ContainingFolder.h"
 
 #include "logstore/LogListModel.h"
+#include "utility/DesktopLaunch.h"
 #include "utility/MessageBox.h"
 
 #include <QAbstractItemModel>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -82,7 +82,10 @@ FolderOpeners DesktopFolderOpeners()
         // Bounded: a file manager that hangs must not hang the window with it.
         return bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
     };
-    openers.openFolder = [](const QUrl& folder) { return QDesktopServices::openUrl(folder); };
+    openers.openFolder = [](const QUrl& folder) {
+        launch::Open(folder, launch::Kind::Folder); // a failure is said later, in a box
+        return true;
+    };
     if (Replacement().showItems) {
         openers.showItems = Replacement().showItems;
     }

@@ -30,10 +30,10 @@ Date FirstOfNextMonth(const Date& d)
     return d.month == 12 ? Date{d.year + 1, 1, 1} : Date{d.year, d.month + 1, 1};
 }
 
+constexpr int kPathColumn = 3;
+
 // New rows measured for the column widths after an insertion; more make a full fit.
 constexpr int kMeasuredNewRows = 48;
-// The widest a column grows to fit a text.
-constexpr int kWidestColumnPx = 900;
 
 } // namespace
 
@@ -55,6 +55,7 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     setHeader(ownHeader);
     setModel(m_model);
     m_delegate = new LogRowDelegate(this);
+    m_delegate->setMiddleElidedColumn(kPathColumn);
     setItemDelegate(m_delegate);
 
     setRootIsDecorated(false);
@@ -77,6 +78,8 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     for (int column = 0; column < LogListModel::kColumnCount; ++column) {
         head->resizeSection(column, Px(widths[static_cast<std::size_t>(column)]));
     }
+    // A deep path gives way before the names after it do.
+    ListUtility::SetYieldingColumn(*this, kPathColumn);
     showSortState();
 
     connect(head, &QHeaderView::sectionClicked, this, &LogListView::headerClicked);
@@ -280,18 +283,21 @@ void LogListView::widenColumnsFor(int firstRow, int count)
         return;
     }
     // As ListUtility::AdjustListView measures, for the given rows only; a text that cannot
-    // be wider than its column even in the font's widest glyphs is not measured at all.
+    // be wider than the widest text measured so far, even in the font's widest glyphs, is
+    // not measured at all.
     QHeaderView* head = header();
     const QFontMetrics metrics(font());
     const int margin =
         2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
     const int widest = std::max(1, metrics.maxWidth());
     const int last = std::min(m_model->rowCount(), firstRow + count);
+    std::vector<int> widths = ListUtility::MeasuredWidths(*this);
+    widths.resize(LogListModel::kColumnCount, 0);
     for (int column = 0; column < LogListModel::kColumnCount; ++column) {
         if (head->isSectionHidden(column)) {
             continue;
         }
-        int wanted = head->sectionSize(column);
+        int& wanted = widths[static_cast<std::size_t>(column)];
         for (int row = firstRow; row < last; ++row) {
             // The text as the list shows it, shaped once for this and for its painting.
             const QString text = m_model->index(row, column).data().toString();
@@ -300,11 +306,8 @@ void LogListView::widenColumnsFor(int firstRow, int count)
             }
             wanted = std::max(wanted, m_delegate->textWidth(text, font()) + margin);
         }
-        wanted = std::min(wanted, kWidestColumnPx);
-        if (wanted > head->sectionSize(column)) {
-            head->resizeSection(column, wanted);
-        }
     }
+    ListUtility::FitColumns(*this, widths);
 }
 
 void LogListView::mouseDoubleClickEvent(QMouseEvent* event)

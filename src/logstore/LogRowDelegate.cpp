@@ -1,8 +1,13 @@
 #include "logstore/LogRowDelegate.h"
 
+#include "logstore/LogListModel.h"
+
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 #include <cmath>
 
 namespace zlv {
@@ -11,6 +16,8 @@ namespace {
 
 // About three screens of cells: enough that every text on screen stays shaped.
 constexpr qsizetype kRecentTexts = 1024;
+// A tooltip wider than a few screens would show no more than one.
+constexpr qsizetype kLongestTip = 2000;
 
 QStaticText Shape(const QString& text, const QFont& font)
 {
@@ -62,18 +69,48 @@ LogRowDelegate::Shaped& LogRowDelegate::shaped(const QString& text, const QFont&
 }
 
 const QStaticText& LogRowDelegate::fitted(const QString& text, const QStyleOptionViewItem& option,
-                                          int width) const
+                                          int width, Qt::TextElideMode mode) const
 {
     Shaped& entry = shaped(text, option.font);
     if (entry.whole.size().width() <= width) {
         return entry.whole;
     }
-    if (entry.elidedWidth != width) {
-        entry.elided =
-            Shape(option.fontMetrics.elidedText(text, Qt::ElideRight, width), option.font);
+    if (entry.elidedWidth != width || entry.elidedMode != mode) {
+        entry.elided = Shape(option.fontMetrics.elidedText(text, mode, width), option.font);
         entry.elidedWidth = width;
+        entry.elidedMode = mode;
     }
     return entry.elided;
+}
+
+Qt::TextElideMode LogRowDelegate::elideMode(const QModelIndex& index) const
+{
+    return index.column() == m_middleElided ? Qt::ElideMiddle : Qt::ElideRight;
+}
+
+void LogRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = elideMode(index);
+}
+
+bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                               const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event && view && event->type() == QEvent::ToolTip && index.isValid()) {
+        const QString shown = index.data(Qt::DisplayRole).toString();
+        const int room = option.rect.width() - 2 * TextMargin(option);
+        if (!shown.isEmpty() && textWidth(shown, option.font) > room) {
+            // Escaped, so that a name holding markup is shown as the characters it is.
+            const QString whole = index.data(LogListModel::FullTextRole).toString();
+            QToolTip::showText(event->globalPos(),
+                               QStringLiteral("<p style='white-space:pre'>%1</p>")
+                                   .arg(whole.left(kLongestTip).toHtmlEscaped()),
+                               view->viewport(), option.rect);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -115,7 +152,7 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 
     const int margin = TextMargin(option);
     const QRect box = option.rect.adjusted(margin, 0, -margin, 0);
-    const QStaticText& shown = fitted(text, option, box.width());
+    const QStaticText& shown = fitted(text, option, box.width(), elideMode(index));
     const int top = box.top() + (box.height() - option.fontMetrics.height()) / 2;
 
     const QPen pen = painter->pen();

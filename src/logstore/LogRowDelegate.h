@@ -25,8 +25,19 @@ public:
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+    // A cell too narrow for its text shows the whole text as its tooltip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
     // The width `text` takes in `font`, from the same shaping the painting uses.
     int textWidth(const QString& text, const QFont& font) const;
+
+    // The column whose texts lose their middle rather than their end when cut: a path's
+    // beginning and its last folders tell where it is.
+    void setMiddleElidedColumn(int column) { m_middleElided = column; }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
     struct Shaped
@@ -34,10 +45,12 @@ private:
         QStaticText whole;
         QStaticText elided; // cut to elidedWidth, once a column was too narrow for it
         int elidedWidth = -1;
+        Qt::TextElideMode elidedMode = Qt::ElideRight;
     };
     Shaped& shaped(const QString& text, const QFont& font) const;
-    const QStaticText& fitted(const QString& text, const QStyleOptionViewItem& option,
-                              int width) const;
+    const QStaticText& fitted(const QString& text, const QStyleOptionViewItem& option, int width,
+                              Qt::TextElideMode mode) const;
+    Qt::TextElideMode elideMode(const QModelIndex& index) const;
 
     // Two generations: a text painted again moves to the recent one, and when that is full
     // the older one is dropped. Rows that left the screen long ago go; those on it stay.
@@ -46,6 +59,7 @@ private:
     mutable QFont m_font;
     mutable int m_rowHeight = -1;
     mutable const QStyle* m_heightStyle = nullptr; // the style m_rowHeight was measured in
+    int m_middleElided = -1;
 };
 
 } // namespace zlv

@@ -1,8 +1,10 @@
 #include "mainwindow/Commands.h"
 
 #include "logstore/LogListView.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/ExclusionCommands.h"
 #include "mainwindow/FindCommands.h"
+#include "mainwindow/HelpPage.h"
 #include "mainwindow/frmPubMain.h"
 #include "utility/Autostart.h"
 #include "utility/SystemUtility.h"
@@ -107,7 +109,15 @@ QMenu* BuildCommands(frmPubMain& w)
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("menh"));
-    QObject::connect(AddMenuItem(help, "menhh", "Product &Homepage", QKeySequence(Qt::Key_F1)),
+    // F1 is help: the product page where the build has a server, else the help that came
+    // with the program, under an item of its own so that no caption says what is not so.
+    const bool server = web::HasRealServer();
+    if (!server) {
+        QObject::connect(AddMenuItem(help, "menhl", "Zelvory &Help", QKeySequence(Qt::Key_F1)),
+                         &QAction::triggered, &w, [] { OpenHelp(); });
+    }
+    QObject::connect(AddMenuItem(help, "menhh", "Product &Homepage",
+                                 server ? QKeySequence(Qt::Key_F1) : QKeySequence()),
                      &QAction::triggered, &w, [] { OpenPage(web::ProductPage()); });
     QObject::connect(AddMenuItem(help, "menho", "C&ompany Homepage"), &QAction::triggered, &w,
                      [] { OpenPage(web::CompanyHomePage()); });
@@ -142,12 +152,14 @@ QMenu* BuildCommands(frmPubMain& w)
         const char* icon;
     };
     const Button buttons[] = {
-        {"Manage Log Files", "Manage", "Manages log files in Windows Explorer <Ctrl+M>.", "manage"},
+        {"Manage Log Files", "Manage", words::For().manageLogFilesTip, "manage"},
         {"Detail View", "Detail", "Views the logs one by one <Ctrl+D>.", "detail"},
         {nullptr, nullptr, nullptr, nullptr},
         {"Options", "Options", "Displays and sets ZLV options.", "options"},
         {nullptr, nullptr, nullptr, nullptr},
-        {"Homepage", "Help", "Visits ZLV homepage to get news <F1>.", "homepage"},
+        {"Homepage", "Help",
+         server ? "Visits ZLV homepage to get news <F1>." : "Visits ZLV homepage to get news.",
+         "homepage"},
         {nullptr, nullptr, nullptr, nullptr},
         {"Exit", "Exit", "Exits Zelvory <Alt + F4>.", "exit"},
     };

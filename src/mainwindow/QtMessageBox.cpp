@@ -66,6 +66,11 @@ MessageBox::Answer Show(const MessageBox::Request& r)
     // like the last window going. Modal to that window only, so that the tray icon still
     // answers while a box waits.
     QWidget* owner = g_owner ? g_owner.data() : QApplication::activeWindow();
+    // A box raised while a dialog is open belongs to that dialog: owned by the main window
+    // it could fall behind the dialog, which would then wait for a box nobody sees.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+        owner = modal;
+    }
     QMessageBox box(ToQt(r.icon), QString::fromStdString(r.title), QString::fromStdString(r.text),
                     ToQt(r.buttons), owner);
     if (owner) {

@@ -8,7 +8,8 @@ namespace zlv {
 void InstallQtMessageBoxHandler();
 
 // The window that owns every box from now on (the main window); until one is set, or once
-// it is gone, the active window does.
+// it is gone, the active window does. A box raised while a modal dialog is open is owned by
+// that dialog instead.
 void SetMessageBoxOwner(QWidget* owner);
 
 } // namespace zlv

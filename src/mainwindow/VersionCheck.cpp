@@ -11,7 +11,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QWidget>
 #include <algorithm>
 
@@ -23,68 +22,11 @@ namespace {
 // to its end would only cost memory and time.
 constexpr qint64 kMaxBodyBytes = 64 * 1024;
 
-const char kNewVersionText[] =
-    "New version found, please click <OK> to exit Zelvory, view the update and download the "
-    "latest version, to abandon upgrading, please click <Cancel>.";
-const char kNoNewVersionText[] = "No available new version for upgrading.";
-const char kNoConnectionText[] =
-    "Cannot connect to QBS server to check the new version, please check the Internet "
-    "connection and try again.\r\n\r\nPlease note that if you get the Internet connection "
-    "through a proxy server, you must set the proxy in Microsoft Web Browser.";
-
-bool IsDottedNumber(const QString& text)
-{
-    static const QRegularExpression dotted(QStringLiteral("^[0-9]+(\\.[0-9]+)*$"));
-    return dotted.match(text).hasMatch();
-}
-
-// Compares two dotted numbers part by part as digit strings, so that no part can
-// overflow and "2.10" is greater than "2.9"; a missing part counts as 0.
-int CompareDotted(const QString& a, const QString& b)
-{
-    const QStringList pa = a.split(QLatin1Char('.'));
-    const QStringList pb = b.split(QLatin1Char('.'));
-    const auto significant = [](QString part) {
-        while (part.size() > 1 && part.front() == QLatin1Char('0')) {
-            part.remove(0, 1);
-        }
-        return part;
-    };
-    for (qsizetype i = 0; i < std::max(pa.size(), pb.size()); ++i) {
-        const QString x = significant(i < pa.size() ? pa[i] : QStringLiteral("0"));
-        const QString y = significant(i < pb.size() ? pb[i] : QStringLiteral("0"));
-        if (x.size() != y.size()) {
-            return x.size() < y.size() ? -1 : 1;
-        }
-        if (const int c = x.compare(y); c != 0) {
-            return c < 0 ? -1 : 1;
-        }
-    }
-    return 0;
-}
-
 } // namespace
 
 VersionAnswer ClassifyVersionAnswer(const QString& fetched, const QString& ownVersion)
 {
-    QString text = fetched;
-    if (text.startsWith(QChar(0xFEFF))) {
-        text.remove(0, 1);
-    }
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1).isSpace()) {
-        --end;
-    }
-    text.truncate(end);
-
-    if (text.size() < 3 || text.size() > 9) {
-        return VersionAnswer::NoConnection;
-    }
-    if (IsDottedNumber(text) && IsDottedNumber(ownVersion)) {
-        return CompareDotted(text, ownVersion) > 0 ? VersionAnswer::NewVersion
-                                                   : VersionAnswer::NoNewVersion;
-    }
-    return text == ownVersion ? VersionAnswer::NoNewVersion : VersionAnswer::NewVersion;
+    return ClassifyVersionText(fetched.toStdString(), ownVersion.toStdString());
 }
 
 QString FetchText(const QUrl& url, int timeoutMs)
@@ -140,7 +82,8 @@ VersionChecker::VersionChecker(QWidget* mainWindow, QPushButton* banner, const Q
                                std::function<void()> exitCommand)
     : QObject(mainWindow), m_window(mainWindow), m_banner(banner),
       m_url(versionUrl.isEmpty() ? DefaultVersionFileUrl() : QUrl(versionUrl)),
-      m_exit(std::move(exitCommand))
+      m_exit(std::move(exitCommand)), m_fetch(&FetchText),
+      m_hasServer(web::IsRealServer(m_url.toString().toStdString()))
 {
     m_background.setSingleShot(true);
     connect(&m_background, &QTimer::timeout, this, &VersionChecker::runBackgroundCheck);
@@ -148,7 +91,7 @@ VersionChecker::VersionChecker(QWidget* mainWindow, QPushButton* banner, const Q
 
 void VersionChecker::startBackgroundTimer(int delayMs)
 {
-    if (m_backgroundArmed) {
+    if (m_backgroundArmed || !m_hasServer) {
         return;
     }
     m_backgroundArmed = true;
@@ -174,13 +117,17 @@ void VersionChecker::runBackgroundCheck()
     m_backgroundDone = true;
     m_background.stop();
     m_busy = true;
-    const QString text = FetchText(m_url, m_fetchTimeoutMs);
+    const QString text = m_fetch(m_url, m_fetchTimeoutMs);
     answer(ClassifyVersionAnswer(text, QString::fromLatin1(kProgramVersion)), false);
 }
 
 void VersionChecker::checkOnRequest()
 {
     if (m_busy || m_abandoned) {
+        return;
+    }
+    if (!m_hasServer) {
+        MessageBox::show(version::NoServerText(), MessageBox::Icon::Information);
         return;
     }
     m_busy = true;
@@ -207,7 +154,7 @@ void VersionChecker::checkOnRequest()
         m_banner->raise();
     }
 
-    const QString text = FetchText(m_url, m_fetchTimeoutMs);
+    const QString text = m_fetch(m_url, m_fetchTimeoutMs);
 
     QGuiApplication::restoreOverrideCursor();
     if (m_window) {
@@ -228,17 +175,21 @@ void VersionChecker::answer(VersionAnswer result, bool onRequest)
         return;
     }
     bool upgrade = false;
-    switch (result) {
-    case VersionAnswer::NoConnection:
-        MessageBox::show(kNoConnectionText, MessageBox::Icon::Exclamation);
+    bool quietFailure = false;
+    switch (version::ReactionTo(result, onRequest)) {
+    case version::Reaction::Nothing:
         break;
-    case VersionAnswer::NoNewVersion:
-        if (onRequest) {
-            MessageBox::show(kNoNewVersionText, MessageBox::Icon::Information);
-        }
+    case version::Reaction::QuietNotice:
+        quietFailure = true;
         break;
-    case VersionAnswer::NewVersion:
-        upgrade = MessageBox::show(kNewVersionText, MessageBox::Icon::Question,
+    case version::Reaction::NoConnectionBox:
+        MessageBox::show(version::NoConnectionText(), MessageBox::Icon::Exclamation);
+        break;
+    case version::Reaction::NoNewVersionBox:
+        MessageBox::show(version::NoNewVersionText(), MessageBox::Icon::Information);
+        break;
+    case version::Reaction::NewVersionQuestion:
+        upgrade = MessageBox::show(version::NewVersionText(), MessageBox::Icon::Question,
                                    MessageBox::Buttons::OkCancel,
                                    MessageBox::Answer::Ok) == MessageBox::Answer::Ok;
         break;
@@ -246,6 +197,13 @@ void VersionChecker::answer(VersionAnswer result, bool onRequest)
     m_busy = false;
 
     const QPointer<VersionChecker> self(this);
+    if (quietFailure) {
+        Q_EMIT backgroundFailed(QString::fromStdString(version::QuietNoConnectionText()),
+                                QString::fromStdString(version::NoConnectionText()));
+        if (!self) {
+            return;
+        }
+    }
     Q_EMIT checked(result, onRequest);
     if (!self) {
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mainwindow/VersionRule.h"
 #include "utility/ProductVersion.h"
 
 #include <QObject>
@@ -14,18 +15,7 @@ class QWidget;
 
 namespace zlv {
 
-enum class VersionAnswer
-{
-    NoConnection,
-    NoNewVersion,
-    NewVersion
-};
-
-// What the fetched version file means. Trailing blanks and line ends (and a leading byte
-// order mark) are ignored; what is left must be 3 to 9 characters long to count as an
-// answer at all. When both the answer and `ownVersion` are dotted numbers only a greater
-// number is new, so an older file on a lagging mirror never asks to "upgrade" backwards;
-// any other answer is new exactly when it differs from `ownVersion`.
+// ClassifyVersionText for a text already decoded.
 VersionAnswer ClassifyVersionAnswer(const QString& fetched,
                                     const QString& ownVersion = QLatin1String(kProgramVersion));
 
@@ -37,7 +27,9 @@ QString FetchText(const QUrl& url, int timeoutMs = 9000);
 // The URL of the maker's version file.
 QUrl DefaultVersionFileUrl();
 
-// The version check: once by itself some time after start, and on request.
+// The version check: once by itself some time after start, and on request. A build whose
+// server is a placeholder has nothing to ask: it never checks by itself, and says so when
+// asked.
 class VersionChecker final : public QObject
 {
     Q_OBJECT
@@ -45,6 +37,7 @@ class VersionChecker final : public QObject
 public:
     static constexpr int kBackgroundDelayMs = 60000;
     static constexpr int kFetchTimeoutMs = 9000;
+    using Fetcher = std::function<QString(const QUrl& url, int timeoutMs)>;
 
     // `banner` is the main window's "please wait" button, shown during a check on request.
     // An empty `versionUrl` means the maker's version file. `exitCommand` runs the main
@@ -52,14 +45,19 @@ public:
     VersionChecker(QWidget* mainWindow, QPushButton* banner, const QString& versionUrl,
                    std::function<void()> exitCommand);
 
+    // Whether there is a server to ask (the version file's host is not a placeholder).
+    bool hasServer() const { return m_hasServer; }
+
     // Arms the single background check. It runs once per run of the program: arming it
-    // again does nothing.
+    // again does nothing, and so does arming it without a server.
     void startBackgroundTimer(int delayMs = kBackgroundDelayMs);
     // The check the user asks for: hourglass, window disabled and banner shown while the
     // fetch runs, then the answer in a message, including "no new version".
     void checkOnRequest();
 
     void setFetchTimeoutMs(int ms) { m_fetchTimeoutMs = ms; }
+    // Replaces FetchText (tests).
+    void setFetcher(Fetcher fetcher) { m_fetch = std::move(fetcher); }
     const QUrl& versionUrl() const { return m_url; }
     bool backgroundCheckDone() const { return m_backgroundDone; }
     // From the start of a fetch until its answer has been dealt with.
@@ -71,6 +69,9 @@ public:
 Q_SIGNALS:
     // After each check, with what the fetch meant; for the window and for tests.
     void checked(zlv::VersionAnswer answer, bool onRequest);
+    // The check nobody asked for could not reach the server. It is never a message box:
+    // whoever shows this (status bar, tray, a desktop notification) shows it quietly.
+    void backgroundFailed(const QString& headline, const QString& details);
 
 private:
     void runBackgroundCheck();
@@ -81,7 +82,9 @@ private:
     QPointer<QPushButton> m_banner;
     QUrl m_url;
     std::function<void()> m_exit;
+    Fetcher m_fetch;
     QTimer m_background;
+    bool m_hasServer = false;
     int m_fetchTimeoutMs = kFetchTimeoutMs;
     bool m_backgroundArmed = false;
     bool m_backgroundDone = false;

@@ -5,10 +5,13 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/ExclusionCommands.h"
+#include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
 #include "mainwindow/QtMessageBox.h"
+#include "mainwindow/QuietNotice.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/VersionCheck.h"
@@ -195,6 +198,8 @@ void frmPubMain::startUp()
                                   : SystemUtility::AppDataLookup{m_options.appData, {}};
     if (!appData.path.empty()) {
         m_folder.establish(appData.path);
+        ShowFirstStartNotice(*m_today, QString::fromStdString(m_folder.logsFolder()),
+                             [this] { manageLogFiles(); });
     } else {
         ShowDataFolderProblem(*m_today, QString::fromStdString(appData.problem));
     }
@@ -254,6 +259,8 @@ void frmPubMain::startUp()
             });
         }
     });
+    connect(m_versionChecker, &VersionChecker::backgroundFailed, new QuietNotice(m_stb, m_tray),
+            &QuietNotice::show);
     if (m_options.versionCheckDelayMs > 0) {
         m_versionChecker->startBackgroundTimer(m_options.versionCheckDelayMs);
     }
@@ -369,16 +376,14 @@ void frmPubMain::runRangeCheck()
     const Date to = FromQDate(m_dtpT->date());
     switch (layout::CheckRange(from, to, now)) {
     case layout::RangeVerdict::EndTooLate: {
-        MessageBox::show("The end date cannot be later than yesterday.",
-                         MessageBox::Icon::Information);
+        refuseDate(m_dtpT, "The end date cannot be later than yesterday.");
         const QSignalBlocker quiet(m_dtpT);
         m_dtpT->setDate(ToQDate(now.addDays(-1)));
         m_dtpT->setFocus();
         return;
     }
     case layout::RangeVerdict::StartAfterEnd: {
-        MessageBox::show("The start date cannot be later than the end date.",
-                         MessageBox::Icon::Information);
+        refuseDate(m_dtpF, "The start date cannot be later than the end date.");
         const QSignalBlocker quiet(m_dtpF);
         m_dtpF->setDate(m_dtpT->date());
         m_dtpF->setFocus();
@@ -394,6 +399,22 @@ void frmPubMain::runRangeCheck()
     m_history->show();
     m_today->hide();
     refreshRowCount();
+}
+
+void frmPubMain::refuseDate(QDateEdit* picker, const char* message)
+{
+    // The calendar pop-up hands a pick over more than once, the second time after the first
+    // was put right: the same date picked again before the event loop comes round is the
+    // same pick, corrected without a second message.
+    const QDate picked = picker->date();
+    if (m_refused.picker == picker && m_refused.date == picked) {
+        return;
+    }
+    // Noted before the message, whose own event loop may deliver the repeat; forgotten only
+    // once the message is gone and the event loop comes round.
+    m_refused = {picker, picked};
+    MessageBox::show(message, MessageBox::Icon::Information);
+    QTimer::singleShot(0, this, [this] { m_refused = {}; });
 }
 
 void frmPubMain::scheduleTodayRebuild()
@@ -445,7 +466,7 @@ void frmPubMain::showOptions()
 
 void frmPubMain::showAbout()
 {
-    frmPubAbout dialog(this);
+    frmPubAbout dialog(this, QString::fromStdString(m_folder.dataFolder()));
     dialog.exec();
 }
 
@@ -467,9 +488,8 @@ void frmPubMain::disconnectNetworkDrive()
 bool frmPubMain::confirmClose()
 {
     m_closeAfterCheck = false;
-    return MessageBox::show("Are you sure you want to stop tracing your operations in Windows "
-                            "Explorer?",
-                            MessageBox::Icon::Question, MessageBox::Buttons::YesNoCancel,
+    return MessageBox::show(words::For().closeQuestion, MessageBox::Icon::Question,
+                            MessageBox::Buttons::YesNoCancel,
                             MessageBox::Answer::Yes) == MessageBox::Answer::Yes;
 }
 

@@ -5,6 +5,7 @@
 #include "logstore/DataFolder.h"
 #include "utility/Twips.h"
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
@@ -93,6 +94,8 @@ private:
     void refreshRowCount();
     void shutDown();
     bool confirmClose();
+    // Says why `picker`'s date is refused, once for each pick.
+    void refuseDate(QDateEdit* picker, const char* message);
     void scheduleTodayRebuild();
     void refreshTodayGaps();
     Date today() const;
@@ -115,7 +118,13 @@ private:
     TrayIcon* m_tray = nullptr;
     VersionChecker* m_versionChecker = nullptr;
     HealthNotice* m_health = nullptr;
-    TwipScale m_scale; // how far the form font took the design
+    struct RefusedDate
+    {
+        QDateEdit* picker = nullptr;
+        QDate date;
+    };
+    RefusedDate m_refused; // the pick the range check has just put right
+    TwipScale m_scale;     // how far the form font took the design
     QSize m_listSize;
     static constexpr qint64 kTodayRefreshMs = 200;
     QTimer m_todayTimer;        // the Today rebuild that waits for records close together

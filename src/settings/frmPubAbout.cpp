@@ -7,10 +7,12 @@
 #include "utility/Twips.h"
 #include "utility/WebPages.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -46,7 +48,7 @@ QLabel* TextLabel(QWidget* parent, const char* name, const QString& text)
 
 } // namespace
 
-frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
+frmPubAbout::frmPubAbout(QWidget* parent, const QString& dataFolder) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmPubAbout"));
     setWindowTitle(QStringLiteral("About Zelvory"));
@@ -93,6 +95,19 @@ frmPubAbout::frmPubAbout(QWidget* parent) : QDialog(parent)
             m_frame, "lCopyright",
             QString::fromUtf8("Copyright \u00a9 2006-2026 QBS Software. All rights reserved.")),
         90, 1650, kRoom, kLine);
+    if (!dataFolder.isEmpty()) {
+        // Below the line, where the frame had room to spare. A field, so that the whole
+        // path can be read and copied however long it is.
+        auto* label = TextLabel(m_frame, "lDataFolder", QStringLiteral("&Data folder:"));
+        form.placeSizedToText(label, 90, 2145, 1200, kLine);
+        auto* path = new QLineEdit(QDir::toNativeSeparators(dataFolder), m_frame);
+        path->setObjectName(QStringLiteral("txtDataFolder"));
+        path->setAccessibleName(QStringLiteral("Data folder"));
+        path->setReadOnly(true);
+        path->setCursorPosition(0);
+        label->setBuddy(path);
+        form.place(path, 1290, 2085, kRoom - 1290 + 90, 315);
+    }
     form.apply();
     m_scale = form.scale();
 

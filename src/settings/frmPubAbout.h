@@ -17,7 +17,8 @@ class frmPubAbout final : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmPubAbout(QWidget* parent = nullptr);
+    // `dataFolder`, where the journal and the settings live, is named below the line.
+    explicit frmPubAbout(QWidget* parent = nullptr, const QString& dataFolder = {});
 
     // Replaces the maker's logo and keeps it 10 twips from the frame's right edge,
     // whatever its width.

@@ -1,5 +1,7 @@
 #include "utility/NetworkDrives.h"
 
+#include "utility/MessageBox.h"
+
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -76,6 +78,7 @@ GioCommand::GioCommand(QObject* parent, int timeoutMs) : QObject(parent)
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(timeoutMs);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
+        m_timedOut = true;
         m_process.kill();
         finish(false);
     });
@@ -86,9 +89,14 @@ GioCommand::GioCommand(QObject* parent, int timeoutMs) : QObject(parent)
             finish(false);
         }
     });
+    connect(&m_process, &QProcess::readyReadStandardError, this, [this] {
+        const QByteArray more = m_process.readAllStandardError();
+        m_error += more.left(std::max<qsizetype>(0, kMaxOutputBytes - m_error.size()));
+    });
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         // Crashes and time-outs end in finished() as well; only a start failure does not.
         if (error == QProcess::FailedToStart) {
+            m_missing = true;
             finish(false);
         }
     });
@@ -106,7 +114,6 @@ GioCommand* GioCommand::start(const QStringList& arguments, QObject* parent, int
     p.setProgram(QStringLiteral("gio"));
     p.setArguments(arguments);
     p.setStandardInputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
     command->m_deadline.start();
     // Started from the event loop: a missing tool fails inside start(), and the caller
     // must have connected to finished() by then.
@@ -123,6 +130,50 @@ GioCommand::~GioCommand()
         m_process.kill();
         m_process.waitForFinished(1000);
     }
+}
+
+QString GioCommand::problem() const
+{
+    if (m_missing) {
+        return QStringLiteral("the program gio, which connects network drives, could not be "
+                              "started");
+    }
+    if (m_timedOut) {
+        return QStringLiteral("no answer came in time");
+    }
+    // gio's last line says what went wrong, after its own name.
+    QString said = QString::fromUtf8(m_error).trimmed().section(QLatin1Char('\n'), -1).trimmed();
+    if (said.startsWith(QLatin1String("gio: "))) {
+        said.remove(0, 5);
+    }
+    while (said.endsWith(QLatin1Char('.'))) {
+        said.chop(1); // the sentence it goes into ends with its own
+    }
+    return said.isEmpty() ? QStringLiteral("gio reported a failure") : said;
+}
+
+void ReportGioFailure(const GioCommand& command, bool ok, const QString& action,
+                      const QString& address)
+{
+    if (ok) {
+        return;
+    }
+    const QString todo =
+        command.toolMissing()
+            ? QStringLiteral("Install gio (the package libglib2.0-bin) and the GVfs back-ends "
+                             "(gvfs-backends), then try again.")
+            : QStringLiteral("Check the share's address and that its server can be reached, "
+                             "then try again.");
+    // gio names the address itself, which the sentence has said already.
+    QString problem = command.problem();
+    for (const QString& named : {address, address + QLatin1Char('/')}) {
+        if (problem.startsWith(named + QStringLiteral(": "))) {
+            problem.remove(0, named.size() + 2);
+        }
+    }
+    const QString text = QStringLiteral("Zelvory could not %1 %2: %3.\r\n\r\n%4")
+                             .arg(action, address, problem, todo);
+    MessageBox::show(text.toStdString(), MessageBox::Icon::Exclamation);
 }
 
 void GioCommand::finish(bool ok)
@@ -189,7 +240,12 @@ void frmPubMapDrive::connectAddress()
     if (!IsNetworkAddress(address)) {
         return;
     }
-    m_lastCommand = GioCommand::start({QStringLiteral("mount"), address}, Keeper(parentWidget()));
+    GioCommand* command =
+        GioCommand::start({QStringLiteral("mount"), address}, Keeper(parentWidget()));
+    connect(command, &GioCommand::finished, command, [command, address](bool ok) {
+        ReportGioFailure(*command, ok, QStringLiteral("connect to"), address);
+    });
+    m_lastCommand = command;
     accept();
 }
 
@@ -241,6 +297,9 @@ void frmPubDisconnectDrive::list()
         m_mounts->clear();
         if (ok) {
             m_mounts->addItems(ParseNetworkMounts(output));
+        } else {
+            ReportGioFailure(*m_lastCommand, ok, QStringLiteral("list"),
+                             QStringLiteral("the network drives"));
         }
         if (m_mounts->count() > 0) {
             m_mounts->setCurrentRow(0);
@@ -255,9 +314,13 @@ void frmPubDisconnectDrive::disconnectChosen()
     if (chosen.isEmpty()) {
         return;
     }
-    m_lastCommand =
-        GioCommand::start({QStringLiteral("mount"), QStringLiteral("-u"), chosen.front()->text()},
-                          Keeper(parentWidget()));
+    const QString address = chosen.front()->text();
+    GioCommand* command = GioCommand::start(
+        {QStringLiteral("mount"), QStringLiteral("-u"), address}, Keeper(parentWidget()));
+    connect(command, &GioCommand::finished, command, [command, address](bool ok) {
+        ReportGioFailure(*command, ok, QStringLiteral("disconnect"), address);
+    });
+    m_lastCommand = command;
     accept();
 }
 

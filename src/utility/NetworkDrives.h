@@ -36,6 +36,11 @@ public:
                              int timeoutMs = kDefaultTimeoutMs);
     ~GioCommand() override;
 
+    // Why it failed, for a sentence after "could not ...: "; valid once finished.
+    QString problem() const;
+    // The tool itself could not be started (not installed).
+    bool toolMissing() const { return m_missing; }
+
 Q_SIGNALS:
     // `ok` is true only when the tool ran and exited with status 0.
     void finished(bool ok, const QString& output);
@@ -47,8 +52,16 @@ private:
     QProcess m_process;
     QTimer m_deadline;
     QByteArray m_output;
+    QByteArray m_error;
     bool m_done = false;
+    bool m_missing = false;
+    bool m_timedOut = false;
 };
+
+// Says in a message box that `command` failed to `action` (e.g. "connect to") `address`,
+// and what the user can do; says nothing when it succeeded.
+void ReportGioFailure(const GioCommand& command, bool ok, const QString& action,
+                      const QString& address);
 
 // Asks for a network address and mounts it through GIO.
 class frmPubMapDrive final : public QDialog

@@ -46,18 +46,19 @@ public:
     static bool WriteSettings(const std::string& file, const std::string& section,
                               const std::vector<std::pair<std::string, std::string>>& entries);
 
-    // Opens an http or https address in the user's web browser. Anything else, and a page
-    // that cannot be opened, is skipped without a word: no caller has a message for it.
-    // `showState` has no meaning on today's desktops; callers still pass it.
+    // Opens an http or https address in the user's web browser; anything else is skipped.
+    // A page that no browser takes is said in a message box (launch::Open). `showState`
+    // has no meaning on today's desktops; callers still pass it.
     static void OpenWebPage(const std::string& address, int showState = 1);
 
-    // Shows `folder` in the desktop's file manager without waiting for it.
+    // Shows `folder` in the desktop's file manager without waiting for it; a failure is
+    // said in a message box.
     static void OpenFolderInFileManager(const std::string& folder);
 
     // The system's dialogs for connecting and disconnecting a network drive, modal over
     // `owner`. On Linux they are Zelvory's own small dialogs over GIO's mounts; the mount
-    // or unmount goes on in the background after the dialog has closed, and whatever its
-    // outcome nothing is shown or recorded. `flags` is kept for the callers' sake.
+    // or unmount goes on in the background after the dialog has closed, and only a failure
+    // is shown, in a message box. `flags` is kept for the callers' sake.
     static void ShowMapDriveDialog(QWidget* owner, int flags = 1);
     static void ShowDisconnectDriveDialog(QWidget* owner, int flags = 1);
 };

@@ -1,13 +1,15 @@
 // The parts of SystemUtility that need Qt or a desktop: web pages, the file manager and
 // the network-drive dialogs.
+#include "utility/DesktopLaunch.h"
 #include "utility/SystemUtility.h"
 
-#include <QDesktopServices>
 #include <QFile>
 #include <QUrl>
 #include <QWidget>
 
 #ifdef _WIN32
+#include "utility/MessageBox.h"
+
 #include <QProcess>
 #include <windows.h>
 #include <winnetwk.h>
@@ -27,7 +29,7 @@ void SystemUtility::OpenWebPage(const std::string& address, int showState)
         (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http"))) {
         return;
     }
-    QDesktopServices::openUrl(url);
+    launch::Open(url, launch::Kind::WebPage);
 }
 
 void SystemUtility::OpenFolderInFileManager(const std::string& folder)
@@ -41,10 +43,16 @@ void SystemUtility::OpenFolderInFileManager(const std::string& folder)
     QProcess explorer;
     explorer.setProgram(QStringLiteral("Explorer"));
     explorer.setNativeArguments(QString::fromLocal8Bit(folder.c_str()));
-    explorer.startDetached();
+    if (!explorer.startDetached()) {
+        const QUrl url = QUrl::fromLocalFile(QString::fromLocal8Bit(folder.c_str()));
+        MessageBox::show(
+            launch::FailureText(url, launch::Kind::Folder,
+                                {false, QStringLiteral("Explorer did not start"), false}),
+            MessageBox::Icon::Exclamation);
+    }
 #else
     // A file URL rather than a command line: no shell, so any byte in the path is safe.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
+    launch::Open(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())), launch::Kind::Folder);
 #endif
 }
 

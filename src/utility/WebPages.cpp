@@ -41,6 +41,52 @@ std::string NormaliseServer(std::string_view server)
     return s;
 }
 
+bool IsRealServer(std::string_view address)
+{
+    std::string text = Trimmed(address);
+    for (char& c : text) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    std::string_view rest(text);
+    if (rest.starts_with("https://")) {
+        rest.remove_prefix(8);
+    } else if (rest.starts_with("http://")) {
+        rest.remove_prefix(7);
+    } else {
+        return false;
+    }
+    std::string_view host = rest.substr(0, rest.find_first_of("/?#"));
+    if (const std::size_t at = host.rfind('@'); at != std::string_view::npos) {
+        host.remove_prefix(at + 1);
+    }
+    if (host.starts_with('[')) {
+        return host.find(']') != std::string_view::npos; // an IPv6 literal
+    }
+    host = host.substr(0, host.find(':'));
+    while (host.ends_with('.')) {
+        host.remove_suffix(1); // the root's dot: "example.com." is example.com
+    }
+    if (host.empty()) {
+        return false;
+    }
+    const auto under = [host](std::string_view domain) {
+        return host == domain || (host.size() > domain.size() && host.ends_with(domain) &&
+                                  host[host.size() - domain.size() - 1] == '.');
+    };
+    for (std::string_view reserved :
+         {"example", "invalid", "test", "example.com", "example.net", "example.org"}) {
+        if (under(reserved)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HasRealServer()
+{
+    return IsRealServer(Server());
+}
+
 std::string Server()
 {
     return NormaliseServer(ZLV_SERVER_URL);

@@ -24,4 +24,12 @@ std::string TwitterPage();
 // "https://host/" does not turn every page into "https://host//...".
 std::string NormaliseServer(std::string_view server);
 
+// Whether `address` names a server that can exist: an http or https address whose host is
+// not one of the names set aside for examples (".example", ".invalid", ".test",
+// example.com and the like). A build made without ZLV_SERVER_URL has such a placeholder,
+// and asking it anything only fails.
+bool IsRealServer(std::string_view address);
+// Whether this build was given a server of its own.
+bool HasRealServer();
+
 } // namespace zlv::web

@@ -1,5 +1,7 @@
 #include "app/TerminalModes.h"
 
+#include "app/InstanceStatus.h"
+#include "app/JournalFollow.h"
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
 #include "logstore/GapFile.h"
@@ -7,9 +9,11 @@
 #include "support/TempDir.h"
 #include "utility/SystemUtility.h"
 
+#include <csignal>
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace zlv;
@@ -144,4 +148,68 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
     EXPECT_EQ(status.get(), 0);
     std::fclose(printed);
     EXPECT_EQ(ReadLine(out[0]), "") << "nothing from before the start";
+}
+
+TEST_F(TerminalModesTest, AnEmptyAnswerOrAMisplacedOptionIsExplained)
+{
+    ASSERT_TRUE(folder.ensureMonthFolder({2026, 1, 31}));
+    test::WriteAll(folder.dayFilePath({2026, 1, 31}), kCreated + "\r\n");
+    auto r = Cli("--print --from 2026-01-01 --to 2026-01-30");
+    EXPECT_EQ(r, (std::array<std::string, 3>{
+                     "1", "", "zelvory: No records between 2026-01-01 and 2026-01-30.\n"}));
+    EXPECT_EQ(Cli("--print --find nowhere")[2], "zelvory: No records matching \"nowhere\" on "
+                                                "2026-02-01.\n");
+    EXPECT_EQ(Cli("--print --to 2026-01-31")[2], "");
+    // A range or a search without --print or --follow is a misuse, not a window.
+    for (const char* alone : {"--from 2026-01-01", "--find x", "--tray --format csv"}) {
+        r = Cli(alone);
+        EXPECT_TRUE(r[0] == "2" && r[2].find("go with --print") != std::string::npos) << alone;
+    }
+    r = Cli("--status");
+    EXPECT_NE(r[1].find("Data folder: " + folder.dataFolder() + "\n"), std::string::npos) << r[1];
+}
+
+TEST_F(TerminalModesTest, FollowingSaysOnceWhyNothingComesAndGoesOnWaiting)
+{
+    const pid_t writer = fork(); // stands in for a running Zelvory
+    if (writer == 0) {
+        pause();
+        _exit(0);
+    }
+    const int writerEnd = OpenProcessEnd(writer);
+    int stop[2];
+    ASSERT_TRUE(writerEnd >= 0 && pipe(stop) == 0);
+    std::FILE* err = std::tmpfile();
+    std::promise<void> started;
+    std::future<int> status = std::async(std::launch::async, [&] {
+        const Arguments a = Parse(QStringLiteral("zelvory --follow").split(u' '));
+        return RunTerminalMode(a, folder, {}, clock, stdout, err, stop[0],
+                               [&] { started.set_value(); });
+    });
+    started.get_future().wait();
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    EXPECT_EQ(status.get(), 1);
+    std::string said(200, '\0');
+    std::rewind(err);
+    said.resize(std::fread(said.data(), 1, said.size(), err));
+    EXPECT_EQ(said, "zelvory: Zelvory is not running, so nothing is being recorded; waiting for "
+                    "it to start (Ctrl+C ends).\n");
+
+    // The writer going away is heard at once, once, and following goes on.
+    char drained;
+    ASSERT_EQ(read(stop[0], &drained, 1), 1);
+    JournalPrinter printer(stdout, Format::Tsv, {}, {});
+    int ended = 0;
+    std::future<bool> followed = std::async(std::launch::async, [&] {
+        return FollowJournal(folder, printer, clock, stop[0], {}, {}, {}, writerEnd,
+                             [&] { ++ended; });
+    });
+    kill(writer, SIGTERM);
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(followed.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    EXPECT_TRUE(followed.get());
+    EXPECT_EQ(ended, 1);
+    CloseProcessEnd(writerEnd);
+    std::fclose(err);
 }

@@ -6,18 +6,21 @@
 #include "capture/ShellEvents.h"
 #include "logstore/LogLines.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/frmPubMain.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/TestWindow.h"
+#include "utility/DesktopLaunch.h"
 #include "utility/WebPages.h"
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -147,11 +150,75 @@ private Q_SLOTS:
             QVERIFY2(!RunToolbarCommand(*m_window, QString::fromLatin1(other)), other);
         }
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        m_window->findChild<QAction*>(QStringLiteral("menhh"))->trigger();
         m_window->findChild<QAction*>(QStringLiteral("menhr"))->trigger();
         QCOMPARE(m_urls.urls.mid(2),
                  QList<QUrl>({m_urls.urls[0], QUrl(m_urls.urls[0].toString() +
                                                    QStringLiteral("?selectedTab=recommend"))}));
+        QCOMPARE(toolbarButton(QStringLiteral("Manage Log Files"))->toolTip(),
+                 QString::fromLatin1(words::For().manageLogFilesTip));
+    }
+
+    void f1OpensTheHelpThatCameWithABuildWithoutAServer()
+    {
+        if (web::HasRealServer()) {
+            QSKIP("this build has a server: F1 is its product page");
+        }
+        m_urls.urls.clear();
+        const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+        TempDir shared;
+        qputenv("XDG_DATA_DIRS", QByteArray(shared.path().c_str()));
+        QTest::keyClick(m_window.get(), Qt::Key_F1); // not installed: said, nothing opened
+        const QString page = QString::fromStdString(shared.path() + "/zelvory/help/zelvory.html");
+        QDir().mkpath(QFileInfo(page).path());
+        QFile(page).open(QIODevice::WriteOnly);
+        QTest::keyClick(m_window.get(), Qt::Key_F1);
+        qputenv("XDG_DATA_DIRS", dataDirs);
+        QCOMPARE(m_urls.urls, QList<QUrl>{QUrl::fromLocalFile(page)});
+        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QVERIFY(m_messages->shown()[0].text.find("not installed") != std::string::npos);
+    }
+
+    void aLauncherThatFailsSaysWhatFailedAndWhatToDo()
+    {
+        // The desktop's own opener this time, run for real from a PATH of our making.
+        const launch::Launcher caught = launch::SetLauncher({});
+        const QByteArray path = qgetenv("PATH");
+        TempDir bin;
+        const QString opener = QString::fromStdString(bin.path() + "/xdg-open");
+        qputenv("PATH", QByteArray(bin.path().c_str()));
+        // Runs `command` with an opener ending with `exitStatus` (none below 0) and returns
+        // the message it brought, if any.
+        const auto run = [&](int exitStatus, const std::function<void()>& command) {
+            QFile script(opener);
+            script.remove();
+            if (exitStatus >= 0 && script.open(QIODevice::WriteOnly)) {
+                script.write("#!/bin/sh\necho \"$1\" > \"$0.log\"\nexit " +
+                             QByteArray::number(exitStatus) + '\n');
+                script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+                script.close();
+            }
+            const std::size_t before = m_messages->shown().size();
+            command();
+            QTest::qWait(300);
+            return m_messages->shown().size() > before ? m_messages->shown().back().text
+                                                       : std::string();
+        };
+        const std::string logs = m_window->dataFolder().logsFolder();
+        const auto manage = [&] { m_window->manageLogFiles(); };
+        const std::string missing = run(-1, manage);
+        QVERIFY2(missing.find("could not show the folder \"" + logs + "\"") != std::string::npos &&
+                     missing.find("xdg-utils") != std::string::npos,
+                 missing.c_str());
+        const std::string none = run(3, manage);
+        QVERIFY(none.find("no program is set to open it.\r\n\r\nInstall a file manager") !=
+                std::string::npos);
+        QCOMPARE(run(0, manage), std::string()); // success is silent
+        qputenv("PATH", path);
+        launch::SetLauncher(caught);
+        QFile log(opener + QStringLiteral(".log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray(logs.c_str()) + '\n');
     }
 
     void findFiltersEachListAndTheCountSaysSo()

@@ -1,5 +1,6 @@
 #include "browse/frmPubDetail.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/QtMessageBox.h"
 #include "settings/frmPubAbout.h"
 #include "settings/frmPubOptions.h"
@@ -165,7 +166,7 @@ class LayoutTest : public QObject
         QCOMPARE(darkest,
                  qGray(main->palette().color(QPalette::Active, QPalette::ButtonText).rgb()));
         frmPubOptions options(main->dataFolder().configurationFile(), {}, main.get());
-        frmPubAbout about(main.get());
+        frmPubAbout about(main.get(), QString::fromStdString(main->dataFolder().dataFolder()));
         frmPubDetail detail(main.get(), [] { return nullptr; });
         detail.field(0)->setText(QStringLiteral("Sep 28 2008 11:58:58 PM"));
         for (QDialog* dialog : {static_cast<QDialog*>(&options), static_cast<QDialog*>(&about),
@@ -178,8 +179,8 @@ class LayoutTest : public QObject
         const MessageBox::Handler scripted = MessageBox::setHandler({});
         InstallQtMessageBoxHandler();
         for (const char* text :
-             {"Are you sure you want to stop tracing your operations in Windows Explorer?",
-              "No available data for display."}) {
+             {words::For(words::Desktop::Windows).closeQuestion,
+              words::For(words::Desktop::Linux).closeQuestion, "No available data for display."}) {
             QTimer::singleShot(0, this, [&] {
                 QWidget* box = QApplication::activeModalWidget();
                 check(box);

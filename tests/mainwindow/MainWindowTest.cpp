@@ -1,5 +1,6 @@
 #include "capture/ShellEvents.h"
 #include "logstore/LogListView.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/HealthNotice.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
@@ -240,8 +241,7 @@ private Q_SLOTS:
         QVERIFY(w->isVisible() && w->capture()->isLoaded());
         QCOMPARE(m_messages->shown().size(), std::size_t(2));
         const auto& ask = m_messages->shown()[0];
-        QCOMPARE(ask.text, std::string("Are you sure you want to stop tracing your operations in "
-                                       "Windows Explorer?"));
+        QCOMPARE(ask.text, std::string(words::For().closeQuestion));
         QCOMPARE(ask.icon, MessageBox::Icon::Question);
         QCOMPARE(ask.buttons, MessageBox::Buttons::YesNoCancel);
         QCOMPARE(ask.defaultButton, Answer::Yes);

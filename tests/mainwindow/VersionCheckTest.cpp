@@ -21,7 +21,7 @@ namespace {
 const char kNoConnection[] =
     "Cannot connect to QBS server to check the new version, please check the Internet "
     "connection and try again.\r\n\r\nPlease note that if you get the Internet connection "
-    "through a proxy server, you must set the proxy in Microsoft Web Browser.";
+    "through a proxy server, you must set the proxy in your system's proxy settings.";
 const char kNewVersion[] =
     "New version found, please click <OK> to exit Zelvory, view the update and download the "
     "latest version, to abandon upgrading, please click <Cancel>.";
@@ -126,6 +126,7 @@ private Q_SLOTS:
         VersionChecker checker(&w.window, w.banner, server.url(), [&] { ++exits; });
         checker.setFetchTimeoutMs(500);
         QSignalSpy checked(&checker, &VersionChecker::checked);
+        QSignalSpy quiet(&checker, &VersionChecker::backgroundFailed);
 
         // The background check falls due while the request waits: it waits its turn, and it
         // runs once however often it is armed.
@@ -144,7 +145,16 @@ private Q_SLOTS:
         QCOMPARE(looks.join(QLatin1String(" / ")),
                  QStringLiteral("enabled 0, banner 1 at 19,206, cursor 3 / ") + idle);
         QCOMPARE(Looks(w), idle);
-        // The background check keeps "no new version" to itself.
+        // The background check keeps "no new version" to itself, and says a failure only
+        // quietly, once: never in a box nobody asked for.
+        const bool failed = answer == VersionAnswer::NoConnection;
+        QCOMPARE(quiet.size(), failed ? 1 : 0);
+        if (failed) {
+            QCOMPARE(quiet.front().at(0).toString(),
+                     QStringLiteral("Could not check for a new version: no connection to QBS "
+                                    "server."));
+            QCOMPARE(quiet.front().at(1).toString(), QString::fromLatin1(kNoConnection));
+        }
         const struct
         {
             const char* text;
@@ -154,7 +164,7 @@ private Q_SLOTS:
                         {kNoNewVersion, MessageBox::Icon::Information, MessageBox::Buttons::Ok},
                         {kNewVersion, MessageBox::Icon::Question, MessageBox::Buttons::OkCancel}};
         const auto& e = expected[int(answer)];
-        QCOMPARE(messages.shown().size(), size_t(answer == VersionAnswer::NoNewVersion ? 1 : 2));
+        QCOMPARE(messages.shown().size(), size_t(answer == VersionAnswer::NewVersion ? 2 : 1));
         for (const MessageBox::Request& r : messages.shown()) {
             QCOMPARE(QString::fromStdString(r.text), QString::fromLatin1(e.text));
             QCOMPARE(r.icon, e.icon);
@@ -164,6 +174,26 @@ private Q_SLOTS:
         // Cancel on the question leaves everything as it was.
         QCOMPARE(exits, 0);
         QVERIFY(m_browser.urls.isEmpty());
+    }
+
+    void aBuildWithoutAServerNeverFetchesAndSaysSoWhenAsked()
+    {
+        zlv::test::ScriptedMessages messages;
+        Window w;
+        // What a build made without ZLV_SERVER_URL asks: a placeholder of its own.
+        VersionChecker checker(&w.window, w.banner,
+                               QStringLiteral("https://www.qbsoftware.example/vers/zlv.txt"), {});
+        int fetches = 0;
+        checker.setFetcher([&](const QUrl&, int) { return ++fetches, QString(); });
+        QSignalSpy quiet(&checker, &VersionChecker::backgroundFailed);
+        checker.startBackgroundTimer(0);
+        QTest::qWait(50);
+        QVERIFY(messages.shown().empty() && quiet.isEmpty());
+        checker.checkOnRequest();
+        QCOMPARE(fetches, 0);
+        QCOMPARE(messages.shown().size(), size_t(1));
+        QCOMPARE(messages.shown()[0].text, zlv::version::NoServerText());
+        QCOMPARE(Looks(w), QStringLiteral("enabled 1, banner 0 at -10000,0, cursor -1"));
     }
 
     void okOpensTheUpgradePagesThenExitsEvenWhenThatEndsTheChecker()

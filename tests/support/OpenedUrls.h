@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utility/DesktopLaunch.h"
+
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -8,7 +10,8 @@
 namespace zlv::test {
 
 // Catches every address the program hands to the desktop (browser, file manager) for the
-// given schemes while it lives, so that no test starts a real program.
+// given schemes while it lives, so that no test starts a real program; every hand-over
+// succeeds.
 class OpenedUrls final : public QObject
 {
     Q_OBJECT
@@ -25,6 +28,7 @@ public Q_SLOTS:
 
 private:
     QStringList m_schemes;
+    launch::Launcher m_previous;
 };
 
 } // namespace zlv::test

@@ -14,12 +14,14 @@
 #include <QtTest>
 
 using zlv::GioCommand;
+using zlv::MessageBox;
 
 namespace {
 
 // A stand-in for the desktop's gio tool, first on PATH: it logs each call as a line of
 // "|"-ended arguments, prints the listing for "mount -l", sleeps when asked to mount
-// "smb://slow/x", and exits with the status kept in a file.
+// "smb://slow/x", writes the text kept in a file to standard error and exits with the
+// status kept in another.
 class FakeGio
 {
 public:
@@ -29,6 +31,7 @@ public:
                                     "printf '%s|' \"$@\" >> '%1/log'; echo >> '%1/log'\n"
                                     "if [ \"$1 $2\" = 'mount -l' ]; then cat '%1/listing'; fi\n"
                                     "if [ \"$2\" = 'smb://slow/x' ]; then sleep 5; fi\n"
+                                    "cat '%1/error' >&2\n"
                                     "exit $(cat '%1/status')\n")
                          .arg(m_dir.path())
                          .toUtf8());
@@ -36,6 +39,7 @@ public:
                               QFile::ReadOwner | QFile::ExeOwner);
         write("status", "0");
         write("listing", "");
+        write("error", "");
         qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
     }
     ~FakeGio() { qputenv("PATH", m_oldPath); }
@@ -162,17 +166,56 @@ private Q_SLOTS:
             runModal(owner, &zlv::SystemUtility::ShowDisconnectDriveDialog, disconnectSecond);
         QCOMPARE(listed, Args(kNetworkMounts));
         finishes();
-        // A failing listing offers nothing to disconnect.
+        QVERIFY(messages.shown().empty()); // success is silent
+        // A failing listing offers nothing to disconnect, and says why.
         gio.write("status", "1");
+        gio.write("error", "gio: Operation not supported\n");
         listed.clear();
         runModal(owner, &zlv::SystemUtility::ShowDisconnectDriveDialog, disconnectSecond);
         QVERIFY(listed.isEmpty());
+        QCOMPARE(messages.shown().size(), size_t(1));
+        QVERIFY(QString::fromStdString(messages.shown()[0].text)
+                    .startsWith(QStringLiteral("Zelvory could not list the network drives: "
+                                               "Operation not supported.")));
+        messages.clear();
 
         QCOMPARE(mapTitle + QLatin1Char('/') + disconnectTitle,
                  QStringLiteral("Map Network Drive/Disconnect Network Drive"));
         QCOMPARE(gio.log(), QStringLiteral("mount|smb://nas/share;touch&pwned'$HOME|\n"
                                            "mount|-l|\nmount|-u|sftp://me@box/|\nmount|-l|\n"));
         QVERIFY(messages.shown().empty());
+    }
+
+    void aMountThatFailsSaysWhichShareAndWhatToCheck()
+    {
+        zlv::test::ScriptedMessages messages;
+        QWidget owner;
+        const auto map = [&](const char* address) {
+            runModal(owner, &zlv::SystemUtility::ShowMapDriveDialog, [&](QDialog& dialog) {
+                dialog.findChild<QLineEdit*>()->setText(QString::fromUtf8(address));
+                dialog.findChild<QPushButton*>(QStringLiteral("cmbConnect"))->click();
+            });
+        };
+        {
+            FakeGio gio;
+            gio.write("status", "2");
+            gio.write("error", "gio: smb://nas/gone/: Failed to mount Windows share: Connection "
+                               "refused\n");
+            map("smb://nas/gone/");
+            QTRY_COMPARE(messages.shown().size(), size_t(1));
+        }
+        QCOMPARE(
+            messages.shown()[0].text,
+            std::string("Zelvory could not connect to smb://nas/gone/: Failed to mount Windows "
+                        "share: Connection refused.\r\n\r\nCheck the share's address and "
+                        "that its server can be reached, then try again."));
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir empty; // no gio at all: what to install
+        qputenv("PATH", QFile::encodeName(empty.path()));
+        map("sftp://me@box/");
+        QTRY_COMPARE(messages.shown().size(), size_t(2));
+        qputenv("PATH", path);
+        QVERIFY(messages.shown()[1].text.find("Install gio") != std::string::npos);
     }
 
     void failingMissingOrHungGioLeavesNoTrace()
