@@ -30,10 +30,17 @@ using Delivery = std::variant<Notification, CaptureIncident>;
 // the watched trees, and the translation of its events into notifications. It belongs to
 // the reader thread alone; nothing in it is locked.
 //
-// Notifications come out in the order their operations happened. The one thing that must
-// wait is the first half of a move (IN_MOVED_FROM): until its second half arrives or is
-// overdue, it holds back everything behind it, so that a rename never overtakes what
-// happened before or after it.
+// Notifications come out in the order their operations happened, raw: what they add up to
+// is the settle stage's business. The one thing that must wait is the first half of a move
+// (IN_MOVED_FROM): until its second half arrives or is overdue, it holds back everything
+// behind it, so that a rename never overtakes what happened before or after it. A move
+// between folders stays one rename notification, whatever its names. Each watched folder
+// keeps the names it holds, so that a rename that replaced one can say so.
+//
+// Folders that are not the user's work are neither watched nor reported: the data folder,
+// the user's exclusions, caches tagged with CACHEDIR.TAG, and what Git ignores in a work
+// tree below a watched root (a file Git ignores is not reported either; renamed across
+// that line it counts as made or deleted).
 class WatchTree final
 {
 public:
