@@ -272,7 +272,7 @@ void LinuxNotificationSource::Reader::mountsChanged()
     }
     const linuxcapture::MountChanges changes = linuxcapture::DiffMounts(m_drives, drives);
     for (const MountEntry& gone : changes.removed) {
-        if (linuxcapture::IsStrictlyBelow(gone.mountPoint, m_home)) {
+        if (!m_home.empty() && linuxcapture::IsStrictlyBelow(gone.mountPoint, m_home)) {
             m_tree->remount(gone.mountPoint); // the folder underneath is in sight again
         } else {
             m_tree->unwatchRoot(gone.mountPoint);

@@ -198,7 +198,11 @@ void WatchTree::walk(const std::string& dir, std::optional<Stamp> reportSince)
             continue;
         }
         if (!root && has(".git")) {
-            repo = m_git.open(current);
+            // A work tree of its own (a submodule too); one that cannot be opened is judged
+            // by the rules of the work tree around it, if any.
+            if (const RepoId own = m_git.open(current)) {
+                repo = own;
+            }
         }
         Folder& folder = bind(*wd, current);
         folder.repo = repo;
