@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <random>
 #include <unistd.h>
 
@@ -33,11 +34,29 @@ void WriteDurably(const std::string& path, const std::string& text)
 
 } // namespace
 
+// One plausible record at `second` of `day`: a file or folder created, deleted or renamed
+// in one of a few thousand project folders.
+void AppendRecord(std::string& text, std::mt19937& random, const Date& day, int second)
+{
+    static const char* objects[] = {"File", "File", "File", "Folder"};
+    static const char* actions[] = {"Created", "Deleted", "Renamed", "Created"};
+    LogRecord r;
+    r.time = dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60});
+    r.object = objects[random() % 4];
+    r.action = actions[random() % 4];
+    const unsigned project = random() % 5000;
+    r.path = "/home/user/Documents/project-" + std::to_string(project) + "/src/module-" +
+             std::to_string(random() % 40) + "/";
+    r.originalName = "file_" + std::to_string(random() % 100000) + ".txt";
+    if (r.action == "Renamed") {
+        r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
+    }
+    text += dayfile::FormatLine(r);
+}
+
 std::vector<std::string> WriteYearOfRecords(const DataFolder& folder)
 {
     std::mt19937 random(42);
-    const char* objects[] = {"File", "File", "File", "Folder"};
-    const char* actions[] = {"Created", "Deleted", "Renamed", "Created"};
     std::vector<std::string> paths;
     for (int d = 0; d < kYearDays; ++d) {
         const Date day = kYearFirstDay.addDays(d);
@@ -46,24 +65,27 @@ std::vector<std::string> WriteYearOfRecords(const DataFolder& folder)
         std::string text;
         text.reserve(static_cast<std::size_t>(count) * 110);
         for (long i = 0; i < count; ++i) {
-            const int second = static_cast<int>(i * 86400 / count);
-            LogRecord r;
-            r.time = dayfile::FormatStamp({day, second / 3600, second / 60 % 60, second % 60});
-            r.object = objects[random() % 4];
-            r.action = actions[random() % 4];
-            const unsigned project = random() % 5000;
-            r.path = "/home/user/Documents/project-" + std::to_string(project) + "/src/module-" +
-                     std::to_string(random() % 40) + "/";
-            r.originalName = "file_" + std::to_string(random() % 100000) + ".txt";
-            if (r.action == "Renamed") {
-                r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
-            }
-            text += dayfile::FormatLine(r);
+            AppendRecord(text, random, day, static_cast<int>(i * 86400 / count));
         }
         paths.push_back(folder.dayFilePath(day));
         WriteDurably(paths.back(), text);
     }
     return paths;
+}
+
+void WriteDayOfRecords(const std::string& path, const Date& day, long count)
+{
+    std::ofstream out(path, std::ios::binary);
+    std::mt19937 random(11);
+    std::string text;
+    for (long i = 0; i < count; ++i) {
+        AppendRecord(text, random, day, static_cast<int>(i * 86400 / count));
+        if (text.size() > (1u << 20)) {
+            out << text;
+            text.clear();
+        }
+    }
+    out << text;
 }
 
 } // namespace zlv::bench

@@ -19,6 +19,10 @@ inline const Date kYearFirstDay{2023, 1, 1};
 // The day files' paths, oldest first; the process ends with a message when a write fails.
 std::vector<std::string> WriteYearOfRecords(const DataFolder& folder);
 
+// `count` records of the same kind in one day file, in time order, written a piece at a
+// time (not synced).
+void WriteDayOfRecords(const std::string& path, const Date& day, long count);
+
 inline double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());

@@ -1,9 +1,12 @@
 // Range-loads a year of day files holding a million records into the History list, and
 // sorts the same files with the system's sort as a yardstick for reading and ordering that
-// many lines; three of each, side by side, compared by their medians.
+// many lines; three of each, side by side, compared by their medians. Then the memory: the
+// peak of the whole History session (three loads, the list shown and sorted by a column),
+// and what a Today list of a million rows adds to a fresh process over its file's size.
 #include "YearOfRecords.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
+#include "logstore/LogListModel.h"
 #include "logstore/LogListView.h"
 #include "settings/DisplayFormat.h"
 
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -35,16 +39,49 @@ double Since(std::chrono::steady_clock::time_point start)
     return Seconds(std::chrono::steady_clock::now() - start).count();
 }
 
-double PeakRssMb()
+// A figure of /proc/self/status in MiB ("VmHWM:", "VmRSS:").
+double StatusMb(const char* key)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stod(line.substr(6)) / 1024.0;
+        if (line.rfind(key, 0) == 0) {
+            return std::stod(line.substr(std::strlen(key))) / 1024.0;
         }
     }
     return -1;
+}
+
+double PeakRssMb()
+{
+    return StatusMb("VmHWM:");
+}
+
+// Run in a process of its own (argv: --today-list or --today-view, then the file), so that
+// nothing freed before can be reused: the resident memory a Today list of the file adds,
+// the list itself (the rows both front ends share) or the window's view shown over it.
+int MeasureToday(const std::string& mode, const std::string& path)
+{
+    const double fileMb = static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024);
+    const double before = StatusMb("VmRSS:");
+    if (mode == "--today-list") {
+        LogListModel today;
+        today.rebuildFrom(path);
+        const double added = StatusMb("VmRSS:") - before;
+        std::printf("today_file_mib: %.1f\n", fileMb);
+        std::printf("today_list_extra_mib: %.1f (%d rows)\n", added, today.rowCount());
+        std::printf("today_1M_extra_ratio: %.2f\n", added / fileMb);
+        return 0;
+    }
+    LogListView today(LogListView::Kind::Today);
+    today.rebuildToday(path);
+    today.resize(1000, 700);
+    today.show();
+    QApplication::processEvents();
+    const double added = StatusMb("VmRSS:") - before;
+    std::printf("today_with_view_extra_mib: %.1f\n", added);
+    std::printf("today_1M_with_view_ratio: %.2f\n", added / fileMb);
+    return 0;
 }
 
 std::string Figures(const std::vector<double>& v)
@@ -122,6 +159,9 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     ProgramDisplayFormat() = DefaultDisplayFormat();
+    if (argc == 3 && std::strncmp(argv[1], "--today-", 8) == 0) {
+        return MeasureToday(argv[1], argv[2]);
+    }
 
     const auto root = std::filesystem::temp_directory_path() /
                       ("zlv-bench-history-" + std::to_string(::getpid()));
@@ -173,8 +213,12 @@ int main(int argc, char** argv)
     std::printf("first_show_s: %.3f\n", Since(start));
     start = std::chrono::steady_clock::now();
     history.headerClicked(3);
+    while (history.logModel()->sorting()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     QApplication::processEvents();
     std::printf("header_sort_s: %.3f\n", Since(start));
+    const double sessionPeak = PeakRssMb();
     history.hide();
     std::filesystem::remove_all(root);
 
@@ -184,5 +228,19 @@ int main(int argc, char** argv)
     const double damaged = DamagedPaintMs(root);
     std::filesystem::remove_all(root);
     std::printf("damaged_paint_ms: %.1f\n", damaged);
-    return 0;
+
+    std::printf("peak_mib: %.1f\n", sessionPeak);
+    std::filesystem::create_directories(root);
+    const std::string million = (root / "million.log").string();
+    bench::WriteDayOfRecords(million, {2024, 3, 5}, kRecords);
+    std::fflush(stdout);
+    // The view first, so that the deciding figure comes last.
+    int status = 0;
+    for (const char* mode : {"--today-view", "--today-list"}) {
+        const std::string child =
+            "'/proc/" + std::to_string(::getpid()) + "/exe' " + mode + " '" + million + "'";
+        status |= std::system(child.c_str());
+    }
+    std::filesystem::remove_all(root);
+    return status == 0 ? 0 : 1;
 }

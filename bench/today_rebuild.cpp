@@ -1,6 +1,9 @@
 // The Today rebuild that follows every record, timed on a day file that starts empty and on
 // ones that already hold 100,000 and 1,000,000 lines: the model's part, and the view's
 // (its layout and painting, shown offscreen). Neither should depend on the lines before.
+// Then the same for the Windows program's window under Wine, at 0 and 1,000,000 lines,
+// where the Windows build tree has it.
+#include "WineHelper.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
 #include "logstore/LogListView.h"
@@ -23,6 +26,8 @@ using Micro = std::chrono::duration<double, std::micro>;
 namespace {
 
 constexpr int kAppended = 1000;
+// Under Wine a record costs more; fewer of them still give a steady median.
+constexpr int kWindowsAppended = 300;
 const Date kDay{2024, 3, 5};
 
 std::string Line(int secondOfDay, int n)
@@ -93,6 +98,32 @@ Figures Run(const std::filesystem::path& root, int prefilled)
     return {Median(rebuild), Median(view), Median(total)};
 }
 
+// The Windows window after each record, under Wine, at 0 and 1,000,000 records side by side
+// in one process: its absolute times are Wine's, the ratio is what counts.
+void WindowsRuns()
+{
+    zlv::bench::WineHelper wine;
+    if (!wine.missing().empty()) {
+        std::printf("windows: skipped (%s)\n", wine.missing().c_str());
+        return;
+    }
+    const auto both = wine.run({"today", "1000000", std::to_string(kWindowsAppended)});
+    if (!both) {
+        std::printf("windows: the helper failed\n");
+        return;
+    }
+    const auto figure = [&](const char* key) { return zlv::bench::Figure(*both, key).value_or(0); };
+    std::printf("windows_rebuild_us_median_from_empty: %.1f\n", figure("empty_rebuild_us"));
+    std::printf("windows_view_update_us_median_from_empty: %.1f\n", figure("empty_view_us"));
+    std::printf("windows_total_us_median_from_empty: %.1f\n", figure("empty_total_us"));
+    std::printf("windows_rebuild_us_median_1M: %.1f\n", figure("full_rebuild_us"));
+    std::printf("windows_view_update_us_median_1M: %.1f\n", figure("full_view_us"));
+    std::printf("windows_total_us_median_1M: %.1f\n", figure("full_total_us"));
+    const double empty = figure("empty_total_us");
+    std::printf("windows_view_ratio_1M_vs_empty: %.2f\n",
+                empty > 0 ? figure("full_total_us") / empty : 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -119,6 +150,7 @@ int main(int argc, char** argv)
     std::printf("rebuild_us_median: %.1f\n", full.rebuildUs);
     std::printf("total_us_median_1M: %.1f\n", million.totalUs);
     std::printf("ratio_100k_vs_empty: %.2f\n", full.rebuildUs / empty.rebuildUs);
+    WindowsRuns();
     std::printf("view_ratio_1M_vs_empty: %.2f\n", million.totalUs / empty.totalUs);
     return 0;
 }

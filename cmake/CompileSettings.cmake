@@ -28,3 +28,15 @@ if(WIN32)
   # The Windows build talks to the ANSI forms of the shell API on purpose.
   target_compile_definitions(zlv_compile_settings INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
+if(UNIX AND NOT APPLE)
+  # Debian's hardening for the optimised builds a package is made from (what dpkg-buildflags
+  # gives every package): stack protector, checked string and memory functions, and a
+  # read-only relocation table bound at start.
+  set(zlv_optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+  target_compile_options(zlv_compile_settings INTERFACE
+    $<${zlv_optimised}:-fstack-protector-strong>)
+  target_compile_definitions(zlv_compile_settings INTERFACE
+    $<${zlv_optimised}:_FORTIFY_SOURCE=2>)
+  target_link_options(zlv_compile_settings INTERFACE
+    $<${zlv_optimised}:LINKER:-z,relro,-z,now>)
+endif()

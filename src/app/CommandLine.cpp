@@ -4,12 +4,14 @@
 
 namespace zlv::cli {
 
+// Laid out the way help2man reads it ("Usage:"/"or:" lines, "Options:" and "Exit status:"
+// headings): the manual page is generated from this text, so the two never disagree.
 const char* const kUsage =
     "Usage: zelvory [--tray]\n"
-    "       zelvory --print [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--find TEXT]\n"
-    "               [--format display|tsv|csv|json] [--follow]\n"
-    "       zelvory --follow [--find TEXT] [--format display|tsv|csv|json]\n"
-    "       zelvory --status | --help | --version\n"
+    "  or:  zelvory --print [--from DATE] [--to DATE] [--find TEXT] [--format FORMAT]\n"
+    "  or:  zelvory --follow [--find TEXT] [--format FORMAT]\n"
+    "  or:  zelvory --print --follow [--from DATE] [--find TEXT] [--format FORMAT]\n"
+    "  or:  zelvory --status | --help | --version\n"
     "\n"
     "Keeps a journal of the files, folders and drives you create, delete, rename,\n"
     "insert and remove, one line per operation in a log file for each day.\n"
@@ -18,7 +20,8 @@ const char* const kUsage =
     "  --tray           Start with the window in the notification area.\n"
     "  --print          Print the records of a range of days (default: today), oldest\n"
     "                   first, without a window and without recording.\n"
-    "  --follow         Print each record as soon as it is written, until interrupted.\n"
+    "  --follow         Print each record as soon as it is written, until interrupted;\n"
+    "                   after --print, once the range is printed.\n"
     "  --from DATE      First day of the range (YYYY-MM-DD).\n"
     "  --to DATE        Last day of the range (YYYY-MM-DD).\n"
     "  --find TEXT      Only records whose object, action, path or names contain TEXT\n"
@@ -33,9 +36,12 @@ const char* const kUsage =
     "--follow says once on standard error when Zelvory is not running (or stops) and\n"
     "goes on waiting for its records.\n"
     "\n"
-    "Exit status of --print and --follow: 0, 1 when no record was printed (--print then\n"
-    "says so on standard error), 2 on bad arguments. Of --status: 0 when recording is\n"
-    "complete, 3 when today has a gap, 4 when Zelvory is not running.\n";
+    "Exit status:\n"
+    "  --print, --follow  0, 1 when no record was printed (--print then says so on\n"
+    "                     standard error), 2 on bad arguments, --from, --to, --find\n"
+    "                     or --format without --print or --follow among them.\n"
+    "  --status           0 when recording is complete, 3 when today has a gap,\n"
+    "                     4 when Zelvory is not running.\n";
 
 namespace {
 

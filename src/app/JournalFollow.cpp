@@ -2,6 +2,7 @@
 
 #ifdef __linux__
 
+#include "logstore/DayFile.h"
 #include "utility/FileSystem.h"
 
 #include <cerrno>
@@ -47,8 +48,7 @@ struct Tail
             return {};
         }
         std::string bytes = fs::ReadFrom(path, offset, st->size - offset);
-        const std::size_t end = bytes.rfind('\n');
-        bytes.resize(end == std::string::npos ? 0 : end + 1);
+        bytes.resize(dayfile::WholeLinesEnd(bytes));
         offset += bytes.size();
         return bytes;
     }
@@ -122,17 +122,13 @@ bool FollowJournal(const DataFolder& folder, JournalPrinter& printer, const Cloc
             }
             std::string_view g(gapBytes);
             while (!g.empty()) {
-                const std::size_t end = g.find('\n');
-                if (const auto gap = gapfile::ParseLine(g.substr(0, end))) {
+                if (const auto gap = gapfile::ParseLine(dayfile::NextLine(g))) {
                     printer.gap(*gap);
                 }
-                g.remove_prefix(end + 1);
             }
             std::string_view l(logBytes);
             while (!l.empty()) {
-                const std::size_t end = l.find('\n');
-                printer.record(l.substr(0, end + 1));
-                l.remove_prefix(end + 1);
+                printer.record(dayfile::NextLine(l));
             }
         }
     };

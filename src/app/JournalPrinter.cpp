@@ -1,6 +1,7 @@
 #include "app/JournalPrinter.h"
 
 #include "logstore/DayFile.h"
+#include "logstore/RecordFormats.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -39,94 +40,12 @@ int OpenRegularFile(const std::string& path)
     return fd;
 }
 
-char Lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool ContainsIgnoringCase(std::string_view hay, std::string_view lowerNeedle)
-{
-    if (lowerNeedle.empty()) {
-        return true;
-    }
-    return std::search(hay.begin(), hay.end(), lowerNeedle.begin(), lowerNeedle.end(),
-                       [](char a, char b) { return Lower(a) == b; }) != hay.end();
-}
-
-// The length of the well-formed UTF-8 sequence at the start of `s`, 0 when it is not one
-// (overlong forms, surrogates and code points past U+10FFFF included).
-std::size_t Utf8Length(std::string_view s)
-{
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(0);
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c < 0x80) {
-        return 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        lo = c == 0xE0 ? 0xA0 : 0x80;
-        hi = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        lo = c == 0xF0 ? 0x90 : 0x80;
-        hi = c == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (s.size() < n || b(1) < lo || b(1) > hi) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < n; ++i) {
-        if (b(i) < 0x80 || b(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return n;
-}
-
-// Calls `piece` with runs of valid UTF-8 and `bad` once for each byte that is not.
-template <typename Piece, typename Bad> void WalkUtf8(std::string_view s, Piece piece, Bad bad)
-{
-    std::size_t start = 0, i = 0;
-    while (i < s.size()) {
-        const std::size_t n = Utf8Length(s.substr(i));
-        if (n) {
-            i += n;
-            continue;
-        }
-        piece(s.substr(start, i - start));
-        bad();
-        start = ++i;
-    }
-    piece(s.substr(start));
-}
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// The six fields of a checked line; the last one takes the rest of the line.
-std::array<std::string_view, 6> Fields(std::string_view line)
-{
-    std::array<std::string_view, 6> f;
-    for (std::size_t i = 0; i < 5; ++i) {
-        const std::size_t tab = line.find('\t');
-        f[i] = line.substr(0, tab);
-        line.remove_prefix(tab + 1);
-    }
-    f[5] = line;
-    return f;
-}
-
 } // namespace
 
 JournalPrinter::JournalPrinter(std::FILE* out, Format format, std::string find,
                                std::string displayPattern)
-    : m_out(out), m_format(format), m_pattern(displayPattern)
+    : m_out(out), m_format(format), m_find(find), m_pattern(displayPattern)
 {
-    std::transform(find.begin(), find.end(), find.begin(), Lower);
-    m_find = std::move(find);
     m_buffer.reserve(kFlushAt + 4096);
 }
 
@@ -156,110 +75,38 @@ void JournalPrinter::lineDone()
     }
 }
 
-void JournalPrinter::text(std::string_view bytes)
-{
-    WalkUtf8(
-        bytes, [this](std::string_view ok) { m_buffer += ok; },
-        [this] { m_buffer += kReplacement; });
-}
-
-void JournalPrinter::csvField(std::string_view bytes)
-{
-    if (bytes.find_first_of(",\"\r\n") == std::string_view::npos) {
-        text(bytes);
-        return;
-    }
-    m_buffer += '"';
-    std::size_t quote;
-    while ((quote = bytes.find('"')) != std::string_view::npos) {
-        text(bytes.substr(0, quote + 1));
-        m_buffer += '"';
-        bytes.remove_prefix(quote + 1);
-    }
-    text(bytes);
-    m_buffer += '"';
-}
-
-void JournalPrinter::jsonString(std::string_view bytes)
-{
-    m_buffer += '"';
-    const auto piece = [this](std::string_view ok) {
-        for (char c : ok) {
-            const auto u = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                m_buffer += '\\';
-                m_buffer += c;
-            } else if (u < 0x20) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", u);
-                m_buffer += esc;
-            } else {
-                m_buffer += c;
-            }
-        }
-    };
-    WalkUtf8(bytes, piece, [this] { m_buffer += kReplacement; });
-    m_buffer += '"';
-}
-
 void JournalPrinter::begin()
 {
     if (m_format == Format::Csv) {
-        m_buffer += "time,object,action,path,original_name,new_name";
+        m_buffer += recordformat::kCsvHeader;
         lineDone();
     }
 }
 
 bool JournalPrinter::record(std::string_view line)
 {
-    if (!line.empty() && line.back() == '\n') {
-        line.remove_suffix(1);
-    }
-    if (!line.empty() && line.back() == '\r') {
+    // One line, as the readers cut them; its line end, whichever it is, is not printed.
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
     const std::optional<std::string_view> rest = dayfile::RecordTextOfLine(line);
-    if (!rest || !ContainsIgnoringCase(*rest, m_find)) {
+    // One matcher for the window and the terminal; a needle never spans two fields.
+    if (!rest || !m_find.foundIn(*rest)) {
         return false;
     }
-    const std::string_view stamp = line.substr(0, dayfile::kStampLength);
     switch (m_format) {
     case Format::Tsv:
-        // Exactly the stored bytes: a script that wants them gets them.
-        m_buffer += line;
+        recordformat::AppendTsv(m_buffer, line);
         break;
     case Format::Display:
-        if (const auto at = dayfile::ParseStamp(stamp)) {
-            m_pattern.renderTo(*at, m_buffer, 256);
-        }
-        m_buffer += '\t';
-        text(*rest);
+        recordformat::AppendDisplay(m_buffer, line, m_pattern);
         break;
-    case Format::Csv: {
-        const auto f = Fields(*rest);
-        m_buffer += stamp;
-        for (std::size_t i = 0; i < 5; ++i) {
-            m_buffer += ',';
-            csvField(f[i]);
-        }
+    case Format::Csv:
+        recordformat::AppendCsv(m_buffer, line);
         break;
-    }
-    case Format::Json: {
-        static constexpr const char* kKeys[] = {"object", "action", "path", "original_name",
-                                                "new_name"};
-        const auto f = Fields(*rest);
-        m_buffer += "{\"time\":\"";
-        m_buffer += stamp;
-        m_buffer += '"';
-        for (std::size_t i = 0; i < 5; ++i) {
-            m_buffer += ",\"";
-            m_buffer += kKeys[i];
-            m_buffer += "\":";
-            jsonString(f[i]);
-        }
-        m_buffer += '}';
+    case Format::Json:
+        recordformat::AppendJson(m_buffer, line);
         break;
-    }
     }
     lineDone();
     ++m_printed;
@@ -273,30 +120,13 @@ void JournalPrinter::gap(const GapRecord& g)
         // The stored lines only: a gap has no such line.
         return;
     case Format::Display:
-        if (const auto at = dayfile::ParseStamp(g.stamp)) {
-            m_pattern.renderTo(*at, m_buffer, 256);
-        }
-        m_buffer += "\t-- gap in the journal (";
-        text(g.reason);
-        m_buffer += "): ";
-        text(g.sentence);
+        recordformat::AppendDisplayGap(m_buffer, g, m_pattern);
         break;
     case Format::Csv:
-        m_buffer += g.stamp;
-        m_buffer += ",(gap),";
-        csvField(g.reason);
-        m_buffer += ",,";
-        csvField(g.sentence);
-        m_buffer += ',';
+        recordformat::AppendCsvGap(m_buffer, g);
         break;
     case Format::Json:
-        m_buffer += "{\"gap\":true,\"time\":";
-        jsonString(g.stamp);
-        m_buffer += ",\"reason\":";
-        jsonString(g.reason);
-        m_buffer += ",\"message\":";
-        jsonString(g.sentence);
-        m_buffer += '}';
+        recordformat::AppendJsonGap(m_buffer, g);
         break;
     }
     lineDone();
@@ -312,9 +142,7 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
 
     const auto lines = [&](std::string_view bytes) {
         while (!bytes.empty()) {
-            const std::size_t end = bytes.find('\n');
-            const std::string_view line = bytes.substr(0, end);
-            bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
+            const std::string_view line = dayfile::NextLine(bytes);
             const std::string_view stamp = line.substr(0, dayfile::kStampLength);
             for (; nextGap != gaps.end() && nextGap->stamp <= stamp; ++nextGap) {
                 gap(*nextGap);
@@ -335,7 +163,7 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
             break;
         }
         const std::string_view block(m_fileBuffer.data(), kept + static_cast<std::size_t>(got));
-        const std::size_t end = block.rfind('\n') + 1; // 0 when the block holds no line end
+        const std::size_t end = dayfile::WholeLinesEnd(block);
         lines(block.substr(0, end));
         kept = block.size() - end;
         std::memmove(m_fileBuffer.data(), m_fileBuffer.data() + end, kept);

@@ -4,6 +4,7 @@
 #include "logstore/DataFolder.h"
 #include "logstore/GapFile.h"
 #include "settings/DisplayFormat.h"
+#include "utility/TextMatcher.h"
 
 #include <cstdio>
 #include <string>
@@ -37,13 +38,10 @@ public:
 
 private:
     void lineDone();
-    void text(std::string_view bytes);
-    void csvField(std::string_view bytes);
-    void jsonString(std::string_view bytes);
 
     std::FILE* m_out;
     Format m_format;
-    std::string m_find; // lower-cased
+    TextMatcher m_find;
     CompiledPattern m_pattern;
     bool m_flushEachLine = false;
     long long m_printed = 0;

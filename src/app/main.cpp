@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/TerminalModes.h"
 #include "capture/PlatformSource.h"
+#include "mainwindow/InstanceChannel.h"
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/SingleInstance.h"
 #include "mainwindow/TrayIcon.h"
@@ -75,9 +76,12 @@ int main(int argc, char* argv[])
         break;
     }
 
-    // Another instance is running: leave at once, without a window or a file touched.
+    // Another instance is running: leave at once, without a window or a file touched, once
+    // it has been asked to bring its window forward.
     zlv::SingleInstance instance;
+    const std::string socketPath = zlv::InstanceSocketPath(zlv::SingleInstance::lockPath());
     if (!instance.acquire()) {
+        zlv::TellRunningInstance(socketPath, zlv::LaunchTokensFromEnvironment());
         return 0;
     }
 
@@ -100,8 +104,14 @@ int main(int argc, char* argv[])
         return zlv::CreatePlatformNotificationSource(folder);
     };
     zlv::frmPubMain window(std::move(options));
-    // Started with the session: straight into the notification area where there is one.
-    if (!arguments.tray || !window.trayIcon()->AddTrayIcon()) {
+    zlv::InstanceChannel channel(socketPath);
+    QObject::connect(&channel, &zlv::InstanceChannel::activationRequested, &window,
+                     &zlv::frmPubMain::bringForward);
+    // Started with the session: straight into the notification area where there is one,
+    // or as soon as one comes.
+    if (arguments.tray) {
+        window.trayIcon()->startInTray();
+    } else {
         window.show();
     }
     return QApplication::exec();

@@ -1,14 +1,18 @@
 #include "browse/ExportRows.h"
 
-#include "logstore/DayFile.h"
-#include "logstore/LogListModel.h"
+#include "logstore/LogList.h"
 #include "utility/MessageBox.h"
 
-#include <QAbstractItemModel>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdio>
 
 namespace zlv {
 
@@ -16,6 +20,7 @@ namespace {
 
 // Lists shorter than this are written before a progress dialog would even show.
 constexpr int kProgressRows = 20000;
+constexpr int kRowsPerWrite = 4096;
 
 ExportTargetQuestion& Question()
 {
@@ -23,88 +28,109 @@ ExportTargetQuestion& Question()
     return question;
 }
 
-QString Cell(const QAbstractItemModel& model, int row, int column)
+QString Extension(ExportForm form)
 {
-    const QModelIndex index = model.index(row, column);
-    const QVariant text = index.data(LogListModel::FullTextRole);
-    return (text.isValid() ? text : index.data(Qt::DisplayRole)).toString();
+    return form == ExportForm::Csv ? QStringLiteral("csv") : QStringLiteral("log");
 }
 
-void AppendCsvField(QByteArray& out, const QString& text)
+// Qt's file dialog writes its history into QtProject.conf in the user's configuration
+// folder whenever it closes, native or not; this program keeps nothing there. While the
+// dialog lives, that file goes to a folder of its own, removed afterwards. Nothing else
+// here uses QSettings.
+class DialogSettingsAside final
 {
-    const QByteArray bytes = text.toUtf8();
-    if (!bytes.contains('"') && !bytes.contains(',') && !bytes.contains('\r') &&
-        !bytes.contains('\n')) {
-        out += bytes;
-        return;
-    }
-    out += '"';
-    for (const char c : bytes) {
-        out += c;
-        if (c == '"') {
-            out += '"';
+public:
+    DialogSettingsAside()
+    {
+        if (m_dir.isValid()) {
+            for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+                QSettings::setPath(format, QSettings::UserScope, m_dir.path());
+            }
         }
     }
-    out += '"';
-}
+    ~DialogSettingsAside()
+    {
+        const QString config =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+            QSettings::setPath(format, QSettings::UserScope, config);
+        }
+    }
+    DialogSettingsAside(const DialogSettingsAside&) = delete;
+    DialogSettingsAside& operator=(const DialogSettingsAside&) = delete;
 
-QByteArray Line(const QAbstractItemModel& model, int row, ExportForm form)
+private:
+    QTemporaryDir m_dir;
+};
+
+QString AskForTarget(QWidget* owner, const QString& suggested, ExportForm& form)
 {
-    QByteArray out;
-    if (form == ExportForm::DayFile) {
-        QVariant stamp = model.index(row, 0).data(LogListModel::StampRole);
-        LogRecord record{(stamp.isValid() ? stamp.toString() : Cell(model, row, 0)).toStdString(),
-                         Cell(model, row, 1).toStdString(),
-                         Cell(model, row, 2).toStdString(),
-                         Cell(model, row, 3).toStdString(),
-                         Cell(model, row, 4).toStdString(),
-                         Cell(model, row, 5).toStdString()};
-        const std::string line = dayfile::FormatLine(record);
-        return QByteArray(line.data(), static_cast<qsizetype>(line.size()));
+    const QString csv = QStringLiteral("CSV, as zelvory --format csv prints (*.csv)");
+    const QString log = QStringLiteral("Day-file lines, as stored (*.log)");
+    const DialogSettingsAside aside;
+    // The desktop's own dialog where there is one.
+    QFileDialog dialog(owner, QStringLiteral("Export"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({csv, log});
+    dialog.setDefaultSuffix(Extension(ExportForm::Csv));
+    dialog.selectFile(suggested);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, log](const QString& filter) {
+                         dialog.setDefaultSuffix(
+                             Extension(filter == log ? ExportForm::DayFile : ExportForm::Csv));
+                     });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
     }
-    for (int column = 0; column < model.columnCount(); ++column) {
-        if (column > 0) {
-            out += ',';
-        }
-        AppendCsvField(out, Cell(model, row, column));
-    }
-    out += "\r\n";
-    return out;
+    form = dialog.selectedNameFilter() == log ? ExportForm::DayFile : ExportForm::Csv;
+    return dialog.selectedFiles().constFirst();
 }
 
 } // namespace
 
-bool ExportRows(const QAbstractItemModel& model, const QString& path, ExportForm form,
+bool ExportRows(const LogList& list, const QString& path, ExportForm form,
                 const std::function<bool(int, int)>& progress)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
-    if (form == ExportForm::Csv) {
-        QByteArray captions;
-        for (int column = 0; column < model.columnCount(); ++column) {
-            if (column > 0) {
-                captions += ',';
-            }
-            AppendCsvField(captions, model.headerData(column, Qt::Horizontal).toString());
+    std::string chunk = ExportHeader(form);
+    const int rows = list.rowCount();
+    for (int row = 0; row < rows || !chunk.empty(); row += kRowsPerWrite) {
+        AppendExportRows(list, row, kRowsPerWrite, form, chunk);
+        if (file.write(chunk.data(), static_cast<qint64>(chunk.size())) !=
+            static_cast<qint64>(chunk.size())) {
+            file.cancelWriting();
+            return false;
         }
-        file.write(captions + "\r\n");
-    }
-    const int rows = model.rowCount();
-    QByteArray chunk;
-    for (int row = 0; row < rows; ++row) {
-        chunk += Line(model, row, form);
-        if (chunk.size() > (1 << 20) || row + 1 == rows) {
-            file.write(chunk);
-            chunk.clear();
-        }
-        if (progress && (row % 4096 == 0 || row + 1 == rows) && !progress(row + 1, rows)) {
+        chunk.clear();
+        if (progress && !progress(std::min(row + kRowsPerWrite, rows), rows)) {
             file.cancelWriting();
             return false;
         }
     }
     return file.commit();
+}
+
+QString SuggestedExportPath(const Date& today, ExportForm form)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QDir::homePath();
+    }
+    char name[48];
+    std::snprintf(name, sizeof name, "zelvory-%04d-%02d-%02d.", today.year, today.month, today.day);
+    return QDir(folder).filePath(QString::fromLatin1(name) + Extension(form));
+}
+
+QString WithExportExtension(const QString& path, ExportForm form)
+{
+    const QString extension = Extension(form);
+    if (QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) == 0) {
+        return path;
+    }
+    return path + QLatin1Char('.') + extension;
 }
 
 ExportTargetQuestion SetExportTargetQuestion(ExportTargetQuestion question)
@@ -113,28 +139,32 @@ ExportTargetQuestion SetExportTargetQuestion(ExportTargetQuestion question)
     return question;
 }
 
-void ExportList(QWidget* owner, const QAbstractItemModel& model)
+void ExportList(QWidget* owner, const LogList& list,
+                const std::function<void(const QString&)>& tell)
 {
     ExportForm form = ExportForm::Csv;
-    QString path;
-    if (Question()) {
-        path = Question()(owner, form);
-    } else {
-        const QString csv = QStringLiteral("CSV files (*.csv)");
-        const QString log = QStringLiteral("Log files (*.log)");
-        QString chosen = csv;
-        path = QFileDialog::getSaveFileName(owner, QStringLiteral("Export"), QString(),
-                                            csv + QStringLiteral(";;") + log, &chosen);
-        form = chosen == log ? ExportForm::DayFile : ExportForm::Csv;
-    }
-    if (path.isEmpty()) {
+    const QString suggested = SuggestedExportPath(Clock::instance().now().date, form);
+    const QString chosen =
+        Question() ? Question()(owner, suggested, form) : AskForTarget(owner, suggested, form);
+    if (chosen.isEmpty()) {
         return;
     }
+    // The dialog asked about the name as typed; a name that gains its extension here may
+    // stand for another file, which is not replaced unasked.
+    const QString path = WithExportExtension(chosen, form);
+    if (path != chosen && QFileInfo::exists(path) &&
+        MessageBox::show("\"" + QDir::toNativeSeparators(path).toStdString() +
+                             "\" already exists. Do you want to replace it?",
+                         MessageBox::Icon::Exclamation, MessageBox::Buttons::YesNo,
+                         MessageBox::Answer::No) != MessageBox::Answer::Yes) {
+        return;
+    }
+    const int rows = list.rowCount();
     std::function<bool(int, int)> progress;
     std::unique_ptr<QProgressDialog> dialog;
-    if (model.rowCount() >= kProgressRows) {
-        dialog = std::make_unique<QProgressDialog>(
-            QStringLiteral("Exporting..."), QStringLiteral("Cancel"), 0, model.rowCount(), owner);
+    if (rows >= kProgressRows) {
+        dialog = std::make_unique<QProgressDialog>(QStringLiteral("Exporting..."),
+                                                   QStringLiteral("Cancel"), 0, rows, owner);
         dialog->setWindowModality(Qt::WindowModal);
         dialog->setMinimumDuration(300);
         progress = [&dialog](int done, int) {
@@ -144,10 +174,16 @@ void ExportList(QWidget* owner, const QAbstractItemModel& model)
             return !dialog->wasCanceled();
         };
     }
-    const bool written = ExportRows(model, path, form, progress);
+    const bool written = ExportRows(list, path, form, progress);
     const bool cancelled = dialog && dialog->wasCanceled();
     dialog.reset();
-    if (!written && !cancelled) {
+    if (written) {
+        if (tell) {
+            tell((rows == 1 ? QStringLiteral("Exported 1 row to %2")
+                            : QStringLiteral("Exported %1 rows to %2").arg(rows))
+                     .arg(QDir::toNativeSeparators(path)));
+        }
+    } else if (!cancelled) {
         MessageBox::show("The rows could not be written to \"" + path.toStdString() + "\".",
                          MessageBox::Icon::Exclamation);
     }

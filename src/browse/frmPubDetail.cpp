@@ -41,11 +41,17 @@ struct ButtonSpec
     const char* caption;
     const char* tip;
     int left;
+    // What a screen reader says for a caption that is only arrows; none where the caption
+    // reads well itself.
+    const char* spoken = nullptr;
 };
 constexpr ButtonSpec kButtons[] = {
-    {"|<<", "Display the first row.", 3000}, {"<<", "Display the previous row.", 3675},
-    {">>", "Display the next row.", 4350},   {">>|", "Display the last row.", 5025},
-    {"&Copy", "Copy current field.", 5700},  {"C&lose", "Close this dialog box.", 6375},
+    {"|<<", "Display the first row.", 3000, "First Record"},
+    {"<<", "Display the previous row.", 3675, "Previous Record"},
+    {">>", "Display the next row.", 4350, "Next Record"},
+    {">>|", "Display the last row.", 5025, "Last Record"},
+    {"&Copy", "Copy current field.", 5700},
+    {"C&lose", "Close this dialog box.", 6375},
 };
 
 int RowCount(const QTreeView& list)
@@ -122,6 +128,9 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
         auto* button = new QPushButton(QString::fromUtf8(kButtons[i].caption), this);
         button->setObjectName(QStringLiteral("cmb%1").arg(i));
         button->setToolTip(QString::fromUtf8(kButtons[i].tip));
+        if (kButtons[i].spoken) {
+            button->setAccessibleName(QString::fromUtf8(kButtons[i].spoken));
+        }
         button->setFont(FormFont(kDesignPoints, i <= kLast));
         form.place(button, kButtons[i].left, 2430, 585, 360);
         m_buttons[i] = button;

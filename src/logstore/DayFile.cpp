@@ -1,7 +1,12 @@
 #include "logstore/DayFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zlv::dayfile {
 
@@ -15,7 +20,68 @@ std::string_view WithoutLineEnd(std::string_view line)
     return line;
 }
 
+// Where the first CR or LF of `bytes` lies, sixteen or eight bytes at a time: lines are
+// read by the million, and two memchr passes (one for each) would cost twice over.
+std::size_t FirstLineEnd(std::string_view bytes)
+{
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lf), _mm_cmpeq_epi8(block, cr)));
+        if (hits != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+        }
+    }
+#else
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        const std::uint64_t lf = word ^ (kOnes * '\n');
+        const std::uint64_t cr = word ^ (kOnes * '\r');
+        const std::uint64_t zero = ((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr);
+        if (zero & kHigh) {
+            break;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\n' || p[i] == '\r') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
+
+std::string_view NextLine(std::string_view& bytes)
+{
+    const std::size_t end = FirstLineEnd(bytes);
+    if (end == std::string_view::npos) {
+        const std::string_view line = bytes;
+        bytes = {};
+        return line;
+    }
+    const std::string_view line = bytes.substr(0, end);
+    const std::size_t endLength =
+        bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1;
+    bytes.remove_prefix(end + endLength);
+    return line;
+}
+
+std::size_t WholeLinesEnd(std::string_view bytes)
+{
+    const std::size_t last = bytes.find_last_of("\r\n");
+    return last == std::string_view::npos ? 0 : last + 1;
+}
 
 std::string SanitizeField(std::string_view field)
 {

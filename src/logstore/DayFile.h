@@ -39,4 +39,13 @@ std::optional<LogRecord> ParseLine(std::string_view line);
 // nullopt where ParseLine() gives nothing.
 std::optional<std::string_view> RecordTextOfLine(std::string_view line);
 
+// The next line of `bytes`, taken off their front, without its line end. A line ends at
+// LF, at CR LF, or at a CR alone (as old Mac editors and some damage leave them), so that
+// every reader cuts a file into the same lines.
+std::string_view NextLine(std::string_view& bytes);
+// One past the last line end in `bytes`, so that [0, result) holds whole lines only; 0
+// when there is none. A CR at the very end counts as a line end: an LF that follows it
+// later only ends an empty line, which holds no record.
+std::size_t WholeLinesEnd(std::string_view bytes);
+
 } // namespace zlv::dayfile

@@ -1,5 +1,6 @@
 #include "logstore/DayFileTail.h"
 
+#include "logstore/DayFile.h"
 #include "utility/RegularFile.h"
 
 namespace zlv {
@@ -149,15 +150,15 @@ DayFileTail::Chunk DayFileTail::poll(const std::string& path)
     if (bytes.empty()) {
         return chunk;
     }
-    const std::size_t lastNewline = bytes.rfind('\n');
-    if (lastNewline == std::string::npos) {
+    const std::size_t whole = dayfile::WholeLinesEnd(bytes);
+    if (whole == 0) {
         if (bytes.size() < m_maxChunk) {
             return chunk; // a line still being written; wait for its end
         }
         // A "line" longer than a whole chunk is damage, not a record: pass it on as it is
         // so that reading never stalls on it.
     } else {
-        bytes.resize(lastNewline + 1);
+        bytes.resize(whole);
     }
     chunk.offset = m_offset;
     chunk.more = m_offset + bytes.size() < state->size;

@@ -1,6 +1,6 @@
 // Every sixth row green: while a list follows today's file the colour belongs to the row
 // position; once the user re-sorts, it is frozen onto the records, so each keeps its colour.
-#include "logstore/LogListModel.h"
+#include "logstore/LogList.h"
 
 namespace zlv {
 
@@ -10,7 +10,7 @@ constexpr std::uint8_t kGreenFlag = 1;
 
 } // namespace
 
-bool LogListModel::green(int row, const LogRowStore::Row& r) const
+bool LogList::green(int row, const LogRowStore::Row& r) const
 {
     switch (m_highlight) {
     case Highlight::Following:
@@ -23,7 +23,7 @@ bool LogListModel::green(int row, const LogRowStore::Row& r) const
     return false;
 }
 
-bool LogListModel::isHighlighted(int row) const
+bool LogList::isHighlighted(int row) const
 {
     if (row < 0 || row >= rowCount()) {
         return false;
@@ -31,7 +31,7 @@ bool LogListModel::isHighlighted(int row) const
     return green(row, m_store.row(idAtRow(row)));
 }
 
-void LogListModel::freezeHighlight()
+void LogList::freezeHighlight()
 {
     if (m_highlight != Highlight::Following) {
         return;
@@ -43,7 +43,7 @@ void LogListModel::freezeHighlight()
     m_highlight = Highlight::Frozen;
 }
 
-void LogListModel::highlight()
+void LogList::highlight()
 {
     if (m_highlight == Highlight::Following) {
         return;
@@ -55,9 +55,13 @@ void LogListModel::highlight()
             m_store.row(idAtRow(row)).flags |= kGreenFlag;
         }
     }
-    if (rowCount() > 0) {
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1),
-                           {Qt::ForegroundRole});
+    notifyColours();
+}
+
+void LogList::notifyColours()
+{
+    if (m_observer && rowCount() > 0) {
+        m_observer->coloursChanged(0, rowCount() - 1);
     }
 }
 

@@ -4,7 +4,6 @@
 #include "logstore/LogListHeader.h"
 #include "logstore/LogRowDelegate.h"
 #include "logstore/ThumbScrollBar.h"
-#include "utility/FileSystem.h"
 #include "utility/ListUtility.h"
 #include "utility/Twips.h"
 
@@ -25,11 +24,6 @@ namespace {
 constexpr std::array<int, 6> kTodayWidthsTwips{1605, 701, 765, 3500, 2500, 1050};
 constexpr std::array<int, 6> kHistoryWidthsTwips{1250, 700, 700, 600, 1250, 1000};
 
-Date FirstOfNextMonth(const Date& d)
-{
-    return d.month == 12 ? Date{d.year + 1, 1, 1} : Date{d.year, d.month + 1, 1};
-}
-
 constexpr int kPathColumn = 3;
 
 // New rows measured for the column widths after an insertion; more make a full fit.
@@ -44,6 +38,7 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     setObjectName(today ? QStringLiteral("lsvToday") : QStringLiteral("lsvHistory"));
     setToolTip(today ? QStringLiteral("Today Logs Listing.")
                      : QStringLiteral("History Logs Listing."));
+    setAccessibleName(today ? QStringLiteral("Today Logs") : QStringLiteral("History Logs"));
     m_model->setCaptions({today ? QStringLiteral("Time") : QStringLiteral("Date And Time"),
                           QStringLiteral("Object"), QStringLiteral("Action"),
                           QStringLiteral("Path"), QStringLiteral("Original Name"),
@@ -110,10 +105,7 @@ int LogListView::rowCount() const
 
 QString LogListView::rowCountText() const
 {
-    if (m_model->filtering()) {
-        return QStringLiteral(" Rows: %1 of %2 ").arg(rowCount()).arg(m_model->totalCount());
-    }
-    return QStringLiteral(" Rows: %1 ").arg(rowCount());
+    return QString::fromStdString(m_model->list().rowCountText());
 }
 
 LogListView::Selected LogListView::selected() const
@@ -183,21 +175,7 @@ bool LogListView::loadFile(const std::string& dayFilePath)
 
 void LogListView::loadRange(const DataFolder& folder, Date from, Date to)
 {
-    std::vector<std::string> paths;
-    if (from.isValid() && to.isValid()) {
-        Date day = from;
-        while (day <= to) {
-            // Whole months without a folder are passed over at once, so that even a range
-            // of centuries costs little when it holds no logs.
-            if (!fs::DirectoryExists(folder.monthFolder(day))) {
-                day = FirstOfNextMonth(day);
-                continue;
-            }
-            paths.push_back(folder.dayFilePath(day));
-            day = day.addDays(1);
-        }
-    }
-    m_model->loadFiles(paths);
+    m_model->list().loadRange(folder, from, to);
     scrollToTop();
     ensureSelection();
     showSortState();
@@ -216,9 +194,7 @@ void LogListView::headerClicked(int column)
     if (column < 0 || column >= LogListModel::kColumnCount) {
         return;
     }
-    const Qt::SortOrder order =
-        m_model->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    m_model->sortBy(column, order);
+    m_model->list().sortByHeader(column);
     showSortState();
     if (currentIndex().isValid()) {
         scrollTo(currentIndex());
@@ -271,8 +247,8 @@ QString LogListView::tagAt(int row) const
 void LogListView::setGapStamps(std::vector<std::string> stamps)
 {
     std::sort(stamps.begin(), stamps.end());
-    if (stamps != m_gapStamps) {
-        m_gapStamps = std::move(stamps);
+    if (stamps != m_model->list().gapStamps()) {
+        m_model->list().setGapStamps(std::move(stamps));
         viewport()->update();
     }
 }
@@ -337,14 +313,6 @@ void LogListView::keyPressEvent(QKeyEvent* event)
         catchUpLayout(); // End, Page Down and the like go by the rows laid out
     }
     QTreeView::keyPressEvent(event);
-}
-
-void LogListView::scrollTo(const QModelIndex& index, ScrollHint hint)
-{
-    if (index.isValid() && m_laidOutRows >= 0 && index.row() >= m_laidOutRows) {
-        catchUpLayout();
-    }
-    QTreeView::scrollTo(index, hint);
 }
 
 } // namespace zlv

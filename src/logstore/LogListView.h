@@ -58,6 +58,7 @@ public:
     void setGapStamps(std::vector<std::string> stamps);
 
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QRect visualRect(const QModelIndex& index) const override;
     void doItemsLayout() override;
     void reset() override;
 
@@ -77,6 +78,8 @@ protected:
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
     void resizeEvent(QResizeEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
 
 private:
     struct Selected
@@ -109,13 +112,16 @@ private:
     LogRowDelegate* m_delegate;
     QPersistentModelIndex m_hover; // the row under the mouse
     mutable RowPictures m_pictures;
-    std::vector<std::string> m_gapStamps; // ascending
     // Rows inserted into a long list are laid out by the tree view only once they could be
     // seen or reached: its layout visits every row, which after each record would cost as
     // much as the day is long.
     bool layoutMayWait() const;
     int rowPixels() const; // 0 while no row is on screen
     int rowTop(int row) const;
+    // Where a row lies is computed from its number while the list is flat, its rows of one
+    // height and the row laid out (LogListViewGeometry.cpp).
+    bool placedByNumber(const QModelIndex& index) const;
+    mutable int m_rowPixels = -1; // the height of every row, -1 until known again
     void catchUpLayout();
     void catchUpWhenReachable();
     void rememberShownColours();

@@ -1,8 +1,8 @@
 // How a log list keeps up with records arriving at its top: the layout only as far as
 // it can be seen, the pixels moved rather than painted again, and only the rows whose
 // colour changed repainted.
-#include "logstore/GapMarks.h"
 #include "logstore/LogListView.h"
+#include "utility/Contrast.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -223,7 +223,7 @@ void LogListView::noteRowLook(const QStyleOptionViewItem& options)
 void LogListView::paintGapMarks()
 {
     const int rows = rowCount();
-    if (m_gapStamps.empty() || rows == 0 || m_model->sortColumn() != 0) {
+    if (m_model->list().gapStamps().empty() || rows == 0) {
         return;
     }
     // Only the boundaries on screen are looked at, so the cost does not grow with the list.
@@ -231,17 +231,18 @@ void LogListView::paintGapMarks()
     const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
     const int first = top.isValid() ? top.row() : 0;
     const int last = bottom.isValid() ? bottom.row() + 1 : rows;
-    const bool newestFirst = m_model->sortOrder() == Qt::DescendingOrder;
+    const std::vector<int> marks = m_model->list().gapMarks(first, last);
+    if (marks.empty()) {
+        return;
+    }
     QPainter painter(viewport());
-    painter.setPen(QPen(QColor(220, 40, 30), 2));
-    for (int row = first; row <= last && row <= rows; ++row) {
-        const std::string above = row > 0 ? m_model->stamp(row - 1).toStdString() : std::string();
-        const std::string below = row < rows ? m_model->stamp(row).toStdString() : std::string();
-        if (gapmarks::Between(m_gapStamps, above, below, newestFirst)) {
-            const int y = row < rows ? visualRect(m_model->index(row, 0)).top()
-                                     : visualRect(m_model->index(rows - 1, 0)).bottom() + 1;
-            painter.drawLine(0, y, viewport()->width(), y);
-        }
+    // Red, as readable against the list's own base as its text must be, on any theme.
+    painter.setPen(QPen(
+        contrast::Readable(QColor(220, 40, 30), viewport()->palette().color(QPalette::Base)), 2));
+    for (const int row : marks) {
+        const int y = row < rows ? visualRect(m_model->index(row, 0)).top()
+                                 : visualRect(m_model->index(rows - 1, 0)).bottom() + 1;
+        painter.drawLine(0, y, viewport()->width(), y);
     }
 }
 
@@ -317,7 +318,16 @@ void LogListView::repaintChangedColours()
 
 int LogListView::rowPixels() const
 {
-    return visualRect(indexAt(QPoint(0, 0))).height();
+    // Asked of the tree view once per layout: every row has the height of the top one.
+    if (m_rowPixels < 0) {
+        const QModelIndex top = indexAt(QPoint(0, 0));
+        const int height = top.isValid() ? QTreeView::visualRect(top).height() : 0;
+        if (height <= 0) {
+            return 0;
+        }
+        m_rowPixels = height;
+    }
+    return m_rowPixels;
 }
 
 int LogListView::rowTop(int row) const
@@ -374,7 +384,9 @@ void LogListView::doItemsLayout()
             w->setAttribute(Qt::WA_UpdatesDisabled, true);
         }
     }
+    m_rowPixels = -1;
     QTreeView::doItemsLayout();
+    m_rowPixels = -1;
     if (m_inLayout) {
         // The header stretches its last section afterwards, and repaints all of itself
         // then, though no width changes: done here, that paint is skipped.
@@ -389,6 +401,7 @@ void LogListView::doItemsLayout()
 void LogListView::reset()
 {
     QTreeView::reset();
+    m_rowPixels = -1;
     m_pictures.clear(); // the records are others now
     m_laidOutRows = -1;
 }

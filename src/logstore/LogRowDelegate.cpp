@@ -1,6 +1,7 @@
 #include "logstore/LogRowDelegate.h"
 
 #include "logstore/LogListModel.h"
+#include "utility/Contrast.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -92,6 +93,11 @@ void LogRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelI
 {
     QStyledItemDelegate::initStyleOption(option, index);
     option->textElideMode = elideMode(index);
+    // The styled delegate's own painting (a focused cell) takes the same readable colour.
+    if (const QVariant brush = index.data(Qt::ForegroundRole); brush.isValid()) {
+        option->palette.setColor(QPalette::Text,
+                                 rowColour(qvariant_cast<QBrush>(brush).color(), option->palette));
+    }
 }
 
 bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
@@ -141,7 +147,7 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         }
         colour = option.palette.color(group, QPalette::HighlightedText);
     } else if (const QVariant brush = index.data(Qt::ForegroundRole); brush.isValid()) {
-        colour = qvariant_cast<QBrush>(brush).color();
+        colour = rowColour(qvariant_cast<QBrush>(brush).color(), option.palette);
     } else {
         const bool enabled = option.state & QStyle::State_Enabled;
         const bool active = option.state & QStyle::State_Active;
@@ -162,6 +168,19 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     }
     painter->drawStaticText(QPointF(box.left(), top), shown);
     painter->setPen(pen);
+}
+
+QColor LogRowDelegate::rowColour(const QColor& colour, const QPalette& palette) const
+{
+    // The model names the colour a row has on white; on a dark theme the same hue must be
+    // lighter to be read. Asked at every paint, so a palette change is followed at once.
+    const QColor base = palette.color(QPalette::Base);
+    if (!m_colourGiven.isValid() || m_colourAsked != colour.rgba() || m_colourBase != base.rgba()) {
+        m_colourAsked = colour.rgba();
+        m_colourBase = base.rgba();
+        m_colourGiven = contrast::Readable(colour, base);
+    }
+    return m_colourGiven;
 }
 
 int LogRowDelegate::textWidth(const QString& text, const QFont& font) const

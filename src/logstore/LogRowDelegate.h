@@ -51,6 +51,8 @@ private:
     const QStaticText& fitted(const QString& text, const QStyleOptionViewItem& option, int width,
                               Qt::TextElideMode mode) const;
     Qt::TextElideMode elideMode(const QModelIndex& index) const;
+    // A row's own colour (the highlight), made readable on the list's base colour.
+    QColor rowColour(const QColor& colour, const QPalette& palette) const;
 
     // Two generations: a text painted again moves to the recent one, and when that is full
     // the older one is dropped. Rows that left the screen long ago go; those on it stay.
@@ -60,6 +62,10 @@ private:
     mutable int m_rowHeight = -1;
     mutable const QStyle* m_heightStyle = nullptr; // the style m_rowHeight was measured in
     int m_middleElided = -1;
+    // The last colour made readable: every highlighted cell asks for the same one.
+    mutable QRgb m_colourAsked = 0;
+    mutable QRgb m_colourBase = 0;
+    mutable QColor m_colourGiven;
 };
 
 } // namespace zlv

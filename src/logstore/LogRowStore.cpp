@@ -1,35 +1,28 @@
 #include "logstore/LogRowStore.h"
 
 #include "logstore/DayFile.h"
+#include "logstore/DayFileTail.h"
 #include "utility/FileSystem.h"
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <new>
 
 namespace zlv {
 
 namespace {
 
-constexpr std::uint32_t kBlockBytes = 4u << 20;
-constexpr std::size_t kHugePage = 2u << 20;
-// A time text longer than this comes only from a hand-edited format; it is cut here, so
-// that neither showing nor sorting a million rows can run away with it.
-constexpr std::size_t kMaxTimeText = 256;
+static_assert(sizeof(LogRowStore::Row) == 12, "a row costs 12 bytes beyond its line");
+
+// Bytes smaller than this are copied into a shared block rather than kept as a block of
+// their own, so that a range of many small day files takes few blocks.
+constexpr std::size_t kAdoptBytes = 64u << 10;
+// Copies go into blocks that double from the first size up to the last.
+constexpr std::size_t kFirstFillBytes = 64u << 10;
+constexpr std::size_t kLastFillBytes = 4u << 20;
 // An unterminated last line is read at most this far, as DayFileTail reads a line.
 constexpr std::uint64_t kMaxUnterminated = 4u << 20;
-
-std::string_view WithoutLineEnd(std::string_view line)
-{
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-        line.remove_suffix(1);
-    }
-    return line;
-}
+// One block index is kept free to say "no fill block".
+constexpr std::size_t kMaxBlocks = std::numeric_limits<std::uint16_t>::max();
 
 // Object, Action, Path, Original Name and the rest of a stored line. The line passed the
 // record test when it was read, so it holds a 19-byte stamp, a tab and four more tabs.
@@ -48,39 +41,11 @@ std::array<std::string_view, 5> SubFields(std::string_view line)
 
 } // namespace
 
-// A million rows take a hundred megabytes of arena, touched once as they are read in. On
-// Linux the blocks ask for huge pages, so that filling them costs a few hundred page faults
-// instead of tens of thousands.
-char* AllocateBulk(std::size_t bytes)
-{
-#ifdef __linux__
-    if (bytes % kHugePage == 0) {
-        if (void* block = std::aligned_alloc(kHugePage, bytes)) {
-            ::madvise(block, bytes, MADV_HUGEPAGE);
-            return static_cast<char*>(block);
-        }
-    }
-#endif
-    auto* block = static_cast<char*>(std::malloc(bytes));
-    if (!block) {
-        throw std::bad_alloc();
-    }
-    return block;
-}
-
-std::size_t BulkRounded(std::size_t bytes)
-{
-    if (bytes < kHugePage / 2) {
-        return std::max<std::size_t>(bytes, 1);
-    }
-    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
-}
-
 namespace rowtext {
 
 std::string_view Line(const std::vector<LogRowStore::Block>& blocks, const LogRowStore::Row& row)
 {
-    return {blocks[row.block].get() + row.offset, row.length};
+    return {blocks[row.block]->data() + row.offset, row.length};
 }
 
 std::string_view Field(std::string_view line, int column)
@@ -95,12 +60,8 @@ std::string_view Field(std::string_view line, int column)
     return fields[static_cast<std::size_t>(column - 1)];
 }
 
-std::string_view Key(std::string_view line, const CompiledPattern& pattern, int column,
-                     std::string& buffer)
+std::string_view Time(std::string_view line, const CompiledPattern& pattern, std::string& buffer)
 {
-    if (column != 0) {
-        return Field(line, column);
-    }
     buffer.clear();
     const std::string_view stored = Field(line, 0);
     if (const auto at = dayfile::ParseStamp(stored)) {
@@ -115,8 +76,11 @@ std::string_view Key(std::string_view line, const CompiledPattern& pattern, int 
 void LogRowStore::clear()
 {
     m_blocks.clear();
-    m_blockUsed = 0;
-    m_blockSize = 0;
+    m_blocks.shrink_to_fit();
+    m_blockFirst.clear();
+    m_blockFirst.shrink_to_fit();
+    m_fillBlock = kNoFill;
+    m_fillUsed = 0;
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_patterns.clear();
@@ -127,17 +91,17 @@ void LogRowStore::reserve(std::size_t records)
     m_rows.reserve(std::min(records, kMaxRecords));
 }
 
-std::uint16_t LogRowStore::currentPatternIndex()
+std::uint8_t LogRowStore::currentPatternIndex()
 {
     const std::string pattern = GetDisplayPattern();
     if (m_patterns.empty() || m_patterns.back().pattern() != pattern) {
-        if (m_patterns.size() > std::numeric_limits<std::uint16_t>::max()) {
-            m_patterns.back() = CompiledPattern(pattern); // only after 65,536 format changes
+        if (m_patterns.size() > std::numeric_limits<std::uint8_t>::max()) {
+            m_patterns.back() = CompiledPattern(pattern); // only after 256 format changes
         } else {
             m_patterns.emplace_back(pattern);
         }
     }
-    return static_cast<std::uint16_t>(m_patterns.size() - 1);
+    return static_cast<std::uint8_t>(m_patterns.size() - 1);
 }
 
 void LogRowStore::adoptPattern(const std::string& pattern)
@@ -149,34 +113,92 @@ void LogRowStore::adoptPattern(const std::string& pattern)
     }
 }
 
-void LogRowStore::appendRecord(std::string_view text, std::uint16_t pattern)
+bool LogRowStore::addBlock(Block block)
 {
-    if (m_rows.size() >= kMaxRecords) {
-        return;
+    if (m_blocks.size() >= kMaxBlocks) {
+        return false;
     }
-    const auto length = static_cast<std::uint32_t>(
-        std::min<std::size_t>(text.size(), std::numeric_limits<std::uint32_t>::max() / 2));
-    if (m_blocks.empty() || m_blockSize - m_blockUsed < length) {
-        m_blockSize = std::max(kBlockBytes, length);
-        m_blocks.emplace_back(AllocateBulk(m_blockSize), [](char* block) { std::free(block); });
-        m_blockUsed = 0;
-    }
-    std::copy_n(text.data(), length, m_blocks.back().get() + m_blockUsed);
-    m_rows.push_back(
-        Row{static_cast<std::uint32_t>(m_blocks.size() - 1), m_blockUsed, length, pattern, 0});
-    m_blockUsed += length;
+    m_blocks.push_back(std::move(block));
+    m_blockFirst.push_back(static_cast<RecordId>(m_rows.size()));
+    return true;
 }
 
-std::size_t LogRowStore::appendLines(std::string_view bytes, std::uint16_t pattern)
+bool LogRowStore::copyInto(std::string_view bytes, std::size_t& offset)
+{
+    const bool fits =
+        m_fillBlock != kNoFill && m_blocks[m_fillBlock]->capacity() - m_fillUsed >= bytes.size();
+    if (!fits) {
+        const std::size_t previous = m_fillBlock == kNoFill ? 0 : m_blocks[m_fillBlock]->capacity();
+        const std::size_t size =
+            std::max(bytes.size(), std::clamp(previous * 2, kFirstFillBytes, kLastFillBytes));
+        auto block = std::make_shared<std::string>();
+        // Reserved, not resized: pages are touched only as lines arrive, and appending
+        // within the capacity never moves what rows already point at.
+        block->reserve(size);
+        if (!addBlock(std::move(block))) {
+            return false;
+        }
+        m_fillBlock = static_cast<std::uint16_t>(m_blocks.size() - 1);
+        m_fillUsed = 0;
+    }
+    m_blocks[m_fillBlock]->append(bytes);
+    offset = m_fillUsed;
+    m_fillUsed += static_cast<std::uint32_t>(bytes.size());
+    return true;
+}
+
+void LogRowStore::appendRecord(std::string_view line, std::uint8_t pattern)
+{
+    std::size_t offset = 0;
+    if (m_rows.size() >= kMaxRecords || !copyInto(line, offset)) {
+        return;
+    }
+    MakeRoom(m_rows, 1);
+    m_rows.push_back(Row{static_cast<std::uint32_t>(offset),
+                         static_cast<std::uint32_t>(line.size()), m_fillBlock, pattern, 0});
+}
+
+std::size_t LogRowStore::appendLines(std::string_view bytes, std::uint8_t pattern)
 {
     std::size_t added = 0;
     while (!bytes.empty()) {
-        const std::size_t newline = bytes.find('\n');
-        const std::string_view raw =
-            newline == std::string_view::npos ? bytes : bytes.substr(0, newline);
-        bytes.remove_prefix(newline == std::string_view::npos ? bytes.size() : newline + 1);
-        if (dayfile::RecordTextOfLine(raw)) {
-            appendRecord(WithoutLineEnd(raw), pattern);
+        const std::string_view line = dayfile::NextLine(bytes);
+        if (dayfile::RecordTextOfLine(line)) {
+            const std::size_t before = m_rows.size();
+            appendRecord(line, pattern);
+            added += m_rows.size() - before;
+        }
+    }
+    return added;
+}
+
+std::size_t LogRowStore::adoptLines(std::string&& bytes, std::uint8_t pattern)
+{
+    if (bytes.size() < kAdoptBytes || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+        return appendLines(bytes, pattern);
+    }
+    // Bytes read by growing a string (Windows reads in pieces) may hold much spare room,
+    // which a kept block would keep for as long as the list.
+    if (bytes.capacity() - bytes.size() > bytes.size() / 8) {
+        bytes.shrink_to_fit();
+    }
+    if (!addBlock(std::make_shared<std::string>(std::move(bytes)))) {
+        return 0;
+    }
+    const auto block = static_cast<std::uint16_t>(m_blocks.size() - 1);
+    const std::string& kept = *m_blocks.back();
+    // Day-file lines are rarely shorter than this: room for them all at once, and what is
+    // never filled costs no memory.
+    MakeRoom(m_rows, kept.size() / 48);
+    std::string_view rest = kept;
+    std::size_t added = 0;
+    while (!rest.empty() && m_rows.size() < kMaxRecords) {
+        const std::size_t offset = static_cast<std::size_t>(rest.data() - kept.data());
+        const std::string_view line = dayfile::NextLine(rest);
+        if (dayfile::RecordTextOfLine(line)) {
+            MakeRoom(m_rows, 1);
+            m_rows.push_back(Row{static_cast<std::uint32_t>(offset),
+                                 static_cast<std::uint32_t>(line.size()), block, pattern, 0});
             ++added;
         }
     }
@@ -189,28 +211,27 @@ void LogRowStore::rollBackTo(std::size_t recordCount)
         return;
     }
     m_rows.resize(recordCount);
-    if (m_rows.empty()) {
-        m_blocks.clear();
-        m_blockUsed = m_blockSize = 0;
-        return;
+    // A block made for a record that is gone holds no record that stays. The bytes copied
+    // into a fill block that stays are left unused rather than written over: a sort on
+    // another thread may still be reading them.
+    while (!m_blocks.empty() && m_blockFirst.back() >= recordCount) {
+        m_blocks.pop_back();
+        m_blockFirst.pop_back();
     }
-    // Records fill the arena in id order, so the last record kept marks its end.
-    const Row& last = m_rows.back();
-    if (m_blocks.size() > last.block + 1u) {
-        m_blocks.resize(last.block + 1u);
-        m_blockSize = std::max(kBlockBytes, last.offset + last.length);
+    if (m_fillBlock != kNoFill && m_fillBlock >= m_blocks.size()) {
+        m_fillBlock = kNoFill;
+        m_fillUsed = 0;
     }
-    m_blockUsed = last.offset + last.length;
 }
 
 LogRowStore::ReadResult LogRowStore::readFile(DayFileTail& tail, const std::string& path)
 {
     ReadResult result;
-    const std::uint16_t pattern = currentPatternIndex();
+    const std::uint8_t pattern = currentPatternIndex();
     const std::size_t start = m_rows.size();
     bool atEnd = false; // the last chunk ended where the file ends
     for (bool first = true;; first = false) {
-        const DayFileTail::Chunk chunk = tail.poll(path);
+        DayFileTail::Chunk chunk = tail.poll(path);
         if (chunk.restarted) {
             if (first) {
                 result.restarted = true;
@@ -221,7 +242,7 @@ LogRowStore::ReadResult LogRowStore::readFile(DayFileTail& tail, const std::stri
         if (chunk.bytes.empty()) {
             break;
         }
-        appendLines(chunk.bytes, pattern);
+        adoptLines(std::move(chunk.bytes), pattern);
         if (!chunk.more) {
             atEnd = true;
             break;
@@ -236,7 +257,7 @@ LogRowStore::ReadResult LogRowStore::readFile(DayFileTail& tail, const std::stri
     if (state && state->size > tail.offset()) {
         bool ok = false;
         const std::string rest = fs::ReadFrom(path, tail.offset(), kMaxUnterminated, &ok);
-        if (ok && rest.find('\n') == std::string::npos) {
+        if (ok && dayfile::WholeLinesEnd(rest) == 0) {
             const std::size_t before = m_rows.size();
             if (appendLines(rest, pattern) > 0) {
                 result.unterminated = static_cast<RecordId>(before);

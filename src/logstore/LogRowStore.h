@@ -1,8 +1,8 @@
 #pragma once
 
-#include "logstore/DayFileTail.h"
 #include "settings/DisplayFormat.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -13,12 +13,14 @@
 
 namespace zlv {
 
-// The records of one log list, each kept once as the bytes of its day-file line.
-//
-// Lines live in 4 MiB arena blocks that never move, so a million of them cost one
-// allocation per few thousand and a 16-byte row entry each. The time column is rendered
-// from the stored stamp only when asked for, with the display pattern in force when the
-// record was read.
+class DayFileTail;
+
+// The records of one log list, each a reference to its day-file line where the line
+// already is: a day file read whole is kept as the one block it was read into, and the
+// rows point into it. Only small files and the lines appended to today's file later are
+// copied, into blocks that fill up one after the other. A row costs 12 bytes beyond the
+// file's own bytes. The time column is rendered from the stored stamp only when asked
+// for, with the display pattern in force when the record was read.
 class LogRowStore final
 {
 public:
@@ -30,15 +32,16 @@ public:
 
     struct Row
     {
-        std::uint32_t block;
-        std::uint32_t offset;
-        std::uint32_t length;
-        std::uint16_t pattern; // index into patterns()
+        std::uint32_t offset; // of the line in its block
+        std::uint32_t length; // of the line without its line end
+        std::uint16_t block;
+        std::uint8_t pattern; // index into patterns()
         std::uint8_t flags;
     };
-    // Blocks are shared so that a sort running on another thread keeps reading the lines
-    // it was given even when the list is cleared under it.
-    using Block = std::shared_ptr<char[]>;
+    // Bytes that never move once a row refers to them. Shared, so that a sort running on
+    // another thread keeps reading the lines it was given even when the list is cleared
+    // under it; nothing is written to a block where a row already points.
+    using Block = std::shared_ptr<std::string>;
 
     struct ReadResult
     {
@@ -53,17 +56,26 @@ public:
     const std::vector<Row>& rows() const { return m_rows; }
     const std::vector<Block>& blocks() const { return m_blocks; }
     const std::vector<CompiledPattern>& patterns() const { return m_patterns; }
+    // The bytes of a record's line, without its line end.
+    std::string_view line(RecordId id) const
+    {
+        const Row& r = m_rows[id];
+        return {m_blocks[r.block]->data() + r.offset, r.length};
+    }
 
     void clear();
     void reserve(std::size_t records);
 
     // The pattern GetDisplayPattern() gives now, added when it differs from the last one.
-    std::uint16_t currentPatternIndex();
+    std::uint8_t currentPatternIndex();
     // Every record rendered from now on with `pattern`.
     void adoptPattern(const std::string& pattern);
 
-    // Appends every line of `bytes` that holds a record; returns how many.
-    std::size_t appendLines(std::string_view bytes, std::uint16_t pattern);
+    // Appends every line of `bytes` that holds a record, copied; returns how many.
+    std::size_t appendLines(std::string_view bytes, std::uint8_t pattern);
+    // The same for a whole file's bytes, which the store keeps where they are when that
+    // is cheaper than copying them.
+    std::size_t adoptLines(std::string&& bytes, std::uint8_t pattern);
     // Reads what `tail` has not seen of the file; a last line without its line end is
     // appended as well and named in the result, so that it can be taken back later.
     ReadResult readFile(DayFileTail& tail, const std::string& path);
@@ -71,30 +83,46 @@ public:
     void rollBackTo(std::size_t recordCount);
 
 private:
-    void appendRecord(std::string_view line, std::uint16_t pattern);
+    void appendRecord(std::string_view line, std::uint8_t pattern);
+    bool addBlock(Block block);
+    bool copyInto(std::string_view bytes, std::size_t& offset);
 
     std::vector<Block> m_blocks;
-    std::uint32_t m_blockUsed = 0;
-    std::uint32_t m_blockSize = 0;
+    std::vector<RecordId> m_blockFirst;  // the first record each block was made for
+    std::uint16_t m_fillBlock = kNoFill; // the block that copies go into, if any
+    std::uint32_t m_fillUsed = 0;
     std::vector<Row> m_rows; // every record, in the order it was read
     std::vector<CompiledPattern> m_patterns;
+
+    static constexpr std::uint16_t kNoFill = std::numeric_limits<std::uint16_t>::max();
 };
 
-// The bytes of a stored line and its displayed fields. Free functions over the parts of a
-// store, so that a sort on another thread can use them on its own copy of the parts.
+// Makes room for `more` elements at the end of `v`. A list that grows a record at a time
+// (today's, all day long) grows by an eighth rather than doubling, so that after a burst
+// it does not keep as much room again as it holds.
+template <typename T> void MakeRoom(std::vector<T>& v, std::size_t more)
+{
+    if (v.capacity() - v.size() < more) {
+        v.reserve(std::max(v.size() + more, v.size() + v.size() / 8 + 1024));
+    }
+}
+
+// The displayed fields of a stored line. Free functions over bytes, so that a sort on
+// another thread can use them on its own copy of a store's parts.
 namespace rowtext {
 
 std::string_view Line(const std::vector<LogRowStore::Block>& blocks, const LogRowStore::Row& row);
-// Column 0 gives the stored stamp; column 5 is empty unless the action is a rename.
+// Column 0 gives the stored stamp; column 5 is empty unless the action is a rename, and
+// then holds the rest of the line (a tab that slipped into the name stays part of it).
 std::string_view Field(std::string_view line, int column);
-// The text a column shows, as bytes: the time column rendered into `buffer`.
-std::string_view Key(std::string_view line, const CompiledPattern& pattern, int column,
-                     std::string& buffer);
+// What the time column shows for a line, rendered into `buffer` (the stored stamp when it
+// names no moment), at most kMaxTimeText bytes of it.
+std::string_view Time(std::string_view line, const CompiledPattern& pattern, std::string& buffer);
+
+// A time text longer than this comes only from a hand-edited format; it is cut here, so
+// that neither showing nor finding in a million rows can run away with it.
+inline constexpr std::size_t kMaxTimeText = 256;
 
 } // namespace rowtext
-
-// Large arrays (arena blocks, sort scratch) on huge pages where the system has them.
-char* AllocateBulk(std::size_t bytes);
-std::size_t BulkRounded(std::size_t bytes);
 
 } // namespace zlv

@@ -1,174 +1,77 @@
 #include "logstore/RecordFilter.h"
 
 #include "logstore/DayFile.h"
-#include "logstore/LineText.h"
+#include "logstore/ShownText.h"
+#include "utility/Utf8.h"
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <thread>
 
 namespace zlv {
 
 namespace {
 
-constexpr unsigned char Fold(unsigned char c)
+constexpr unsigned char FoldByte(unsigned char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c | 0x20) : c;
 }
 
-// The columns a record shows, after its stamp: Object, Action, Path and Original Name,
-// and the New Name only for a rename. A needle never holds a tab, so searching the run
-// of them at once cannot find a match across two columns.
-std::string_view ShownFields(std::string_view line)
+bool IsRename(std::string_view line)
 {
-    std::string_view rest = line.substr(std::min(line.size(), std::size_t{20}));
-    std::size_t at = 0;
-    for (int tab = 0; tab < 4; ++tab) {
-        at = rest.find('\t', at);
-        if (at == std::string_view::npos) {
-            return rest;
-        }
-        ++at;
-    }
-    if (rest.substr(rest.find('\t') + 1).substr(0, 8) == "Renamed\t") {
-        return rest;
-    }
-    return rest.substr(0, at - 1);
+    return rowtext::Field(line, 2) == "Renamed";
 }
 
 } // namespace
 
-void ShownTimes::update(const LogRowStore& store)
+RecordMatcher::RecordMatcher(std::string_view needle) : m_text(needle) {}
+
+bool RecordMatcher::inShownFields(std::string_view line) const
 {
-    if (store.size() + 1 < m_ends.size()) {
-        truncate();
+    const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
+    // The bytes as stored are the text shown when they are UTF-8 and no field is cut: then
+    // the whole run of columns is searched at once, and the tabs before a match tell its
+    // column. A needle holds no tab, so a match never spans two columns. Bytes shown as
+    // Latin-1 keep every ASCII letter where it was, so a needle of plain ASCII can skip
+    // the look at them; a Windows code page of two-byte characters does not.
+#ifdef _WIN32
+    constexpr bool kAsciiStaysPut = false;
+#else
+    constexpr bool kAsciiStaysPut = true;
+#endif
+    if (rest.size() <= kShownBytes &&
+        ((kAsciiStaysPut && m_text.ascii()) || !utf8::HasNonAscii(rest) || utf8::IsValid(rest))) {
+        const std::size_t at = m_text.find(rest);
+        if (at == std::string_view::npos) {
+            return false;
+        }
+        // Past the fourth tab lies the New Name, which only a rename shows.
+        return std::count(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(at), '\t') < 4 ||
+               IsRename(line);
     }
     std::string buffer;
-    for (std::size_t id = m_ends.size() - 1; id < store.size(); ++id) {
-        const LogRowStore::Row& row = store.row(static_cast<LogRowStore::RecordId>(id));
-        m_text += rowtext::Key(rowtext::Line(store.blocks(), row), store.patterns()[row.pattern], 0,
-                               buffer);
-        m_ends.push_back(m_text.size());
-    }
-}
-
-void ShownTimes::truncate(std::size_t id)
-{
-    if (id + 1 < m_ends.size()) {
-        m_ends.resize(id + 1);
-        m_text.resize(m_ends.back());
-    }
-}
-
-RecordMatcher::RecordMatcher(const QString& needle) : m_needle(needle)
-{
-    for (const QChar c : needle) {
-        if (c.unicode() >= 0x80) {
-            m_ascii = false;
-        }
-        m_folded.push_back(static_cast<char>(Fold(static_cast<unsigned char>(c.unicode()))));
-    }
-    // Characters of names and paths from the most common on; any other is rarer still.
-    constexpr std::string_view kCommon = "e/tarionsl.dcm-uhpfg_ 0123456789wybvkxjqz";
-    std::size_t rarest = 0;
-    for (std::size_t i = 0; i < m_folded.size(); ++i) {
-        const std::size_t rank = kCommon.find(m_folded[i]);
-        if (rank == std::string_view::npos) {
-            m_anchor = i;
-            break;
-        }
-        if (rank >= rarest) {
-            rarest = rank;
-            m_anchor = i;
+    for (int column = 1; column < 6; ++column) {
+        if (m_text.foundIn(ShownText(rowtext::Field(line, column), buffer))) {
+            return true;
         }
     }
-}
-
-bool RecordMatcher::contains(std::string_view haystack) const
-{
-    if (haystack.size() > kShownBytes) {
-        haystack = haystack.substr(0, kShownBytes); // what lies beyond is not shown
-    }
-    if (!m_ascii) {
-        return DecodeShown(haystack).contains(m_needle, Qt::CaseInsensitive);
-    }
-    return find(haystack) != std::string_view::npos;
-}
-
-std::size_t RecordMatcher::find(std::string_view haystack) const
-{
-    // ASCII letters match either case; no byte of a UTF-8 sequence or of a Latin-1 letter
-    // can stand for one, so the bytes are searched as they are. The scan looks for the
-    // needle's rarest character with memchr and checks the rest around it.
-    const std::size_t n = m_folded.size();
-    if (n == 0) {
-        return 0;
-    }
-    if (haystack.size() < n) {
-        return std::string_view::npos;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(haystack.data());
-    const auto anchor = static_cast<unsigned char>(m_folded[m_anchor]);
-    const bool letter = anchor >= 'a' && anchor <= 'z';
-    const std::size_t end = haystack.size() - n + m_anchor; // the anchor's last place
-    for (std::size_t from = m_anchor; from <= end;) {
-        const std::size_t length = end - from + 1;
-        const void* lower = std::memchr(p + from, anchor, length);
-        const void* upper = nullptr;
-        if (letter) {
-            const std::size_t before =
-                lower
-                    ? static_cast<std::size_t>(static_cast<const unsigned char*>(lower) - p) - from
-                    : length;
-            upper = std::memchr(p + from, anchor ^ 0x20, before);
-        }
-        const void* hit = upper ? upper : lower;
-        if (!hit) {
-            return std::string_view::npos;
-        }
-        const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p);
-        const std::size_t start = at - m_anchor;
-        std::size_t k = 0;
-        while (k < n && Fold(p[start + k]) == static_cast<unsigned char>(m_folded[k])) {
-            ++k;
-        }
-        if (k == n) {
-            return start;
-        }
-        from = at + 1;
-    }
-    return std::string_view::npos;
+    return false;
 }
 
 bool RecordMatcher::matches(std::string_view line, std::string_view timeText) const
 {
-    const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
-    if (rest.size() > kShownBytes) {
-        // A damaged giant field: each column on its own, as far as it is shown.
-        for (int column = 1; column < 6; ++column) {
-            if (contains(rowtext::Field(line, column))) {
-                return true;
-            }
-        }
-    } else if (!m_ascii) {
-        if (contains(ShownFields(line))) {
-            return true;
-        }
-    } else if (const std::size_t at = find(rest); at != std::string_view::npos) {
-        // A needle holds no tab, so the match lies inside one column; past the fourth tab
-        // it is in the New Name, which only a rename shows.
-        if (std::count(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(at), '\t') < 4 ||
-            ShownFields(line).size() == rest.size()) {
-            return true;
-        }
+    if (m_text.impossible()) {
+        return false;
     }
-    return m_checkTimes && contains(timeText);
+    return inShownFields(line) || (m_checkTimes && m_text.foundIn(timeText));
 }
 
 bool RecordMatcher::mayMatchTimes(const LogRowStore& store) const
 {
-    if (!m_ascii) {
+    if (m_text.impossible()) {
+        return false;
+    }
+    if (!m_text.ascii()) {
         return true;
     }
     // Every byte a pattern can put out: each month and weekday, both halves of the day and
@@ -181,14 +84,15 @@ bool RecordMatcher::mayMatchTimes(const LogRowStore& store) const
                 text.clear();
                 const int hour = (month * 5 + day) % 24;
                 pattern.renderTo({Date{2000 + day, month, day}, hour, day * 2, 59 - day}, text,
-                                 256);
+                                 rowtext::kMaxTimeText);
                 for (const char c : text) {
-                    possible[Fold(static_cast<unsigned char>(c))] = true;
+                    possible[FoldByte(static_cast<unsigned char>(c))] = true;
                 }
             }
         }
     }
-    return std::all_of(m_folded.begin(), m_folded.end(),
+    const std::string& folded = m_text.folded();
+    return std::all_of(folded.begin(), folded.end(),
                        [&possible](char c) { return possible[static_cast<unsigned char>(c)]; });
 }
 
@@ -204,7 +108,7 @@ std::vector<LogRowStore::RecordId> FilterRecords(const LogRowStore& store, Shown
     const auto scan = [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             const LogRowStore::RecordId id = from[i];
-            hit[i] = matcher.matches(rowtext::Line(store.blocks(), store.row(id)),
+            hit[i] = matcher.matches(store.line(id),
                                      matcher.checksTimes() ? times.at(id) : std::string_view());
         }
     };

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QSizePolicy>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace zlv {
 
@@ -28,8 +29,14 @@ public:
     {
         setObjectName(QStringLiteral("txtFind"));
         setPlaceholderText(QStringLiteral("Find"));
+        // The placeholder goes as soon as something is typed; a screen reader needs a name
+        // that stays.
+        setAccessibleName(QStringLiteral("Find"));
         setToolTip(QStringLiteral("Shows only the rows that contain this text <Ctrl+F>."));
         setClearButtonEnabled(true);
+        for (QToolButton* clear : findChildren<QToolButton*>()) {
+            clear->setAccessibleName(QStringLiteral("Clear"));
+        }
         setMaximumWidth(220);
         connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { apply(text); });
         // The clear button changes the text without an edit.
@@ -127,8 +134,10 @@ void AddFindCommands(frmPubMain& w, QMenu* logs, QToolBar* toolbar)
                      });
     QObject::connect(AddMenuItem(logs, "menlo", "Open &Containing Folder"), &QAction::triggered, &w,
                      [&w] { OpenSelectedRecordFolder(w); });
-    QObject::connect(AddMenuItem(logs, "menle", "&Export..."), &QAction::triggered, &w,
-                     [&w] { ExportList(&w, *w.visibleList()->model()); });
+    QObject::connect(AddMenuItem(logs, "menle", "&Export..."), &QAction::triggered, &w, [&w] {
+        ExportList(&w, w.visibleList()->logModel()->list(),
+                   [&w](const QString& done) { w.statusBarPanels()->showMessage(done, 15000); });
+    });
 }
 
 } // namespace zlv

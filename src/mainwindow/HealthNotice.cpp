@@ -1,9 +1,10 @@
 #include "mainwindow/HealthNotice.h"
 
 #include "capture/frmPubHide.h"
+#include "mainwindow/DesktopNotifier.h"
+#include "mainwindow/HealthText.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
-#include "settings/DisplayFormat.h"
 #include "utility/MessageBox.h"
 
 #include <QEvent>
@@ -15,40 +16,26 @@ namespace zlv {
 
 namespace {
 
-// What the user can do about each kind of incident.
-const char* Advice(GapReason reason)
+// One notification per matter: records held in memory are another matter than the records
+// lost for the same reason.
+QString NotificationKey(GapReason reason, bool gap)
 {
-    switch (reason) {
-    case GapReason::Overflow:
-        return "Operations made during that burst may be missing from the journal; files and "
-               "folders created then were recovered where they still exist.";
-    case GapReason::WatchLimit:
-        return "Operations in the folders that are not watched are not recorded until the limit "
-               "is raised and Zelvory is started again.";
-    case GapReason::WriteFailed:
-        return "Free some disk space or make the data folder writable again.";
-    case GapReason::PathTooLong:
-        return "Operations in folders with such long paths may be missing.";
-    case GapReason::CaptureStopped:
-        return "Nothing is recorded until Zelvory is started again.";
-    }
-    return "";
-}
-
-QString MessageText(const CaptureIncident& incident)
-{
-    return QString::fromStdString(incident.sentence) + QStringLiteral("\r\n\r\n") +
-           QString::fromLatin1(Advice(incident.reason));
+    const std::string_view word = GapReasonWord(reason);
+    return QString::fromLatin1(word.data(), qsizetype(word.size())) +
+           (gap ? QString() : QStringLiteral("-held"));
 }
 
 } // namespace
 
-HealthNotice::HealthNotice(QWidget* window, StatusBar* bar, TrayIcon* tray)
-    : QObject(window), m_window(window), m_tray(tray), m_warning(new QToolButton(bar))
+HealthNotice::HealthNotice(QWidget* window, StatusBar* bar, TrayIcon* tray,
+                           DesktopNotifier* notifier)
+    : QObject(window), m_window(window), m_tray(tray), m_notifier(notifier),
+      m_warning(new QToolButton(bar))
 {
     m_warning->setObjectName(QStringLiteral("stbHealth"));
     m_warning->setAutoRaise(true);
-    m_warning->setFocusPolicy(Qt::NoFocus);
+    // Reachable with Tab, so that its details can be opened without a mouse.
+    m_warning->setFocusPolicy(Qt::TabFocus);
     m_warning->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_warning->setIcon(bar->style()->standardIcon(QStyle::SP_MessageBoxWarning));
     m_warning->hide();
@@ -78,50 +65,52 @@ void HealthNotice::incident(const CaptureIncident& incident, bool askUser)
     // Called from inside capture: only note things here, show them later.
     if (askUser) {
         m_pending.push_back(incident);
-        if (m_tray && m_tray->isShown()) {
-            m_tray->showMessage(QStringLiteral("Zelvory"),
-                                QString::fromStdString(incident.sentence));
-        }
     }
-    QTimer::singleShot(0, this, [this, gap = incident.isGap && !incident.cleared] {
+    QTimer::singleShot(0, this, [this, incident, askUser] {
         refresh();
-        if (gap) {
+        if (incident.isGap && !incident.cleared) {
             Q_EMIT gapWritten();
         }
+        notifyDesktop(incident, askUser);
         showPendingMessages();
     });
 }
 
+void HealthNotice::notifyDesktop(const CaptureIncident& incident, bool askUser)
+{
+    if (incident.cleared) {
+        if (m_notifier) {
+            m_notifier->withdraw(NotificationKey(incident.reason, true));
+            m_notifier->withdraw(NotificationKey(incident.reason, false));
+        }
+        return;
+    }
+    const bool sent =
+        m_notifier &&
+        m_notifier->notify(NotificationKey(incident.reason, incident.isGap), headline(),
+                           QString::fromStdString(healthtext::Message(incident)),
+                           incident.needsAction);
+    // Without a notification server, the X11 notification area's own balloon.
+    if (!sent && askUser && m_tray && m_tray->isShown()) {
+        m_tray->showMessage(QStringLiteral("Zelvory"), QString::fromStdString(incident.sentence));
+    }
+}
+
+QString HealthNotice::headline() const
+{
+    const CaptureHealth* health = m_capture ? &m_capture->health() : nullptr;
+    if (!health || health->complete()) {
+        return QStringLiteral("Zelvory");
+    }
+    return QString::fromStdString(healthtext::Headline(*health));
+}
+
 QString HealthNotice::details() const
 {
-    if (!m_capture || m_capture->health().complete()) {
+    if (!m_capture) {
         return {};
     }
-    const CaptureHealth& health = m_capture->health();
-    const std::string pattern = GetDisplayPattern();
-    QStringList parts;
-    for (const CaptureHealth::Entry& e : health.entries()) {
-        QString part = QString::fromStdString(e.incident.sentence);
-        part += QStringLiteral("\nSince %1.")
-                    .arg(QString::fromStdString(FormatTimestamp(e.since, pattern)));
-        if (e.incident.missing >= 0) {
-            part += QStringLiteral(" Operations missing: %1.").arg(e.incident.missing);
-        } else if (e.incident.isGap) {
-            part += QStringLiteral(" How many operations are missing is not known.");
-        }
-        part += QLatin1Char('\n') + QString::fromLatin1(Advice(e.incident.reason));
-        if (e.incident.ongoing && !e.active) {
-            part += QStringLiteral("\nThis has ended; the gap stays in the journal.");
-        }
-        parts << part;
-    }
-    if (health.heldRecords() > 0) {
-        parts << QStringLiteral("%1 records are waiting in memory to be written to the day file; "
-                                "they keep their times and are written as soon as the data "
-                                "folder takes them again.")
-                     .arg(health.heldRecords());
-    }
-    return parts.join(QStringLiteral("\n\n"));
+    return QString::fromStdString(healthtext::Details(m_capture->health()));
 }
 
 void HealthNotice::refresh()
@@ -137,31 +126,30 @@ void HealthNotice::refresh()
         m_warning->hide();
         if (m_tray) {
             m_tray->setToolTip(QStringLiteral("Zelvory"));
+            m_tray->setNeedsAttention(false);
         }
         return;
     }
-    QString headline;
-    if (health->anyActive()) {
-        headline = QStringLiteral("Recording incomplete");
-    } else if (held > 0) {
-        headline = QStringLiteral("%1 records not written yet").arg(held);
-    } else {
-        headline = QStringLiteral("Journal has gaps");
-    }
+    const QString title = headline();
     const QString text = details();
-    m_warning->setText(headline);
+    m_warning->setText(title);
     m_warning->setToolTip(text);
     m_warning->show();
     if (m_tray) {
-        m_tray->setToolTip(QStringLiteral("Zelvory\n") + headline + QLatin1Char('\n') + text);
+        m_tray->setToolTip(QStringLiteral("Zelvory\n") + title + QLatin1Char('\n') + text);
+        m_tray->setNeedsAttention(true);
     }
 }
 
 void HealthNotice::showPendingMessages()
 {
-    // While the window sits in the tray (or before it is first shown) the messages wait for
-    // it; the tooltip and a balloon say enough meanwhile.
-    if (m_showing || !m_window || !m_window->isVisible()) {
+    // While the window sits in the tray or on the taskbar, or behind others (or before it is
+    // first shown) the messages wait for the user to come to it: a box alone on the desktop,
+    // away from what it is about, would be answered without being understood. Being in
+    // front is also all that Wayland tells of a window that was minimised. The tooltip and
+    // the notification say enough meanwhile.
+    if (m_showing || !m_window || !m_window->isVisible() || m_window->isMinimized() ||
+        !m_window->isActiveWindow()) {
         return;
     }
     m_showing = true;
@@ -170,7 +158,7 @@ void HealthNotice::showPendingMessages()
         const CaptureIncident next = m_pending.front();
         m_pending.erase(m_pending.begin());
         // Only OK: this box informs, it never offers to stop. Recording goes on meanwhile.
-        MessageBox::show(MessageText(next).toStdString(), MessageBox::Icon::Exclamation);
+        MessageBox::show(healthtext::Message(next), MessageBox::Icon::Exclamation);
         if (!self) {
             return;
         }
@@ -180,7 +168,9 @@ void HealthNotice::showPendingMessages()
 
 bool HealthNotice::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window && event->type() == QEvent::Show && !m_pending.empty()) {
+    const bool back = event->type() == QEvent::Show || event->type() == QEvent::ActivationChange ||
+                      event->type() == QEvent::WindowStateChange;
+    if (watched == m_window && back && !m_pending.empty()) {
         QTimer::singleShot(0, this, &HealthNotice::showPendingMessages);
     }
     return QObject::eventFilter(watched, event);

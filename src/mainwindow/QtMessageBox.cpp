@@ -3,6 +3,7 @@
 #include "utility/MessageBox.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -74,7 +75,11 @@ MessageBox::Answer Show(const MessageBox::Request& r)
     QMessageBox box(ToQt(r.icon), QString::fromStdString(r.title), QString::fromStdString(r.text),
                     ToQt(r.buttons), owner);
     if (owner) {
-        box.setWindowModality(Qt::WindowModal);
+        // On Wayland a window-modal box becomes a sheet fixed to its window, without a title
+        // bar on some desktops; and the notification area there is on the bus, which a
+        // modal box does not block anyway.
+        const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+        box.setWindowModality(wayland ? Qt::ApplicationModal : Qt::WindowModal);
     }
     box.setDefaultButton(ToQt(r.defaultButton));
     switch (box.exec()) {

@@ -89,7 +89,8 @@ bool SingleInstance::acquireAt(const std::string& path)
             char text[64];
             const int n = std::snprintf(text, sizeof text, "%ld\nzelvory\n", long(::getpid()));
             if (::ftruncate(fd, 0) == 0 && n > 0) {
-                (void)::pwrite(fd, text, static_cast<std::size_t>(n), 0);
+                [[maybe_unused]] const ssize_t w =
+                    ::pwrite(fd, text, static_cast<std::size_t>(n), 0);
             }
             m_fd = fd;
             return true;

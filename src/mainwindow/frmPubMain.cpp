@@ -5,11 +5,14 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
+#include "mainwindow/DesktopCommands.h"
+#include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/DesktopWords.h"
 #include "mainwindow/ExclusionCommands.h"
 #include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
+#include "mainwindow/HealthText.h"
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/QuietNotice.h"
 #include "mainwindow/StatusBar.h"
@@ -20,6 +23,7 @@
 #include "settings/Settings.h"
 #include "settings/frmPubAbout.h"
 #include "settings/frmPubOptions.h"
+#include "utility/Contrast.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
 #include "utility/ListUtility.h"
@@ -83,7 +87,8 @@ frmPubMain::frmPubMain(Options options) : m_options(std::move(options))
     setContextMenuPolicy(Qt::PreventContextMenu);
     menuBar()->setContextMenuPolicy(Qt::PreventContextMenu);
     buildControls();
-    BuildCommands(*this);
+    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
+    AddDesktopCommands(*this, BuildCommands(*this));
     startUp();
 }
 
@@ -161,12 +166,7 @@ void frmPubMain::buildControls()
         new QPushButton(QStringLiteral("Checking the latest version, please wait..."), this);
     m_cmbProgress->setObjectName(QStringLiteral("cmbProgress"));
     m_cmbProgress->setFont(FormFont(20.25, true));
-    // Its own colours in every state: it is shown while the window is disabled, which
-    // would otherwise grey it out.
-    m_cmbProgress->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: rgb(128, 128, 255); color: %1;"
-                       " border: 2px outset rgb(128, 128, 255); }")
-            .arg(palette().color(QPalette::Active, QPalette::ButtonText).name()));
+    styleBanner();
     // It floats over the window, so it grows for its text without moving anything else.
     m_cmbProgress->resize(m_scale.X(9075), m_scale.Y(1065));
     m_cmbProgress->setGeometry(
@@ -182,6 +182,18 @@ void frmPubMain::buildControls()
     setTabOrder(m_optHis, m_optTod);
     setTabOrder(m_optTod, m_dtpT);
     setTabOrder(m_dtpT, m_history);
+}
+
+void frmPubMain::styleBanner()
+{
+    // Its own colours in every state: it is shown while the window is disabled, which
+    // would otherwise grey it out. The blue is darkened only as far as a dark theme's light
+    // text needs to be read on it.
+    const QColor text = palette().color(QPalette::Active, QPalette::ButtonText);
+    const QString blue = contrast::Readable(QColor(128, 128, 255), text).name();
+    m_cmbProgress->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: %2; border: 2px outset %1; }")
+            .arg(blue, text.name()));
 }
 
 void frmPubMain::startUp()
@@ -223,8 +235,11 @@ void frmPubMain::startUp()
         picker->setDate(yesterday);
     }
 
-    m_tray = new TrayIcon(this, windowIcon(), m_options.trayAvailable);
-    m_health = new HealthNotice(this, m_stb, m_tray);
+    m_notifier = new DesktopNotifier(this);
+    connect(m_notifier, &DesktopNotifier::activated, this, [this](const QByteArray& token) {
+        bringForward({token, {}});
+    });
+    m_health = new HealthNotice(this, m_stb, m_tray, m_notifier);
     connect(m_health, &HealthNotice::gapWritten, this, &frmPubMain::refreshTodayGaps);
 
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
@@ -237,13 +252,7 @@ void frmPubMain::startUp()
         m_health->watch(m_hide.get());
         ApplyStoredExclusions(m_folder.configurationFile(), m_hide->source());
         if (!m_hide->load()) {
-            CaptureIncident failed;
-            failed.reason = GapReason::CaptureStopped;
-            failed.sentence = "Recording could not start: the system refused to report file "
-                              "operations to Zelvory.";
-            failed.ongoing = true;
-            failed.needsAction = true;
-            m_hide->reportIncident(failed);
+            m_hide->reportIncident(healthtext::CaptureRefused());
         }
     }
 
@@ -259,8 +268,13 @@ void frmPubMain::startUp()
             });
         }
     });
-    connect(m_versionChecker, &VersionChecker::backgroundFailed, new QuietNotice(m_stb, m_tray),
-            &QuietNotice::show);
+    auto* quiet = new QuietNotice(m_stb, m_tray);
+    connect(m_versionChecker, &VersionChecker::backgroundFailed, quiet,
+            [this, quiet](const QString& headline, const QString& details) {
+                quiet->show(headline, details);
+                // Heard on the desktop too while the user is away from the window.
+                m_notifier->notify(QStringLiteral("version-check"), headline, details);
+            });
     if (m_options.versionCheckDelayMs > 0) {
         m_versionChecker->startBackgroundTimer(m_options.versionCheckDelayMs);
     }
@@ -336,6 +350,9 @@ bool frmPubMain::eventFilter(QObject* watched, QEvent* event)
 void frmPubMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_cmbProgress) {
+        styleBanner();
+    }
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray) {
         // Hiding from inside the state change confuses some window managers; let the
         // minimise finish first.
@@ -445,6 +462,11 @@ void frmPubMain::rebuildToday()
 void frmPubMain::refreshTodayGaps()
 {
     m_today->setGapStamps(gapmarks::CollectStamps(m_folder, today(), today()));
+}
+
+void frmPubMain::bringForward(const LaunchTokens& tokens)
+{
+    BringForward(this, m_tray, tokens);
 }
 
 void frmPubMain::showDetailView()

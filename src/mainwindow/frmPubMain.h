@@ -3,6 +3,7 @@
 #include "capture/NotificationSource.h"
 #include "capture/frmPubHide.h"
 #include "logstore/DataFolder.h"
+#include "mainwindow/WindowActivation.h"
 #include "utility/Twips.h"
 
 #include <QDate>
@@ -22,6 +23,7 @@ class QTimer;
 
 namespace zlv {
 
+class DesktopNotifier;
 class HealthNotice;
 class LogListView;
 class StatusBar;
@@ -59,6 +61,9 @@ public:
     TrayIcon* trayIcon() const { return m_tray; }
     StatusBar* statusBarPanels() const { return m_stb; }
     HealthNotice* healthNotice() const { return m_health; }
+    // The desktop's notifications, for whatever the user should hear of while away from
+    // the window.
+    DesktopNotifier* desktopNotifier() const { return m_notifier; }
     QPushButton* progressBanner() const { return m_cmbProgress; }
 
     // Commands of the menus, the toolbar and the keys.
@@ -81,6 +86,10 @@ public:
     // Brings lsvToday in line with today's day file (what a recorded operation triggers).
     void rebuildToday();
 
+    // Out of the notification area or the taskbar, in front (a second launch, a chosen
+    // notification).
+    void bringForward(const LaunchTokens& tokens);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -88,6 +97,7 @@ protected:
 
 private:
     void buildControls();
+    void styleBanner();
     void startUp();
     void placeWindow();
     void layoutLists();
@@ -118,6 +128,7 @@ private:
     TrayIcon* m_tray = nullptr;
     VersionChecker* m_versionChecker = nullptr;
     HealthNotice* m_health = nullptr;
+    DesktopNotifier* m_notifier = nullptr;
     struct RefusedDate
     {
         QDateEdit* picker = nullptr;

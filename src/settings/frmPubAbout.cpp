@@ -1,5 +1,6 @@
 #include "settings/frmPubAbout.h"
 
+#include "settings/PictureLink.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
 #include "utility/ProductVersion.h"
@@ -8,12 +9,10 @@
 #include "utility/WebPages.h"
 
 #include <QDir>
-#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -63,19 +62,25 @@ frmPubAbout::frmPubAbout(QWidget* parent, const QString& dataFolder) : QDialog(p
     form.place(frame, 90, 0, 6335, 2732);
     m_frame = frame;
 
-    m_productLogo = new QLabel(m_frame);
+    m_productLogo = new PictureLink(m_frame);
     m_productLogo->setObjectName(QStringLiteral("imgProdLogo"));
     form.place(m_productLogo, 0, 90, 480, 480);
     m_productLogo->setToolTip(QStringLiteral("Opens Zelvory homepage."));
+    m_productLogo->setAccessibleName(QStringLiteral("Zelvory Homepage"));
+    connect(m_productLogo, &PictureLink::clicked, this,
+            [] { SystemUtility::OpenWebPage(web::ProductPage(), 1); });
 
     auto* name = new QLabel(QStringLiteral("Zelvory"), m_frame);
     name->setObjectName(QStringLiteral("Label1"));
     name->setFont(FormFont(9.75, true));
     form.place(name, 570, 210, 2520, 240);
 
-    m_companyLogo = new QLabel(m_frame);
+    m_companyLogo = new PictureLink(m_frame);
     m_companyLogo->setObjectName(QStringLiteral("imgCompLogo"));
     m_companyLogo->setToolTip(QStringLiteral("Visits our homepage."));
+    m_companyLogo->setAccessibleName(QStringLiteral("QBS Software Homepage"));
+    connect(m_companyLogo, &PictureLink::clicked, this,
+            [] { SystemUtility::OpenWebPage(web::CompanyHomePage(), 1); });
 
     // The notes may run up to the frame's margin.
     constexpr int kRoom = 6335 - kFormMarginTwips;
@@ -119,10 +124,6 @@ frmPubAbout::frmPubAbout(QWidget* parent, const QString& dataFolder) : QDialog(p
 
     m_productLogo->setPixmap(RenderSvg(QStringLiteral(":/icons/zelvory.svg"), m_productLogo->size(),
                                        devicePixelRatioF()));
-    for (QLabel* logo : {m_productLogo, m_companyLogo}) {
-        logo->setCursor(Qt::PointingHandCursor);
-        logo->installEventFilter(this);
-    }
     setCompanyLogo(RenderSvg(QStringLiteral(":/icons/qbs-logo.svg"),
                              QSize(m_scale.X(2340), m_scale.Y(1080)), devicePixelRatioF()));
 
@@ -138,25 +139,6 @@ void frmPubAbout::setCompanyLogo(const QPixmap& logo)
                                      : logo.deviceIndependentSize().toSize();
     m_companyLogo->setGeometry(m_frame->width() - size.width() - m_scale.X(kLogoGapTwips),
                                m_scale.Y(90), size.width(), size.height());
-}
-
-bool frmPubAbout::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        auto* logo = qobject_cast<QLabel*>(watched);
-        // Only a release over the logo counts, as with a button.
-        if (mouse->button() == Qt::LeftButton && logo &&
-            logo->rect().contains(mouse->position().toPoint())) {
-            if (logo == m_productLogo) {
-                SystemUtility::OpenWebPage(web::ProductPage(), 1);
-            } else if (logo == m_companyLogo) {
-                SystemUtility::OpenWebPage(web::CompanyHomePage(), 1);
-            }
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace zlv

@@ -5,13 +5,15 @@
 #include <QDialog>
 
 class QGroupBox;
-class QLabel;
 class QPixmap;
 
 namespace zlv {
 
+class PictureLink;
+
 // The About box: product name, version and copyright, and the two logos, each a link to
-// one of the maker's pages. Esc closes it; a logo click leaves it open.
+// one of the maker's pages (reached with Tab too). Esc closes it; a logo click leaves it
+// open.
 class frmPubAbout final : public QDialog
 {
     Q_OBJECT
@@ -25,16 +27,13 @@ public:
     void setCompanyLogo(const QPixmap& logo);
 
     QGroupBox* frame() const { return m_frame; }
-    QLabel* productLogo() const { return m_productLogo; }
-    QLabel* companyLogo() const { return m_companyLogo; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    PictureLink* productLogo() const { return m_productLogo; }
+    PictureLink* companyLogo() const { return m_companyLogo; }
 
 private:
     QGroupBox* m_frame = nullptr;
-    QLabel* m_productLogo = nullptr;
-    QLabel* m_companyLogo = nullptr;
+    PictureLink* m_productLogo = nullptr;
+    PictureLink* m_companyLogo = nullptr;
     TwipScale m_scale;
 };
 

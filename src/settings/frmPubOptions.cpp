@@ -9,6 +9,7 @@
 #include "utility/SystemUtility.h"
 #include "utility/Twips.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -142,6 +143,8 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
         }
         form.place(list, entry.left, entry.top, entry.width, kComboHeightTwips);
         label->setBuddy(list);
+        // Its drop-down part is a list of its own to a screen reader, named as its label.
+        list->view()->setAccessibleName(label->text().remove(QLatin1Char('&')));
         connect(list, &QComboBox::currentIndexChanged, this, &frmPubOptions::updatePreview);
         // Choosing the entry already shown changes no index, yet the preview shows the
         // time of that moment.

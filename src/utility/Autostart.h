@@ -6,9 +6,19 @@
 // the user logs in ($XDG_CONFIG_HOME/autostart/zelvory.desktop, ~/.config by default).
 namespace zlv::autostart {
 
+std::string RunningExecutable();
+
 std::string EntryPath();
 bool IsEnabled();
-// Writes or removes the entry; true when the entry's presence matches `on` afterwards.
-bool SetEnabled(bool on);
+// Writes or removes the entry; true when the entry's presence matches `on` afterwards. The
+// entry starts `executable` (by default the program now running).
+bool SetEnabled(bool on, const std::string& executable = RunningExecutable());
+
+// The absolute path of the program now running; empty when the system does not say.
+std::string RunningExecutable();
+// The entry's command line that starts `executable` in the notification area: by its bare
+// name when a search of `searchPath` (a PATH value) finds that very file under that name,
+// else by its absolute path, quoted and escaped as desktop entries want it.
+std::string ExecLine(const std::string& executable, const std::string& searchPath);
 
 } // namespace zlv::autostart

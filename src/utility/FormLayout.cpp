@@ -25,9 +25,6 @@ namespace {
 constexpr double kDesignAlphabetAdvance = 312.984375;
 constexpr double kDesignLineHeight = 11.0;
 
-// Room a label sized to its text leaves before its neighbour, so that they never touch.
-constexpr int kTextGapTwips = 30;
-
 // A line edit keeps this much beside and above its text (QLineEdit's own margins).
 constexpr int kLineEditMarginX = 2;
 constexpr int kLineEditMarginY = 1;
@@ -149,91 +146,60 @@ QSize TextNeed(const QWidget& control)
     return {};
 }
 
-FormLayout::FormLayout(const QFont& font) : m_scale(FontScale(font)) {}
+FormLayout::FormLayout(const QFont& font) : m_scale(FontScale(font)), m_fit(m_scale) {}
 
-const FormLayout::Item* FormLayout::find(const QWidget* control) const
+int FormLayout::find(const QWidget* control) const
 {
-    for (const Item& item : m_items) {
-        if (item.control == control) {
-            return &item;
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].control == control) {
+            return static_cast<int>(i);
         }
     }
-    return nullptr;
+    return -1;
 }
 
 void FormLayout::place(QWidget* control, int left, int top, int width, int height)
 {
-    const Item* parent = find(control->parentWidget());
-    const int dx = parent ? parent->left : 0;
-    const int dy = parent ? parent->top : 0;
-    m_items.push_back({control, dx + left, dy + top, dx + left + width, dy + top + height, false});
+    m_items.push_back({control, left, top, width, height, -1, find(control->parentWidget())});
 }
 
 void FormLayout::placeSizedToText(QWidget* control, int left, int top, int roomRight, int height)
 {
-    place(control, left, top, roomRight - kTextGapTwips - left, height);
-    m_items.back().sizedToText = true;
-}
-
-int FormLayout::Shifted(const std::map<int, int>& inserted, int at)
-{
-    int extra = 0;
-    for (auto it = inserted.begin(); it != inserted.end() && it->first <= at; ++it) {
-        extra += it->second;
-    }
-    return extra;
+    m_items.push_back({control, left, top, 0, height, roomRight, find(control->parentWidget())});
 }
 
 int FormLayout::x(int twips) const
 {
-    return m_scale.X(twips) + Shifted(m_wider, twips);
+    return m_fit.x(twips);
 }
 
 int FormLayout::y(int twips) const
 {
-    return m_scale.Y(twips) + Shifted(m_longer, twips);
+    return m_fit.y(twips);
 }
 
 void FormLayout::apply()
 {
     // Sizes at the font's scale first: what a style draws around a text can depend on
     // the control's size.
-    std::vector<QSize> needs;
+    m_fit = FormFit(m_scale);
     for (const Item& item : m_items) {
-        item.control->resize(m_scale.X(item.right - item.left), m_scale.Y(item.bottom - item.top));
-        needs.push_back(TextNeed(*item.control));
-    }
-    // Nearest far edge first: room added at an edge moves every edge beyond it.
-    std::vector<std::size_t> order(m_items.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
-    }
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return m_items[a].right < m_items[b].right; });
-    for (std::size_t i : order) {
-        const Item& item = m_items[i];
-        if (const int lacking = needs[i].width() - (x(item.right) - x(item.left)); lacking > 0) {
-            m_wider[item.right] += lacking;
+        const int width =
+            item.roomRight >= 0 ? FormFit::SizedToTextWidth(item.left, item.roomRight) : item.width;
+        item.control->resize(m_scale.X(width), m_scale.Y(item.height));
+        const QSize need = TextNeed(*item.control);
+        if (item.roomRight >= 0) {
+            m_fit.addSizedToText(item.left, item.top, item.roomRight, item.height, need.width(),
+                                 need.height(), item.parent);
+        } else {
+            m_fit.add(item.left, item.top, item.width, item.height, need.width(), need.height(),
+                      item.parent);
         }
     }
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return m_items[a].bottom < m_items[b].bottom; });
-    for (std::size_t i : order) {
-        const Item& item = m_items[i];
-        if (const int lacking = needs[i].height() - (y(item.bottom) - y(item.top)); lacking > 0) {
-            m_longer[item.bottom] += lacking;
-        }
-    }
-
+    m_fit.solve();
     for (std::size_t i = 0; i < m_items.size(); ++i) {
-        const Item& item = m_items[i];
-        const Item* parent = find(item.control->parentWidget());
-        const QPoint origin = parent ? QPoint(x(parent->left), y(parent->top)) : QPoint();
-        QRect at(QPoint(x(item.left), y(item.top)), QPoint(x(item.right) - 1, y(item.bottom) - 1));
-        if (item.sizedToText) {
-            at.setWidth(needs[i].width());
-        }
-        item.control->setGeometry(at.translated(-origin));
+        const FormFit::Rect r = m_fit.rect(static_cast<int>(i));
+        m_items[i].control->setGeometry(r.x, r.y, r.width, r.height);
     }
     if (!m_items.empty()) {
         m_items.front().control->window()->setProperty("formScale", QSizeF(m_scale.x, m_scale.y));

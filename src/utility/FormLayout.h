@@ -1,10 +1,10 @@
 #pragma once
 
+#include "utility/FormFit.h"
 #include "utility/FormFont.h"
 #include "utility/Twips.h"
 
 #include <QSize>
-#include <map>
 #include <vector>
 
 class QWidget;
@@ -49,16 +49,15 @@ private:
     struct Item
     {
         QWidget* control;
-        int left, top, right, bottom; // on the form
-        bool sizedToText;
+        int left, top, width, height; // twips, on the parent when it was placed here too
+        int roomRight;                // for a label sized to its text; -1 for others
+        int parent;                   // the index of the placed parent, or -1
     };
-    const Item* find(const QWidget* control) const;
-    static int Shifted(const std::map<int, int>& inserted, int at);
+    int find(const QWidget* control) const;
 
     std::vector<Item> m_items;
     TwipScale m_scale;
-    std::map<int, int> m_wider;  // design point -> pixels added there
-    std::map<int, int> m_longer; // the same, downwards
+    FormFit m_fit; // the places, once apply() has measured the texts
 };
 
 } // namespace zlv

@@ -5,11 +5,10 @@
 // and keys its own way, and rewrites the whole file in its own layout, dropping comments.
 // Here a write changes only the lines of its keys (and makes the line ends agree).
 #include "utility/RegularFile.h"
+#include "utility/SaveFile.h"
 #include "utility/SettingsText.h"
 #include "utility/SystemUtility.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <optional>
 
 namespace zlv {
@@ -96,16 +95,7 @@ bool SystemUtility::WriteSettings(const std::string& file, const std::string& se
     }
     const std::string after = settingstext::WithValues(*before, section, entries, kDefaultLineEnd);
     if (after != *before) {
-        QSaveFile out(QFile::decodeName(QByteArray::fromStdString(file)));
-        if (!out.open(QIODevice::WriteOnly)) {
-            return false;
-        }
-        // Private whatever the umask, and whatever mode an older file had.
-        out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        if (out.write(after.data(), static_cast<qint64>(after.size())) !=
-                static_cast<qint64>(after.size()) ||
-            !out.commit()) {
-            out.cancelWriting();
+        if (!SaveWholeFile(file, after)) {
             return false;
         }
     }

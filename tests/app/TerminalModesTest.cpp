@@ -7,6 +7,7 @@
 #include "logstore/GapFile.h"
 #include "settings/DisplayFormat.h"
 #include "support/TempDir.h"
+#include "utility/FileSystem.h"
 #include "utility/SystemUtility.h"
 
 #include <csignal>
@@ -43,6 +44,20 @@ struct TerminalModesTest : ::testing::Test
             std::fclose(files[i]);
         }
         return r;
+    }
+
+    // Starts --follow --format=tsv on another thread, printing to `printed` until `stopFd`
+    // is readable; returns once it follows.
+    std::future<int> Follow(std::FILE* printed, int stopFd)
+    {
+        std::promise<void> started;
+        std::future<int> status = std::async(std::launch::async, [&, printed, stopFd] {
+            const Arguments a = Parse(QStringLiteral("zelvory --follow --format=tsv").split(u' '));
+            return RunTerminalMode(a, folder, {}, clock, printed, stderr, stopFd,
+                                   [&] { started.set_value(); });
+        });
+        started.get_future().wait();
+        return status;
     }
 
     test::TempDir appData;
@@ -113,6 +128,43 @@ TEST_F(TerminalModesTest, EachFormatReadsARangeAcrossAMonthBack)
     }
 }
 
+TEST_F(TerminalModesTest, DamagedLinesReadTheSameInEveryFormatAndFindStaysInAField)
+{
+    // Three records ended by a CR alone, then one damaged into eight fields.
+    const std::string cr = "2026-02-01 09:00:0";
+    const std::string wide = "2026-02-01 09:00:03\tFile\tRenamed\t/h/\told\tnew\textra\tmore";
+    ASSERT_TRUE(folder.ensureMonthFolder({2026, 2, 1}));
+    test::WriteAll(folder.dayFilePath({2026, 2, 1}),
+                   cr + "0\tFile\tCreated\t/h/\t\xC3\x89lan.txt\t\r" + cr +
+                       "1\tFile\tDeleted\t/h/\tb\t\r" + cr + "2\tFile\tCreated\t/h/\tc\t\r" + wide +
+                       "\r\n");
+    const std::string print = "--print --from 2026-02-01 --to 2026-02-01 --format ";
+    const auto lines = [](const std::string& text) {
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    for (const char* format : {"tsv", "display", "json"}) {
+        EXPECT_EQ(lines(Cli(print + format)[1]), 4) << format;
+    }
+    // Every format shows the extra fields inside the New Name, tabs and all.
+    EXPECT_EQ(Cli(print + "tsv --find more")[1], wide + "\n");
+    EXPECT_EQ(Cli(print + "csv --find more")[1],
+              "time,object,action,path,original_name,new_name\r\n"
+              "2026-02-01 09:00:03,File,Renamed,/h/,old,new\textra\tmore\r\n");
+    EXPECT_EQ(Cli(print + "json --find more")[1],
+              R"({"time":"2026-02-01 09:00:03","object":"File","action":"Renamed","path":"/h/",)"
+              R"("original_name":"old","new_name":"new\u0009extra\u0009more"})"
+              "\n");
+    EXPECT_NE(Cli(print + "display --find more")[1].find("\told\tnew\textra\tmore\n"),
+              std::string::npos);
+
+    // The window's matcher: letter case as Unicode folds it, inside one field only.
+    EXPECT_EQ(Cli(print + "tsv --find \xC3\xA9LAN")[0], "0");
+    for (const char* across : {"Created/h/", "File\tCreated", "\t"}) {
+        const auto r = Cli(print + "tsv --find " + across);
+        EXPECT_TRUE(r[0] == "1" && r[1].empty()) << across;
+    }
+}
+
 TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
 {
     clock.set({{2026, 1, 31}, 23, 59, 58});
@@ -126,14 +178,8 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
 
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::promise<void> started;
     std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = std::async(std::launch::async, [&] {
-        const Arguments a = Parse(QStringLiteral("zelvory --follow --format=tsv").split(u' '));
-        return RunTerminalMode(a, folder, {}, clock, printed, stderr, stop[0],
-                               [&] { started.set_value(); });
-    });
-    started.get_future().wait();
+    std::future<int> status = Follow(printed, stop[0]);
 
     clock.set({{2026, 1, 31}, 23, 59, 59});
     ASSERT_TRUE(create("late.txt"));
@@ -148,6 +194,24 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
     EXPECT_EQ(status.get(), 0);
     std::fclose(printed);
     EXPECT_EQ(ReadLine(out[0]), "") << "nothing from before the start";
+}
+
+TEST_F(TerminalModesTest, FollowingCutsLinesEndedByACrAlone)
+{
+    ASSERT_TRUE(folder.ensureMonthFolder(clock.now().date));
+    const std::string day = folder.dayFilePath(clock.now().date);
+    int out[2], stop[2];
+    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
+    std::FILE* printed = fdopen(out[1], "w");
+    std::future<int> status = Follow(printed, stop[0]);
+    const std::string first = "2026-02-01 12:00:01\tFile\tCreated\t/h/\tone\t";
+    const std::string second = "2026-02-01 12:00:02\tFile\tCreated\t/h/\ttwo\t";
+    ASSERT_TRUE(fs::AppendWhole(day, first + "\r" + second + "\r"));
+    EXPECT_EQ(ReadLine(out[0]), first);
+    EXPECT_EQ(ReadLine(out[0]), second);
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    EXPECT_EQ(status.get(), 0);
+    std::fclose(printed);
 }
 
 TEST_F(TerminalModesTest, AnEmptyAnswerOrAMisplacedOptionIsExplained)

@@ -1,5 +1,9 @@
 #include "browse/frmPubDetail.h"
+#include "logstore/LogLines.h"
+#include "logstore/LogListView.h"
+#include "settings/DisplayFormat.h"
 #include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -165,6 +169,46 @@ private Q_SLOTS:
         visible = nullptr;
         d.first();
         QCOMPARE(d.field(0)->text(), QStringLiteral("th2"));
+    }
+
+    // On the real list, whose rows are placed by number: each press lands on the row it
+    // names, the dialog shows that row, and the list has scrolled it fully into sight.
+    void steppingThroughALongListShowsEachRowItLandsOn()
+    {
+        zlv::ProgramDisplayFormat() = zlv::DefaultDisplayFormat();
+        zlv::test::TempDir dir;
+        const std::string day = dir.path() + "/day.log";
+        zlv::test::WriteBytes(day, zlv::test::Lines(600));
+        zlv::LogListView list(zlv::LogListView::Kind::Today);
+        list.rebuildToday(day);
+        list.resize(500, 200);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        frmPubDetail d(nullptr, [&] { return &list; });
+        QStringList wrong;
+        const auto press = [&](int button, int row) {
+            QTest::mouseClick(d.button(button), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            const QModelIndexList selected = list.selectionModel()->selectedRows();
+            const QModelIndex at = list.model()->index(row, 0);
+            const QRect place = static_cast<QTreeView&>(list).QTreeView::visualRect(at);
+            if (selected.size() != 1 || selected.first().row() != row ||
+                d.field(F::kDateAndTime)->text() != list.logModel()->text(row, 0) ||
+                !list.viewport()->rect().contains(place)) {
+                wrong << QStringLiteral("%1 to %2").arg(button).arg(row);
+            }
+        };
+        press(F::kLast, 599);
+        press(F::kPrevious, 598);
+        press(F::kNext, 599);
+        press(F::kNext, 599);
+        press(F::kFirst, 0);
+        press(F::kPrevious, 0);
+        for (int row = 1; row < 40; ++row) {
+            press(F::kNext, row); // past the bottom of the first screenful
+        }
+        press(F::kLast, 599);
+        QCOMPARE(wrong, QStringList());
     }
 
     void copyTakesTheFocusedFieldAndEmptiesTheClipboardForAnEmptyOne()

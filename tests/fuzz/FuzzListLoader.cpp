@@ -3,6 +3,7 @@
 #include "settings/DisplayFormat.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -27,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     std::ofstream(g_path, std::ios::binary | std::ios::app)
         .write(bytes + size / 2, size - size / 2);
     model.rebuildFrom(g_path);
+    // A find text from the same bytes: any bytes at all, tabs and broken UTF-8 included.
+    model.setFilter(
+        QString::fromUtf8(bytes, static_cast<qsizetype>(std::min<std::size_t>(size, 6))));
+    model.setFilter({});
     for (int column = 0; column < zlv::LogListModel::kColumnCount; ++column) {
         model.sortBy(column, column % 2 ? Qt::AscendingOrder : Qt::DescendingOrder);
         for (int row = 0; row < model.rowCount(); ++row) {

@@ -152,6 +152,60 @@ private Q_SLOTS:
         QCOMPARE(SelectedTag(today), QString());
     }
 
+    // Where a row lies and where scrolling to it ends are worked out from the row's number;
+    // the tree view, asked its own slow way, must give the same for every hint, both scroll
+    // modes, near and far rows and a column partly out of sight.
+    void rowsArePlacedAndScrolledToWhereTheTreeViewPutsThem()
+    {
+        const std::string day = file("rows.log");
+        WriteBytes(day, Lines(500));
+        LogListView today(LogListView::Kind::Today);
+        today.resize(420, 300);
+        today.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&today));
+        today.rebuildToday(day);
+        QTreeView& tree = today;
+        QScrollBar* bar = today.verticalScrollBar();
+        QScrollBar* across = today.horizontalScrollBar();
+        for (const auto mode :
+             {QAbstractItemView::ScrollPerItem, QAbstractItemView::ScrollPerPixel}) {
+            today.setVerticalScrollMode(mode);
+            QCoreApplication::processEvents();
+            for (const int start : {0, bar->maximum() / 2, bar->maximum()}) {
+                for (const int row : {0, 3, 249, 262, 499}) {
+                    for (const int column : {0, 4}) {
+                        for (const auto hint :
+                             {QAbstractItemView::EnsureVisible, QAbstractItemView::PositionAtTop,
+                              QAbstractItemView::PositionAtBottom,
+                              QAbstractItemView::PositionAtCenter}) {
+                            const QModelIndex index = today.model()->index(row, column);
+                            const auto scrolled = [&](auto scroll) {
+                                bar->setValue(start);
+                                across->setValue(across->maximum() / 2);
+                                scroll();
+                                return std::make_pair(bar->value(), across->value());
+                            };
+                            const auto ours = scrolled([&] { today.scrollTo(index, hint); });
+                            QCOMPARE(today.visualRect(index), tree.QTreeView::visualRect(index));
+                            const auto theirs =
+                                scrolled([&] { tree.QTreeView::scrollTo(index, hint); });
+                            QVERIFY2(ours == theirs,
+                                     qPrintable(QStringLiteral("mode %1 from %2 row %3 column %4 "
+                                                               "hint %5: %6 against %7")
+                                                    .arg(mode)
+                                                    .arg(start)
+                                                    .arg(row)
+                                                    .arg(column)
+                                                    .arg(hint)
+                                                    .arg(ours.first)
+                                                    .arg(theirs.first)));
+                        }
+                    }
+                }
+            }
+        }
+    }
+
     void rangeLoadWalksEveryDayInclusiveAndAMissingFileChangesNothing()
     {
         QTemporaryDir appData;

@@ -1,3 +1,4 @@
+#include "settings/PictureLink.h"
 #include "settings/frmPubAbout.h"
 #include "support/OpenedUrls.h"
 #include "utility/WebPages.h"
@@ -40,12 +41,24 @@ private Q_SLOTS:
             QTest::mouseClick(about.companyLogo(), Qt::RightButton);
             QTest::mouseRelease(about.companyLogo(), Qt::LeftButton, {}, QPoint(-5, -5));
             QVERIFY(QApplication::activeModalWidget() == &about); // still open
+            // Without a mouse: Tab reaches each logo, Enter or Space opens its page.
+            QVERIFY(QTest::qWaitForWindowActive(&about));
+            for (auto [logo, key] : {std::pair{about.productLogo(), Qt::Key_Return},
+                                     std::pair{about.companyLogo(), Qt::Key_Space}}) {
+                for (int i = 0; i < 3 && about.focusWidget() != logo; ++i) {
+                    QTest::keyClick(&about, Qt::Key_Tab);
+                }
+                QCOMPARE(about.focusWidget(), static_cast<QWidget*>(logo));
+                QTest::keyClick(logo, key);
+            }
             QTest::keyClick(&about, Qt::Key_Escape);
         });
         QCOMPARE(about.exec(), int(QDialog::Rejected));
-        QCOMPARE(m_browser.urls,
-                 (QList<QUrl>{QUrl(QString::fromStdString(zlv::web::ProductPage())),
-                              QUrl(QString::fromStdString(zlv::web::CompanyHomePage()))}));
+        const QUrl product(QString::fromStdString(zlv::web::ProductPage()));
+        const QUrl company(QString::fromStdString(zlv::web::CompanyHomePage()));
+        QCOMPARE(m_browser.urls.mid(0, 2), (QList<QUrl>{product, company}));
+        QCOMPARE(m_browser.urls.count(product), 2);
+        QCOMPARE(m_browser.urls.count(company), 2);
     }
 };
 

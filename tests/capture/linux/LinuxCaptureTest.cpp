@@ -335,8 +335,9 @@ TEST_F(LinuxCapture, FoldersPastThePathLimitAreWatchedAndTheRootNeverIs)
     const std::string part(250, 'n');
     std::string deep = home + "/long";
     sfs::create_directory(deep);
-    const std::shared_ptr<void> cleanup(
-        nullptr, [&](void*) { std::system(("rm -rf '" + home + "/long'").c_str()); });
+    const std::shared_ptr<void> cleanup(nullptr, [&](void*) {
+        [[maybe_unused]] const int rc = std::system(("rm -rf '" + home + "/long'").c_str());
+    });
     int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(::mkdirat(fd, part.c_str(), 0755), 0);

@@ -1,0 +1,48 @@
+// The Windows program: one instance, the main window over the shared core, and the message
+// loop that runs everything, capture included.
+#include "capture/PlatformSource.h"
+#include "mainwindow/windows/SingleInstance.h"
+#include "mainwindow/windows/frmPubMain.h"
+#include "utility/windows/SystemMessageBox.h"
+
+#include <objbase.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
+{
+    using namespace zlv;
+    // A second launch ends here, before it creates, opens or shows anything.
+    win::SingleInstance instance;
+    if (!instance.acquire()) {
+        return 0;
+    }
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES |
+                     ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    win::frmPubMain::Options options;
+    options.makeSource = [](const DataFolder& folder) {
+        return CreatePlatformNotificationSource(folder);
+    };
+    win::frmPubMain window(std::move(options));
+    win::InstallSystemMessageBoxes([&window] { return window.hwnd(); });
+    if (!window.create(show)) {
+        return 1;
+    }
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        const HWND main = window.hwnd();
+        if (main && TranslateAcceleratorW(main, window.accelerators(), &message)) {
+            continue;
+        }
+        // Tab and the arrow keys move between the controls as in a dialog.
+        if (main && IsDialogMessageW(main, &message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,174 @@
+#include "utility/TextMatcher.h"
+
+#include "utility/CaseFolding.h"
+#include "utility/Utf8.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace zlv {
+
+namespace {
+
+constexpr unsigned char FoldByte(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c | 0x20) : c;
+}
+
+// The code point at the start of `p` and its length in bytes; a byte that does not start
+// a well-formed sequence is taken alone, as the Latin-1 character of its value.
+std::size_t Decode(const unsigned char* p, std::size_t left, char32_t& out)
+{
+    const char* s = reinterpret_cast<const char*>(p);
+    const std::size_t n = p[0] < 0x80 ? 1 : utf8::SequenceLength(std::string_view(s, left));
+    out = n == 0 ? p[0] : utf8::Decode(s, n);
+    return n == 0 ? 1 : n;
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+TextMatcher::TextMatcher(std::string_view needle)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(needle.data());
+    for (std::size_t i = 0; i < needle.size();) {
+        char32_t c = 0;
+        i += Decode(p + i, needle.size() - i, c);
+        if (c == '\t' || c == '\n' || c == '\r') {
+            m_impossible = true;
+        }
+        c = FoldCase(c);
+        m_codes.push_back(c);
+        AppendUtf8(m_folded, c);
+        m_ascii = m_ascii && c < 0x80;
+        // U+017F (long s) and U+212A (Kelvin sign) are the letters outside ASCII that fold
+        // into it.
+        m_foldedIntoByWide = m_foldedIntoByWide || c == 's' || c == 'k';
+    }
+    if (!m_ascii) {
+        return;
+    }
+    // Characters of names and paths from the most common on; any other is rarer still.
+    constexpr std::string_view kCommon = "e/tarionsl.dcm-uhpfg_ 0123456789wybvkxjqz";
+    std::size_t rarest = 0;
+    for (std::size_t i = 0; i < m_folded.size(); ++i) {
+        const std::size_t rank = kCommon.find(m_folded[i]);
+        if (rank == std::string_view::npos) {
+            m_anchor = i;
+            break;
+        }
+        if (rank >= rarest) {
+            rarest = rank;
+            m_anchor = i;
+        }
+    }
+}
+
+std::size_t TextMatcher::find(std::string_view haystack) const
+{
+    if (m_impossible) {
+        return std::string_view::npos;
+    }
+    if (m_codes.empty()) {
+        return 0;
+    }
+    if (m_ascii) {
+        const std::size_t at = findBytes(haystack);
+        if (at != std::string_view::npos || !m_foldedIntoByWide || !utf8::HasNonAscii(haystack)) {
+            return at;
+        }
+        return findFolded(haystack);
+    }
+    // A letter outside ASCII never folds from one inside it.
+    return utf8::HasNonAscii(haystack) ? findFolded(haystack) : std::string_view::npos;
+}
+
+std::size_t TextMatcher::findBytes(std::string_view haystack) const
+{
+    // ASCII letters match either case; no byte of a UTF-8 sequence or of a Latin-1 letter
+    // can stand for one, so the bytes are searched as they are. The scan looks for the
+    // needle's rarest character with memchr and checks the rest around it.
+    const std::size_t n = m_folded.size();
+    if (haystack.size() < n) {
+        return std::string_view::npos;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(haystack.data());
+    const auto anchor = static_cast<unsigned char>(m_folded[m_anchor]);
+    const bool letter = anchor >= 'a' && anchor <= 'z';
+    const std::size_t end = haystack.size() - n + m_anchor; // the anchor's last place
+    for (std::size_t from = m_anchor; from <= end;) {
+        const std::size_t length = end - from + 1;
+        const void* lower = std::memchr(p + from, anchor, length);
+        const void* upper = nullptr;
+        if (letter) {
+            const std::size_t before =
+                lower
+                    ? static_cast<std::size_t>(static_cast<const unsigned char*>(lower) - p) - from
+                    : length;
+            upper = std::memchr(p + from, anchor ^ 0x20, before);
+        }
+        const void* hit = upper ? upper : lower;
+        if (!hit) {
+            return std::string_view::npos;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p);
+        const std::size_t start = at - m_anchor;
+        std::size_t k = 0;
+        while (k < n && FoldByte(p[start + k]) == static_cast<unsigned char>(m_folded[k])) {
+            ++k;
+        }
+        if (k == n) {
+            return start;
+        }
+        from = at + 1;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t TextMatcher::findFolded(std::string_view haystack) const
+{
+    // Decoded and folded once, then compared code point by code point; fields are short,
+    // and only those with letters outside ASCII come here.
+    thread_local std::vector<char32_t> codes;
+    thread_local std::vector<std::uint32_t> starts;
+    codes.clear();
+    starts.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(haystack.data());
+    for (std::size_t i = 0; i < haystack.size();) {
+        char32_t c = 0;
+        const std::size_t n = Decode(p + i, haystack.size() - i, c);
+        codes.push_back(FoldCase(c));
+        starts.push_back(static_cast<std::uint32_t>(i));
+        i += n;
+    }
+    const std::size_t m = m_codes.size();
+    for (std::size_t s = 0; s + m <= codes.size(); ++s) {
+        if (codes[s] == m_codes[0] && std::equal(m_codes.begin() + 1, m_codes.end(),
+                                                 codes.begin() + static_cast<long>(s) + 1)) {
+            return starts[s];
+        }
+    }
+    return std::string_view::npos;
+}
+
+} // namespace zlv
