@@ -103,8 +103,10 @@ int main(int argc, char* argv[])
     options.makeSource = [](const zlv::DataFolder& folder) {
         return zlv::CreatePlatformNotificationSource(folder);
     };
-    zlv::frmPubMain window(std::move(options));
+    // The socket is made before capture starts and goes after it has stopped: a runtime
+    // folder inside the home must not put the program's own socket in the journal.
     zlv::InstanceChannel channel(socketPath);
+    zlv::frmPubMain window(std::move(options));
     QObject::connect(&channel, &zlv::InstanceChannel::activationRequested, &window,
                      &zlv::frmPubMain::bringForward);
     // Started with the session: straight into the notification area where there is one,
