@@ -87,8 +87,8 @@ void ApplyStoredExclusions(const std::string& configFile, NotificationSource* so
 void AddExclusionCommands(frmPubMain& window, QMenu* logs, QMenu* tools)
 {
 #ifdef __linux__
-    logs->addSeparator()->setObjectName(QStringLiteral("menlse"));
-    QAction* exclude = AddMenuItem(logs, "menln", "Do Not &Record This Folder");
+    logs->addSeparator()->setObjectName(QStringLiteral("menlsr"));
+    QAction* exclude = AddMenuItem(logs, "menld", "Do Not &Record This Folder");
     QObject::connect(logs, &QMenu::aboutToShow, exclude,
                      [exclude, &window] { exclude->setEnabled(!FolderToExclude(window).empty()); });
     QObject::connect(exclude, &QAction::triggered, &window,

@@ -106,7 +106,7 @@ private Q_SLOTS:
         QTest::mouseClick(today->viewport(), Qt::RightButton, {}, onRow);
         auto* menu = window.findChild<QMenu*>(QStringLiteral("menl"));
         QTRY_VERIFY(menu->isVisible());
-        auto* exclude = window.findChild<QAction*>(QStringLiteral("menln"));
+        auto* exclude = window.findChild<QAction*>(QStringLiteral("menld"));
         QVERIFY(exclude->isEnabled());
         menu->close();
         exclude->trigger();
