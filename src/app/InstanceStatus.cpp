@@ -2,6 +2,8 @@
 
 #include "logstore/DayFile.h"
 #include "logstore/GapFile.h"
+#include "logstore/RunState.h"
+#include "utility/RegularFile.h"
 
 #include <csignal>
 #include <ctime>
@@ -94,9 +96,12 @@ long long LockHolder(const std::string& path)
     struct stat st
     {
     };
-    std::ifstream file(path);
+    // Read without waiting: whatever stands in the lock's place (a FIFO) must not hold us.
+    std::string text;
     long long pid = 0;
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !(file >> pid)) {
+    if (path.empty() || stat(path.c_str(), &st) != 0 ||
+        ReadRegularFile(path, 64, text) != RegularFile::Status::Open ||
+        !(std::istringstream(text) >> pid)) {
         return 0;
     }
     // Each line of /proc/locks ends "... PID MAJOR:MINOR:INODE START END".
@@ -183,9 +188,12 @@ void CloseProcessEnd(int fd)
 }
 
 int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& lockPath,
-                std::FILE* out)
+                std::FILE* out, std::FILE* err)
 {
     const InstanceState s = ReadInstance(lockPath);
+    // What the running instance says of itself; a state left by another process (a run
+    // that was killed) says nothing of now.
+    std::optional<RunState> state;
     if (s.running) {
         std::fprintf(out, "Zelvory is running (process %lld)", s.pid);
         if (s.since) {
@@ -197,13 +205,47 @@ int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& loc
         } else {
             std::fprintf(out, "Watched folders: unknown\n");
         }
+        state = runstate::Read(folder.runStateFile());
+        if (state && state->pid != s.pid) {
+            state.reset();
+        }
     } else {
         std::fprintf(out, "Zelvory is not running: nothing is being recorded.\n");
     }
     std::fprintf(out, "Data folder: %s\n",
                  folder.dataFolder().empty() ? "none (no home folder of your own)"
                                              : folder.dataFolder().c_str());
-    const std::vector<GapRecord> gaps = gapfile::ReadFile(folder.gapFilePath(clock.now().date));
+    bool incomplete = false;
+    if (state) {
+        if (state->held > 0) {
+            std::fprintf(out,
+                         "Records waiting in memory: %llu (the journal cannot be written just "
+                         "now; they are written with their own times once it can)\n",
+                         static_cast<unsigned long long>(state->held));
+        }
+        if (state->lost > 0) {
+            std::fprintf(out, "Records lost: %llu (between %s and %s)\n",
+                         static_cast<unsigned long long>(state->lost), state->lostFirst.c_str(),
+                         state->lostLast.c_str());
+        }
+        for (const auto& [reason, sentence] : state->conditions) {
+            std::fprintf(out, "Recording incomplete (%s): %s\n", reason.c_str(), sentence.c_str());
+        }
+        incomplete = state->held > 0 || state->lost > 0 || !state->conditions.empty();
+    }
+    RegularFile::Status read = RegularFile::Status::Missing;
+    const std::string gapFile = folder.gapFilePath(clock.now().date);
+    const std::vector<GapRecord> gaps = gapfile::ReadFile(gapFile, &read);
+    if (read == RegularFile::Status::NotRegular && err) {
+        std::fprintf(err, "zelvory: gap file \"%s\" is not a regular file; it is not read.\n",
+                     gapFile.c_str());
+    }
+    // A span when Zelvory was not running is listed, but it is no fault of recording: a
+    // day with a restart in it is not a day with a gap.
+    std::size_t faults = 0;
+    for (const GapRecord& g : gaps) {
+        faults += g.reason != GapReasonWord(GapReason::NotRunning);
+    }
     if (gaps.empty()) {
         std::fprintf(out, "Gaps today: none\n");
     } else {
@@ -217,7 +259,10 @@ int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& loc
     if (!s.running) {
         return kStatusNotRunning;
     }
-    return gaps.empty() ? kStatusComplete : kStatusGapToday;
+    if (incomplete) {
+        return kStatusIncompleteNow;
+    }
+    return faults == 0 ? kStatusComplete : kStatusGapToday;
 }
 
 } // namespace zlv::cli

@@ -32,10 +32,12 @@ enum StatusExit
     kStatusComplete = 0,
     kStatusGapToday = 3,
     kStatusNotRunning = 4,
+    kStatusIncompleteNow = 5, // records held or lost, or capture stopped or limited, right now
 };
 
-// Prints the state of the instance and today's gaps; returns one of StatusExit.
+// Prints the state of the instance, what it publishes of its journal's health and today's
+// gaps; returns one of StatusExit. A file that is not a regular one is named on `err`.
 int PrintStatus(const DataFolder& folder, const Clock& clock, const QString& lockPath,
-                std::FILE* out);
+                std::FILE* out, std::FILE* err = nullptr);
 
 } // namespace zlv::cli

@@ -1,17 +1,17 @@
 #include "app/JournalPrinter.h"
 
+#include "app/StopSignals.h"
 #include "logstore/DayFile.h"
 #include "logstore/RecordFormats.h"
 #include "settings/Settings.h"
+#include "utility/RegularFile.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
+#ifndef _WIN32
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -20,25 +20,6 @@ namespace zlv::cli {
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
-
-// Opens `path` for reading when it is a regular file; -1 otherwise. A fifo or device put in
-// the place of a day file must not block or feed the reader forever.
-int OpenRegularFile(const std::string& path)
-{
-#ifdef _WIN32
-    const int fd = ::_open(path.c_str(), _O_RDONLY | _O_BINARY);
-#else
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-#endif
-    struct stat st
-    {
-    };
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 } // namespace
 
@@ -57,21 +38,68 @@ JournalPrinter::~JournalPrinter()
 void JournalPrinter::flush()
 {
     if (!m_buffer.empty()) {
-        std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out);
+        emit(m_buffer);
         m_buffer.clear();
     }
-    std::fflush(m_out);
+    if (m_stopFd < 0) {
+        std::fflush(m_out);
+    }
 }
 
 void JournalPrinter::lineDone()
 {
     m_buffer += m_format == Format::Csv ? "\r\n" : "\n";
     if (m_flushEachLine || m_buffer.size() >= kFlushAt) {
-        std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out);
-        m_buffer.clear();
-        if (m_flushEachLine) {
-            std::fflush(m_out);
+        flush();
+    }
+}
+
+bool JournalPrinter::stopped()
+{
+    m_stopped = m_stopped || StopAsked(m_stopFd);
+    return m_stopped;
+}
+
+void JournalPrinter::emit(std::string_view bytes)
+{
+#ifndef _WIN32
+    if (m_stopFd >= 0) {
+        // Written straight to the descriptor, a page at a time and only when it takes one, so
+        // that a terminal or a pipe nobody reads never holds a stop up.
+        const int fd = fileno(m_out);
+        std::fflush(m_out);
+        while (!bytes.empty() && !m_stopped) {
+            pollfd fds[2] = {{fd, POLLOUT, 0}, {m_stopFd, POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return;
+            }
+            if (fds[1].revents & POLLIN) {
+                m_stopped = true;
+                return;
+            }
+            const ssize_t n = ::write(fd, bytes.data(), std::min<std::size_t>(bytes.size(), 4096));
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+                continue;
+            }
+            if (n <= 0) {
+                return; // the reader is gone; nothing more can be said
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
         }
+        return;
+    }
+#endif
+    std::fwrite(bytes.data(), 1, bytes.size(), m_out);
+}
+
+void JournalPrinter::warnNotRegular(const std::string& path, const char* what)
+{
+    if (m_err) {
+        std::fprintf(m_err, "zelvory: %s \"%s\" is not a regular file; it is not read.\n", what,
+                     path.c_str());
     }
 }
 
@@ -136,7 +164,14 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
 {
     std::vector<GapRecord> gaps;
     if (m_format != Format::Tsv) {
-        gaps = gapfile::ReadFile(folder.gapFilePath(date));
+        RegularFile::Status status = RegularFile::Status::Missing;
+        gaps = gapfile::ReadFile(folder.gapFilePath(date), &status);
+        if (status == RegularFile::Status::NotRegular) {
+            warnNotRegular(folder.gapFilePath(date), "gap file");
+        }
+        // Lines told late (a loss found at the next start) may follow later ones.
+        std::stable_sort(gaps.begin(), gaps.end(),
+                         [](const GapRecord& a, const GapRecord& b) { return a.stamp < b.stamp; });
     }
     auto nextGap = gaps.begin();
 
@@ -144,7 +179,8 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
         while (!bytes.empty()) {
             const std::string_view line = dayfile::NextLine(bytes);
             const std::string_view stamp = line.substr(0, dayfile::kStampLength);
-            for (; nextGap != gaps.end() && nextGap->stamp <= stamp; ++nextGap) {
+            // As in the lists: records of a gap's own second come before it.
+            for (; nextGap != gaps.end() && nextGap->stamp < stamp; ++nextGap) {
                 gap(*nextGap);
             }
             record(line);
@@ -152,16 +188,24 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
     };
     // Read in blocks, so that a day file of any size costs the same memory; a line cut by
     // a block's end waits for the next block.
-    const int fd = OpenRegularFile(folder.dayFilePath(date));
+    RegularFile file;
+    const RegularFile::Status status = file.open(folder.dayFilePath(date));
+    if (status == RegularFile::Status::NotRegular) {
+        warnNotRegular(folder.dayFilePath(date), "day file");
+    }
     constexpr std::size_t kBlock = 4 << 20;
     std::size_t kept = 0;
-    for (;;) {
+    std::uint64_t offset = 0;
+    std::string chunk;
+    // A stop is looked for between blocks: a block takes a few milliseconds.
+    while (status == RegularFile::Status::Open && !stopped()) {
         m_fileBuffer.resize(kept + kBlock);
-        const long got =
-            fd < 0 ? 0 : static_cast<long>(::read(fd, m_fileBuffer.data() + kept, kBlock));
+        const long got = file.readAt(offset, kBlock, chunk) ? static_cast<long>(chunk.size()) : 0;
         if (got <= 0) {
             break;
         }
+        offset += chunk.size();
+        std::memcpy(m_fileBuffer.data() + kept, chunk.data(), chunk.size());
         const std::string_view block(m_fileBuffer.data(), kept + static_cast<std::size_t>(got));
         const std::size_t end = dayfile::WholeLinesEnd(block);
         lines(block.substr(0, end));
@@ -169,9 +213,6 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
         std::memmove(m_fileBuffer.data(), m_fileBuffer.data() + end, kept);
     }
     lines(std::string_view(m_fileBuffer.data(), kept)); // a last line without its end
-    if (fd >= 0) {
-        ::close(fd);
-    }
     for (; nextGap != gaps.end(); ++nextGap) {
         gap(*nextGap);
     }
@@ -193,7 +234,10 @@ long long PrintRange(const DataFolder& folder, const Date& from, const Date& to,
                      JournalPrinter& printer)
 {
     const long long before = printer.recordsPrinted();
-    for (Date d = from; d <= to; d = d.addDays(1)) {
+    for (const Date& d : folder.daysOnDisk(from, to)) {
+        if (printer.stopped()) {
+            break;
+        }
         printer.day(folder, d);
     }
     printer.flush();

@@ -23,6 +23,12 @@ public:
     ~JournalPrinter();
 
     void setFlushEachLine(bool on) { m_flushEachLine = on; }
+    // Output gives way as soon as `stopFd` is readable (a stop was asked for): nothing more
+    // is written, and stopped() says so. Without it output waits as long as it must.
+    void setStopFd(int stopFd) { m_stopFd = stopFd; }
+    bool stopped();
+    // Where a file that is skipped for not being a regular file is named; none: not named.
+    void setWarnings(std::FILE* err) { m_err = err; }
 
     // The header row of the formats that have one.
     void begin();
@@ -38,6 +44,8 @@ public:
 
 private:
     void lineDone();
+    void emit(std::string_view bytes);
+    void warnNotRegular(const std::string& path, const char* what);
 
     std::FILE* m_out;
     Format m_format;
@@ -47,14 +55,17 @@ private:
     long long m_printed = 0;
     std::string m_buffer;
     std::vector<char> m_fileBuffer;
+    int m_stopFd = -1;
+    bool m_stopped = false;
+    std::FILE* m_err = nullptr;
 };
 
 // The display pattern the user chose in the configuration file, read without writing
 // anything; the default one when the file has none.
 std::string UserDisplayPattern(const DataFolder& folder);
 
-// Prints every day of [from, to] (after the caller's begin()); returns the number of
-// records printed.
+// Prints every day of [from, to] that has a file (after the caller's begin()), until the
+// printer is stopped; returns the number of records printed.
 long long PrintRange(const DataFolder& folder, const Date& from, const Date& to,
                      JournalPrinter& printer);
 

@@ -37,12 +37,14 @@ int RunTerminalMode(const Arguments& a, const DataFolder& folder, const QString&
         return 2;
     }
     if (a.mode == Mode::Status) {
-        return PrintStatus(folder, clock, lockPath, out);
+        return PrintStatus(folder, clock, lockPath, out, err);
     }
 
     const std::string pattern =
         a.format == Format::Display ? UserDisplayPattern(folder) : std::string();
     JournalPrinter printer(out, a.format, a.find, pattern);
+    printer.setStopFd(stopFd);
+    printer.setWarnings(err);
     printer.begin();
     if (a.print) {
         const Date today = clock.now().date;

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/StopSignals.h"
 #include "app/TerminalModes.h"
 #include "capture/PlatformSource.h"
 #include "mainwindow/InstanceChannel.h"
@@ -10,8 +11,9 @@
 #include "utility/SystemUtility.h"
 
 #include <QApplication>
-#include <csignal>
+#include <QSocketNotifier>
 #include <cstdio>
+#include <memory>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -19,36 +21,20 @@
 
 namespace {
 
-int g_stopPipe[2] = {-1, -1};
-
-// Ends --follow cleanly, so that what was read is written out before the program leaves.
-void RequestStop(int)
-{
-#ifndef _WIN32
-    const char byte = 0;
-    [[maybe_unused]] const auto n = write(g_stopPipe[1], &byte, 1);
-#endif
-}
-
 int RunInTerminal(const zlv::cli::Arguments& arguments)
 {
-#ifndef _WIN32
-    if (pipe(g_stopPipe) == 0) {
-        std::signal(SIGINT, RequestStop);
-        std::signal(SIGTERM, RequestStop);
-        std::signal(SIGHUP, RequestStop);
-    }
-#endif
+    // A blocked write to a terminal or a pipe nobody reads gives way to the signal, so that
+    // printing and following end when asked, whatever they are doing.
+    const int stopFd = zlv::CatchStopSignals(false);
     // The data folder is only read here: never established, never created.
     zlv::DataFolder folder;
     folder.locate(zlv::SystemUtility::LocateAppData().path);
-    // --status and --follow look for the lock (is anyone recording?); --print need not know
-    // where the runtime folder is.
+    // --status and --follow look for the lock (is anyone recording?); --print never does.
     const QString lock = arguments.mode == zlv::cli::Mode::Status || arguments.follow
                              ? QString::fromStdString(zlv::SingleInstance::lockPath())
                              : QString();
     return zlv::cli::RunTerminalMode(arguments, folder, lock, zlv::Clock::instance(), stdout,
-                                     stderr, g_stopPipe[0]);
+                                     stderr, stopFd);
 }
 
 } // namespace
@@ -84,6 +70,9 @@ int main(int argc, char* argv[])
         zlv::TellRunningInstance(socketPath, zlv::LaunchTokensFromEnvironment());
         return 0;
     }
+    // From here on a termination, a hang-up (a logout) or an interrupt ends in order: what
+    // was seen is written before the program leaves.
+    const int stopFd = zlv::CatchStopSignals(true);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelvory"));
@@ -103,10 +92,24 @@ int main(int argc, char* argv[])
     options.makeSource = [](const zlv::DataFolder& folder) {
         return zlv::CreatePlatformNotificationSource(folder);
     };
+    options.keepRunState = true;
+    options.lockAgain = [&instance] { return instance.acquire(); };
     // The socket is made before capture starts and goes after it has stopped: a runtime
     // folder inside the home must not put the program's own socket in the journal.
     zlv::InstanceChannel channel(socketPath);
     zlv::frmPubMain window(std::move(options));
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (stopFd >= 0) {
+        stopNotifier = std::make_unique<QSocketNotifier>(stopFd, QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &window,
+                         [&window, stopFd] {
+#ifndef _WIN32
+                             char bytes[64];
+                             [[maybe_unused]] const auto n = ::read(stopFd, bytes, sizeof bytes);
+#endif
+                             window.endWithoutAsking();
+                         });
+    }
     QObject::connect(&channel, &zlv::InstanceChannel::activationRequested, &window,
                      &zlv::frmPubMain::bringForward);
     // Started with the session: straight into the notification area where there is one,

@@ -10,7 +10,11 @@ bool CaptureHealth::note(const CaptureIncident& incident, const LocalDateTime& a
         return e.active && e.incident.reason == incident.reason;
     });
     if (incident.cleared) {
-        if (active != m_entries.end()) {
+        if (active != m_entries.end() && !active->incident.isGap) {
+            // A condition that left no hole (records held, then all written) is over for
+            // good: the journal is whole again, and says so.
+            m_entries.erase(active);
+        } else if (active != m_entries.end()) {
             active->active = false;
         }
         return false;

@@ -123,8 +123,41 @@ bool RecordPipeline::hold(const LocalDateTime& at, std::string text)
     }
     ++m_heldEnd;
     m_heldBytes += bytes;
+    // Once one record found no room in the spill, the newer ones stay out too: the spill
+    // always holds the oldest of the held records, as writeHeld() takes them.
+    if (!(m_spill && m_unspilled == 0 && m_spill->append(at, text))) {
+        ++m_unspilled;
+    }
     m_held.push_back(Held{at, std::move(text)});
     return true;
+}
+
+void RecordPipeline::setSpill(HeldSpill* spill)
+{
+    m_spill = spill;
+    m_unspilled = m_held.size();
+    for (const Held& held : m_held) {
+        if (!m_spill || !m_spill->append(held.at, held.text)) {
+            break;
+        }
+        --m_unspilled;
+    }
+}
+
+bool RecordPipeline::restoreHeld(const LocalDateTime& at, std::string text)
+{
+    return hold(at, std::move(text));
+}
+
+RecordPipeline::Loss RecordPipeline::unspilledHeld() const
+{
+    Loss loss;
+    loss.count = m_unspilled;
+    if (m_unspilled > 0) {
+        loss.first = m_held[m_held.size() - m_unspilled].at;
+        loss.last = m_held.back().at;
+    }
+    return loss;
 }
 
 RecordPipeline::HeldRepeat RecordPipeline::latestHeld(std::string_view text) const
@@ -159,6 +192,11 @@ std::size_t RecordPipeline::writeHeld()
     // Each keeps its own stamp and so its own day file, however long the wait was.
     while (!m_held.empty() && write(m_held.front().at, m_held.front().text)) {
         m_heldBytes -= m_held.front().text.size() + kHeldOverhead;
+        if (m_held.size() > m_unspilled) {
+            m_spill->written();
+        } else {
+            --m_unspilled;
+        }
         m_held.pop_front();
         ++written;
     }

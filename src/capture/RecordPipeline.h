@@ -2,6 +2,7 @@
 
 #include "logstore/DataFolder.h"
 #include "logstore/DayFileIndex.h"
+#include "logstore/HeldSpill.h"
 #include "logstore/LogRecord.h"
 #include "utility/Clock.h"
 
@@ -90,6 +91,16 @@ public:
         m_maxHeldBytes = bytes;
     }
 
+    // Copies every held record into `spill` as well (those held now first), for as long as
+    // it has room; nullptr stops copying. Not owned.
+    void setSpill(HeldSpill* spill);
+    // Holds a record an earlier run could not write, with its own time, as if it had just
+    // failed to be written; writeHeld() then writes it in its turn.
+    bool restoreHeld(const LocalDateTime& at, std::string text);
+    // The held records that the spill has no copy of (the newest ones), as a Loss: what a
+    // crash now would lose.
+    Loss unspilledHeld() const;
+
 private:
     struct Held
     {
@@ -124,6 +135,8 @@ private:
     std::size_t m_maxHeld = kMaxHeldRecords;
     std::size_t m_maxHeldBytes = kMaxHeldBytes;
     Loss m_loss;
+    HeldSpill* m_spill = nullptr;
+    std::size_t m_unspilled = 0; // the newest held records that have no copy in m_spill
 };
 
 } // namespace zlv

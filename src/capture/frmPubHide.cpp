@@ -19,6 +19,26 @@ bool frmPubHide::load()
     if (m_loaded || !m_source) {
         return m_loaded;
     }
+    if (m_session) {
+        // What the last run left comes first: its held lines keep their places before
+        // anything this run sees, and the gap between the runs is told before it starts.
+        RecordingSession::Opening last = m_session->begin();
+        m_sessionOpen = true;
+        m_pipeline.setSpill(&m_session->spill());
+        for (HeldSpill::Entry& entry : last.held) {
+            m_pipeline.restoreHeld(entry.at, std::move(entry.text));
+        }
+        for (auto& [date, line] : last.unwritten) {
+            m_unwrittenGaps.emplace_back(date, std::move(line));
+        }
+        for (const CaptureIncident& incident : last.incidents) {
+            tell(incident);
+        }
+        if (!last.held.empty()) {
+            retryHeld();
+        }
+        publishState();
+    }
     m_source->setHealthSink([this](const CaptureIncident& i) { reportIncident(i); });
     m_source->setIdleSink([this] { m_pipeline.releaseSpare(); });
     m_loaded = m_source->start([this](const Notification& n) { upsReceiveEvents(n); });
@@ -33,6 +53,68 @@ void frmPubHide::unload()
     m_loaded = false;
     // A last chance for lines still waiting; past this point nothing would write them.
     m_pipeline.writeHeld();
+    writeUnwrittenGaps();
+    if (m_sessionOpen) {
+        m_sessionOpen = false;
+        m_session->end(standing());
+        m_pipeline.setSpill(nullptr);
+    }
+}
+
+void frmPubHide::keepRunState()
+{
+    if (!m_session) {
+        m_session = std::make_unique<RecordingSession>(m_folder, m_clock);
+    }
+}
+
+RecordingSession::Standing frmPubHide::standing() const
+{
+    RecordingSession::Standing now;
+    now.held = m_pipeline.heldRecords();
+    now.unspilled = m_pipeline.unspilledHeld();
+    now.lost = m_pipeline.loss();
+    for (const CaptureHealth::Entry& e : m_health.entries()) {
+        if (e.active) {
+            now.conditions.emplace_back(std::string(GapReasonWord(e.incident.reason)),
+                                        e.incident.sentence);
+        }
+    }
+    return now;
+}
+
+void frmPubHide::publishState()
+{
+    if (m_sessionOpen) {
+        m_session->publish(standing());
+    }
+}
+
+void frmPubHide::dataFolderRemade()
+{
+    if (m_sessionOpen) {
+        m_session->reopen();
+        m_pipeline.setSpill(&m_session->spill());
+        publishState();
+    }
+}
+
+void frmPubHide::writeGap(const Date& date, std::string line)
+{
+    if (!m_folder.appendGap(date, line)) {
+        m_unwrittenGaps.emplace_back(date, std::move(line));
+    }
+}
+
+void frmPubHide::writeUnwrittenGaps()
+{
+    std::size_t done = 0;
+    while (done < m_unwrittenGaps.size() &&
+           m_folder.appendGap(m_unwrittenGaps[done].first, m_unwrittenGaps[done].second)) {
+        ++done;
+    }
+    m_unwrittenGaps.erase(m_unwrittenGaps.begin(),
+                          m_unwrittenGaps.begin() + static_cast<std::ptrdiff_t>(done));
 }
 
 void frmPubHide::upsReceiveEvents(const Notification& notification)
@@ -41,6 +123,7 @@ void frmPubHide::upsReceiveEvents(const Notification& notification)
         return;
     }
     followHeld();
+    publishState();
     if (m_recorded) {
         m_recorded();
     }
@@ -50,7 +133,9 @@ void frmPubHide::retryHeld()
 {
     m_retryPending = false;
     const std::size_t written = m_pipeline.writeHeld();
+    writeUnwrittenGaps();
     followHeld();
+    publishState();
     if (written > 0 && m_recorded) {
         m_recorded();
     }
@@ -60,6 +145,11 @@ void frmPubHide::followHeld()
 {
     const std::size_t held = m_pipeline.heldRecords();
     m_health.setHeldRecords(held);
+    if (!m_unwrittenGaps.empty() && held == 0 && m_scheduleRetry && !m_retryPending) {
+        // Gap lines wait for room as held records do, even with no record held.
+        m_retryPending = true;
+        m_scheduleRetry(kRetryDelayMs);
+    }
     const RecordPipeline::Loss& loss = m_pipeline.loss();
     if (held > 0) {
         if (!m_holding || (loss.count > 0 && !m_lossReported)) {
@@ -106,13 +196,9 @@ void frmPubHide::followHeld()
                                    {}});
     const RecordPipeline::Loss lost = m_pipeline.takeLoss();
     if (lost.count > 0) {
-        reportIncident(CaptureIncident{
-            GapReason::WriteFailed,
-            std::to_string(lost.count) + " operations between " + dayfile::FormatStamp(lost.first) +
-                " and " + dayfile::FormatStamp(lost.last) +
-                " were not recorded: the journal could not be written and there was no room "
-                "left to keep them in memory.",
-            static_cast<std::int64_t>(lost.count), false, false, false, true, lost.first});
+        reportIncident(CaptureIncident{GapReason::WriteFailed, RecordingSession::LostSentence(lost),
+                                       static_cast<std::int64_t>(lost.count), false, false, false,
+                                       true, lost.first});
     }
 }
 
@@ -123,9 +209,15 @@ void frmPubHide::reportIncident(const CaptureIncident& incident)
         const LocalDateTime at = incident.began.value_or(now);
         const GapRecord gap{dayfile::FormatStamp(at), std::string(GapReasonWord(incident.reason)),
                             incident.sentence};
-        m_folder.appendGap(at.date, gapfile::FormatLine(gap));
+        writeGap(at.date, gapfile::FormatLine(gap));
     }
-    const bool ask = m_health.note(incident, incident.began.value_or(now));
+    tell(incident);
+}
+
+void frmPubHide::tell(const CaptureIncident& incident)
+{
+    const bool ask = m_health.note(incident, incident.began.value_or(m_clock.now()));
+    publishState();
     if (m_healthChanged) {
         m_healthChanged(incident, ask);
     }

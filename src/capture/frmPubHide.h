@@ -3,9 +3,12 @@
 #include "capture/CaptureHealth.h"
 #include "capture/NotificationSource.h"
 #include "capture/RecordPipeline.h"
+#include "capture/RecordingSession.h"
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace zlv {
 
@@ -23,8 +26,19 @@ public:
     frmPubHide& operator=(const frmPubHide&) = delete;
 
     bool load();
+    // Stops capture: the source delivers what it still holds first, held lines are tried
+    // once more, and with a run state kept, the end of recording is noted for the next start.
     void unload();
     bool isLoaded() const { return m_loaded; }
+
+    // From the next load() on, this capture keeps the run's state beside the lock and a copy
+    // of its held lines, and notes when recording starts and ends (RecordingSession). Only
+    // the one instance that holds the lock may do so.
+    void keepRunState();
+    // Brings the state file up to date (the owner calls it now and then while all is quiet).
+    void publishState();
+    // The data folder had to be made again: the files kept in it are taken again there.
+    void dataFolderRemade();
 
     // Called once for every notification, on the user-interface thread.
     void upsReceiveEvents(const Notification& notification);
@@ -61,6 +75,12 @@ public:
 private:
     // Tells health() and the owner how the held lines stand after the pipeline ran.
     void followHeld();
+    // Notes an incident whose gap line (if any) is written already, and tells the owner.
+    void tell(const CaptureIncident& incident);
+    // Appends a gap line, or keeps it to be tried again with the held lines.
+    void writeGap(const Date& date, std::string line);
+    void writeUnwrittenGaps();
+    RecordingSession::Standing standing() const;
 
     std::unique_ptr<NotificationSource> m_source;
     RecordPipeline m_pipeline;
@@ -74,6 +94,9 @@ private:
     const DataFolder& m_folder;
     const Clock& m_clock;
     bool m_loaded = false;
+    std::unique_ptr<RecordingSession> m_session;
+    bool m_sessionOpen = false; // begun by load(), not ended yet
+    std::vector<std::pair<Date, std::string>> m_unwrittenGaps;
 };
 
 } // namespace zlv

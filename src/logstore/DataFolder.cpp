@@ -2,6 +2,7 @@
 
 #include "utility/FileSystem.h"
 
+#include <algorithm>
 
 namespace zlv {
 
@@ -65,6 +66,16 @@ std::string DataFolder::markerFile() const
     return Join(m_dataFolder, kMarkerName);
 }
 
+std::string DataFolder::runStateFile() const
+{
+    return Join(m_dataFolder, "zelvory.state");
+}
+
+std::string DataFolder::heldSpillFile() const
+{
+    return Join(m_dataFolder, "zelvory.held");
+}
+
 std::string DataFolder::monthFolder(const Date& date) const
 {
     return Join(m_logsFolder, Digits(date.year, 4) + Digits(date.month, 2));
@@ -80,6 +91,44 @@ std::string DataFolder::gapFilePath(const Date& date) const
     return Join(monthFolder(date), Digits(date.day, 2) + ".gaps");
 }
 
+std::vector<Date> DataFolder::daysOnDisk(const Date& from, const Date& to) const
+{
+    std::vector<Date> days;
+    if (!from.isValid() || !to.isValid() || to < from) {
+        return days;
+    }
+    const auto number = [](std::string_view digits) {
+        int value = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') {
+                return -1;
+            }
+            value = value * 10 + (c - '0');
+        }
+        return digits.empty() ? -1 : value;
+    };
+    const int firstMonth = from.year * 100 + from.month;
+    const int lastMonth = to.year * 100 + to.month;
+    for (const std::string& month : fs::ListFolder(m_logsFolder)) {
+        const int yyyymm = month.size() == 6 ? number(month) : -1;
+        if (yyyymm < firstMonth || yyyymm > lastMonth) {
+            continue;
+        }
+        for (const std::string& file : fs::ListFolder(Join(m_logsFolder, month))) {
+            const std::string_view name = file;
+            const bool ours =
+                name.size() >= 3 && (name.substr(2) == ".log" || name.substr(2) == ".gaps");
+            const Date day{yyyymm / 100, yyyymm % 100, ours ? number(name.substr(0, 2)) : -1};
+            if (day.isValid() && from <= day && day <= to) {
+                days.push_back(day);
+            }
+        }
+    }
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    return days;
+}
+
 bool DataFolder::ensureMonthFolder(const Date& date) const
 {
     const std::string month = monthFolder(date);
@@ -93,10 +142,18 @@ bool DataFolder::ensureMonthFolder(const Date& date) const
     if (!fs::DirectoryExists(m_logsFolder)) {
         // The user (or a cleaner) removed our folders during the run: rebuild the chain
         // rather than lose the record.
+        const bool remade = !fs::DirectoryExists(m_dataFolder);
         fs::CreateDirectoryChain(m_appData);
         fs::CreateDirectoryLevel(Join(m_appData, "QBS"));
         fs::CreateDirectoryLevel(m_dataFolder);
         fs::CreateDirectoryLevel(m_logsFolder);
+        // A data folder moved away took its settings and its marker with it: the folder
+        // made again is a whole one, as a first start leaves it.
+        fs::CreateEmptyFileIfMissing(m_configurationFile);
+        fs::CreateEmptyFileIfMissing(markerFile());
+        if (remade && m_remade && fs::DirectoryExists(m_dataFolder)) {
+            m_remade();
+        }
     }
     if (!fs::CreateDirectoryLevel(month)) {
         return false;

@@ -3,8 +3,10 @@
 #include "utility/Clock.h"
 #include "utility/FileSystem.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zlv {
 
@@ -27,15 +29,28 @@ public:
     const std::string& logsFolder() const { return m_logsFolder; }
     const std::string& configurationFile() const { return m_configurationFile; }
     std::string markerFile() const;
+    // Beside the lock: what the running instance tells about itself (RunState.h) and the
+    // records it holds while the journal cannot be written (HeldSpill.h).
+    std::string runStateFile() const;
+    std::string heldSpillFile() const;
 
     std::string monthFolder(const Date& date) const;
     std::string dayFilePath(const Date& date) const;
     // DD.gaps beside the day file of `date`.
     std::string gapFilePath(const Date& date) const;
 
+    // The days of [from, to] that have a day file or a gap file, ascending. Only the month
+    // folders that exist are looked into, so a range of thousands of years costs what the
+    // journal holds, not what the calendar holds.
+    std::vector<Date> daysOnDisk(const Date& from, const Date& to) const;
+
     // Makes sure the month folder of `date` exists, recreating the data and logs folders
     // first should they have been removed while the program runs.
     bool ensureMonthFolder(const Date& date) const;
+    // Called after the data folder itself had to be made again (moved away or deleted during
+    // the run), once its configuration file and marker file stand again (the configuration
+    // file empty when it was missing): the owner puts back what only it knows.
+    void setRemadeCallback(std::function<void()> callback) { m_remade = std::move(callback); }
 
     // Appends one whole line to the day file of `date`, creating what is missing. `after`
     // receives the day file's state right after the write (see fs::AppendFile).
@@ -59,6 +74,7 @@ private:
     // The month folder last seen to exist: most records need no look at the disk for it.
     // Should it vanish anyway, the append fails and rebuilds it.
     mutable std::string m_knownMonthFolder;
+    std::function<void()> m_remade;
 };
 
 } // namespace zlv

@@ -10,12 +10,13 @@ namespace zlv {
 
 namespace {
 
-constexpr std::array<std::pair<GapReason, std::string_view>, 5> kWords{{
+constexpr std::array<std::pair<GapReason, std::string_view>, 6> kWords{{
     {GapReason::Overflow, "overflow"},
     {GapReason::WatchLimit, "watch-limit"},
     {GapReason::WriteFailed, "write-failed"},
     {GapReason::PathTooLong, "path-too-long"},
     {GapReason::CaptureStopped, "capture-stopped"},
+    {GapReason::NotRunning, "not-running"},
 }};
 
 // A gap file is small (a handful of lines a day); anything far larger is not ours.
@@ -91,11 +92,14 @@ std::optional<GapRecord> ParseLine(std::string_view line)
     return GapRecord{std::string(stamp), std::string(reason), std::string(sentence)};
 }
 
-std::vector<GapRecord> ReadFile(const std::string& path)
+std::vector<GapRecord> ReadFile(const std::string& path, RegularFile::Status* status)
 {
     std::vector<GapRecord> gaps;
-    bool ok = false;
-    const std::string bytes = fs::ReadFrom(path, 0, kMaxGapFileBytes, &ok);
+    std::string bytes;
+    const RegularFile::Status read = ReadRegularRange(path, 0, kMaxGapFileBytes, bytes);
+    if (status) {
+        *status = read;
+    }
     std::string_view rest = bytes;
     while (!rest.empty()) {
         const auto end = rest.find('\n');

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "utility/Clock.h"
+#include "utility/RegularFile.h"
 
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@ enum class GapReason
     WriteFailed,    // records could not be written and had to be dropped
     PathTooLong,    // a path the platform could not watch or name
     CaptureStopped, // capture ended or could not start
+    NotRunning,     // between one run's end of recording and the next one's start
 };
 
 // The word a gap file stores for `reason`, and back; nullopt for a word we do not know.
@@ -43,8 +45,9 @@ std::string FormatLine(const GapRecord& gap);
 // Accepts CR LF, LF or no line end; nullopt for a line without a valid stamp or reason.
 std::optional<GapRecord> ParseLine(std::string_view line);
 // Every well-formed line of the file, in file order; nothing when it is missing or not a
-// regular file. Damaged lines are skipped.
-std::vector<GapRecord> ReadFile(const std::string& path);
+// regular file (never waiting on a FIFO or a device in its place). Damaged lines are
+// skipped. `status` tells a reader that must say why nothing came.
+std::vector<GapRecord> ReadFile(const std::string& path, RegularFile::Status* status = nullptr);
 
 } // namespace gapfile
 } // namespace zlv

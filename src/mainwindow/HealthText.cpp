@@ -19,6 +19,8 @@ const char* Advice(GapReason reason)
         return "Operations in folders with such long paths may be missing.";
     case GapReason::CaptureStopped:
         return "Nothing is recorded until Zelvory is started again.";
+    case GapReason::NotRunning:
+        return "Operations made while Zelvory was not running are not in the journal.";
     }
     return "";
 }

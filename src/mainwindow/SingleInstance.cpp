@@ -1,11 +1,11 @@
 #include "mainwindow/SingleInstance.h"
 
+#include "logstore/DataFolder.h"
 #include "utility/FileSystem.h"
 #include "utility/SystemUtility.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -47,28 +47,26 @@ SingleInstance::~SingleInstance()
 
 std::string SingleInstance::lockPath()
 {
-    // The runtime folder counts only as the base-directory rules describe it: absolute,
-    // ours, and closed to everyone else.
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
-        struct stat st
-        {
-        };
-        if (::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-            (st.st_mode & 077) == 0) {
-            return std::string(runtime) + '/' + kLockName;
-        }
-    }
     const std::string appData = SystemUtility::LocateAppData().path;
     if (appData.empty()) {
         return {};
     }
-    return appData + "/QBS/ZLV/" + kLockName;
+    DataFolder folder;
+    folder.locate(appData);
+    return folder.dataFolder() + '/' + kLockName;
 }
 
 bool SingleInstance::acquireAt(const std::string& path)
 {
     if (path.empty()) {
         return true;
+    }
+    struct stat held
+    {
+    }, named{};
+    if (m_fd >= 0 && ::fstat(m_fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        return true; // a second lock of our own on the same file would fail against the first
     }
     // lockPath() only names the place (--status must not create anything); the first start
     // on a fresh account may still have to make the data folder for it.
@@ -91,6 +89,9 @@ bool SingleInstance::acquireAt(const std::string& path)
             if (::ftruncate(fd, 0) == 0 && n > 0) {
                 [[maybe_unused]] const ssize_t w =
                     ::pwrite(fd, text, static_cast<std::size_t>(n), 0);
+            }
+            if (m_fd >= 0) {
+                ::close(m_fd);
             }
             m_fd = fd;
             return true;

@@ -244,6 +244,15 @@ void frmPubMain::startUp()
 
     if (m_options.makeSource && !m_folder.dataFolder().empty()) {
         m_hide = std::make_unique<frmPubHide>(m_folder, m_options.makeSource(m_folder));
+        if (m_options.keepRunState) {
+            m_hide->keepRunState();
+            m_heartbeat.setTimerType(Qt::VeryCoarseTimer);
+            connect(&m_heartbeat, &QTimer::timeout, this, [this] { m_hide->publishState(); });
+            m_heartbeat.start(60000);
+        }
+        // Called inside an append: what it sets off waits for the event loop.
+        m_folder.setRemadeCallback(
+            [this] { QTimer::singleShot(0, this, &frmPubMain::dataFolderRemade); });
         m_todayTimer.setSingleShot(true);
         connect(&m_todayTimer, &QTimer::timeout, this, &frmPubMain::rebuildToday);
         m_hide->setRecordedCallback([this] { scheduleTodayRebuild(); });
@@ -254,6 +263,8 @@ void frmPubMain::startUp()
         if (!m_hide->load()) {
             m_hide->reportIncident(healthtext::CaptureRefused());
         }
+        // The start may have noted the span since the last run, or the last run's end.
+        refreshTodayGaps();
     }
 
     m_versionChecker =

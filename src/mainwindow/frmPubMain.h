@@ -48,6 +48,12 @@ public:
         int versionCheckDelayMs = 60000;
         // Where the version file is fetched from; empty means the maker's server.
         QString versionUrl;
+        // Keep the run's state and held records beside the lock and note each start and end
+        // of recording (the one instance that holds the lock; tests leave it off).
+        bool keepRunState = false;
+        // Takes the one-instance lock again once the data folder had to be made again;
+        // false when another instance has it now, and so the journal.
+        std::function<bool()> lockAgain = nullptr;
     };
 
     explicit frmPubMain(Options options);
@@ -82,6 +88,9 @@ public:
 
     // The session is ending and lets us ask: the close question, once. False to refuse.
     bool confirmSessionEnd();
+    // The orderly end that Yes to the close question starts, without the question: what a
+    // termination or hang-up signal asks for. Dialogs still open are closed.
+    void endWithoutAsking();
 
     // Brings lsvToday in line with today's day file (what a recorded operation triggers).
     void rebuildToday();
@@ -108,6 +117,7 @@ private:
     void refuseDate(QDateEdit* picker, const char* message);
     void scheduleTodayRebuild();
     void refreshTodayGaps();
+    void dataFolderRemade();
     Date today() const;
 
     Options m_options;
@@ -140,6 +150,7 @@ private:
     static constexpr qint64 kTodayRefreshMs = 200;
     QTimer m_todayTimer;        // the Today rebuild that waits for records close together
     QElapsedTimer m_sinceToday; // since the last Today rebuild
+    QTimer m_heartbeat;         // keeps the run state's "complete up to" current while quiet
     bool m_shutDown = false;
     bool m_closeConfirmed = false;  // Yes was answered (at logout) for the close to come
     bool m_closeAfterCheck = false; // a close waits for the version check to end

@@ -47,6 +47,16 @@ bool WriteDefaultSettings(const std::string& configFile)
     return SystemUtility::WriteSettings(configFile, kSection, Defaults({1, 1, 1, 1, 1, 1}));
 }
 
+bool WriteProgramSettings(const std::string& configFile)
+{
+    std::vector<std::pair<std::string, std::string>> entries;
+    const DisplayFormatFields& fields = ProgramDisplayFormat();
+    for (std::size_t slot = 0; slot < fields.size(); ++slot) {
+        entries.emplace_back(kDisplayFormatKeys[slot], fields[slot]);
+    }
+    return SystemUtility::WriteSettings(configFile, kSection, entries);
+}
+
 void LoadSettingsAtStartup(const std::string& configFile)
 {
     LoadSettings(configFile);

@@ -13,6 +13,10 @@ void LoadSettings(const std::string& configFile);
 // touched. True when all six read back.
 bool WriteDefaultSettings(const std::string& configFile);
 
+// Writes the six settings in memory into the file in one save (a configuration file lost
+// with its folder during the run). True when the save succeeded.
+bool WriteProgramSettings(const std::string& configFile);
+
 // LoadSettings; on a first run (no Sequence yet) all six defaults written and read back,
 // otherwise any key that is missing or empty filled with its default in one save. Slots
 // still empty after that (the file cannot be written) take their defaults in memory.

@@ -1,10 +1,13 @@
 #include "utility/FileSystem.h"
 
+#include "utility/RegularFile.h"
+
 #include <cerrno>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +60,24 @@ bool FileExists(const std::string& path)
 bool CreateDirectoryLevel(const std::string& path)
 {
     return CreateDirectoryA(path.c_str(), nullptr) || DirectoryExists(path);
+}
+
+std::vector<std::string> ListFolder(const std::string& path)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry{};
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (h == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileA(h, &entry));
+    FindClose(h);
+    return names;
 }
 
 bool CreateEmptyFileIfMissing(const std::string& path)
@@ -149,37 +170,61 @@ bool AppendFile::append(const std::string& path, std::string_view bytes, FileSta
     return complete;
 }
 
-std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_t maxBytes,
-                     bool* ok)
+void ReservedFile::close()
 {
-    if (ok) {
-        *ok = false;
+    if (m_handle) {
+        CloseHandle(static_cast<HANDLE>(m_handle));
     }
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_handle = nullptr;
+    m_size = 0;
+}
+
+std::uint64_t ReservedFile::open(const std::string& path, std::uint64_t bytes, std::uint64_t least)
+{
+    close();
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        return {};
+        return 0;
     }
-    std::string out;
-    LARGE_INTEGER pos{};
-    pos.QuadPart = static_cast<LONGLONG>(offset);
-    if (SetFilePointerEx(h, pos, nullptr, FILE_BEGIN)) {
-        char buffer[65536];
-        DWORD got = 0;
-        while (out.size() < maxBytes && ReadFile(h, buffer, sizeof buffer, &got, nullptr) &&
-               got > 0) {
-            out.append(buffer, got);
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return 0;
+    }
+    LARGE_INTEGER size{};
+    GetFileSizeEx(h, &size);
+    for (std::uint64_t want = bytes; want >= least && want > 0; want /= 4) {
+        if (static_cast<std::uint64_t>(size.QuadPart) >= want) {
+            m_size = static_cast<std::uint64_t>(size.QuadPart);
+            break;
         }
-        if (out.size() > maxBytes) {
-            out.resize(maxBytes);
-        }
-        if (ok) {
-            *ok = true;
+        LARGE_INTEGER end{};
+        end.QuadPart = static_cast<LONGLONG>(want);
+        if (SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h)) {
+            m_size = want;
+            break;
         }
     }
-    CloseHandle(h);
-    return out;
+    if (m_size == 0) {
+        CloseHandle(h);
+        return 0;
+    }
+    m_handle = h;
+    return m_size;
+}
+
+bool ReservedFile::writeAt(std::uint64_t offset, std::string_view bytes)
+{
+    if (!m_handle || offset + bytes.size() > m_size) {
+        return false;
+    }
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    return WriteFile(static_cast<HANDLE>(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()),
+                     &written, &at) &&
+           written == bytes.size();
 }
 
 #else
@@ -198,6 +243,23 @@ bool FileExists(const std::string& path)
     {
     };
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> ListFolder(const std::string& path)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+    }
+    ::closedir(dir);
+    return names;
 }
 
 bool CreateDirectoryLevel(const std::string& path)
@@ -365,45 +427,73 @@ bool AppendFile::append(const std::string& path, std::string_view bytes, FileSta
     return true;
 }
 
-std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_t maxBytes,
-                     bool* ok)
+void ReservedFile::close()
 {
-    if (ok) {
-        *ok = false;
+    if (m_fd >= 0) {
+        ::close(m_fd);
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = -1;
+    m_size = 0;
+}
+
+std::uint64_t ReservedFile::open(const std::string& path, std::uint64_t bytes, std::uint64_t least)
+{
+    close();
+    int fd = -1;
+    for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        struct stat st
+        {
+        };
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+            break;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+        // Not a file of ours (a link, a FIFO, a folder, someone else's): out of the way.
+        if (::unlink(path.c_str()) != 0 && ::rmdir(path.c_str()) != 0) {
+            break;
+        }
+    }
     if (fd < 0) {
-        return {};
+        return 0;
     }
-    std::string out;
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > offset) {
-        std::uint64_t want = static_cast<std::uint64_t>(st.st_size) - offset;
-        if (want > maxBytes) {
-            want = maxBytes;
+    (void)::fchmod(fd, 0600);
+    for (std::uint64_t want = bytes; want >= least && want > 0; want /= 4) {
+        // Allocated for real, not a hole: a hole would need the room later, when it is gone.
+        if (::posix_fallocate(fd, 0, static_cast<off_t>(want)) == 0) {
+            m_size = want;
+            break;
         }
-        out.resize(want);
-        std::size_t have = 0;
-        while (have < want) {
-            const ssize_t got =
-                ::pread(fd, out.data() + have, want - have, static_cast<off_t>(offset + have));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                break;
-            }
-            have += static_cast<std::size_t>(got);
+    }
+    if (m_size == 0) {
+        ::close(fd);
+        return 0;
+    }
+    m_fd = fd;
+    return m_size;
+}
+
+bool ReservedFile::writeAt(std::uint64_t offset, std::string_view bytes)
+{
+    if (m_fd < 0 || offset + bytes.size() > m_size) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        out.resize(have);
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    if (ok) {
-        *ok = true;
-    }
-    ::close(fd);
-    return out;
+    return true;
 }
 
 #endif
@@ -412,6 +502,17 @@ bool AppendWhole(const std::string& path, std::string_view bytes, FileState* aft
 {
     AppendFile file;
     return file.append(path, bytes, after);
+}
+
+std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_t maxBytes,
+                     bool* ok)
+{
+    std::string out;
+    const bool read = ReadRegularRange(path, offset, maxBytes, out) == RegularFile::Status::Open;
+    if (ok) {
+        *ok = read;
+    }
+    return out;
 }
 
 } // namespace zlv::fs

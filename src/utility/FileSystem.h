@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The handful of file operations the journal needs, on narrow native paths (UTF-8 bytes on
 // Linux, the ANSI code page on Windows). None of them throws; failures come back as values.
@@ -17,6 +18,10 @@ inline constexpr char kSeparator = '/';
 
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);
+
+// The names of the entries of a folder ("." and ".." left out), in no particular order;
+// empty when it cannot be read.
+std::vector<std::string> ListFolder(const std::string& path);
 
 // Creates one folder level; true when the folder exists afterwards. Folders and files we
 // create are readable by their owner only (on POSIX systems, whatever the umask): the
@@ -78,11 +83,42 @@ private:
     bool m_endsInLf = true;
 };
 
+// A file written in place, inside space set aside when it was opened: its writes need no
+// new room on the disk afterwards, so they go on working once the disk is full (on file
+// systems that overwrite in place). Only a regular file of ours is taken, never through a
+// link; whatever else stands at the path (a FIFO, a folder, a link) is cleared first.
+class ReservedFile final
+{
+public:
+    ReservedFile() = default;
+    ~ReservedFile() { close(); }
+    ReservedFile(const ReservedFile&) = delete;
+    ReservedFile& operator=(const ReservedFile&) = delete;
+
+    // Sets `bytes` aside, or when the disk has less, a quarter of that and so on down to
+    // `least`; returns the size set aside, 0 when the file could not be had at all.
+    std::uint64_t open(const std::string& path, std::uint64_t bytes, std::uint64_t least);
+    void close();
+    bool isOpen() const { return m_size > 0; }
+    std::uint64_t size() const { return m_size; }
+    // One write inside the space set aside; false past its end or when the write fails.
+    bool writeAt(std::uint64_t offset, std::string_view bytes);
+
+private:
+#ifdef _WIN32
+    void* m_handle = nullptr;
+#else
+    int m_fd = -1;
+#endif
+    std::uint64_t m_size = 0;
+};
+
 // One append through a fresh AppendFile: opened, written once, closed.
 bool AppendWhole(const std::string& path, std::string_view bytes, FileState* after = nullptr);
 
 // Reads the file from `offset` to its end (at most `maxBytes`). Empty when nothing could be
-// read; `ok` tells a failure from an empty range.
+// read; `ok` tells a failure from an empty range. Only a regular file is read (see
+// RegularFile): a FIFO or a device in its place reads as a failure, at once.
 std::string ReadFrom(const std::string& path, std::uint64_t offset, std::uint64_t maxBytes,
                      bool* ok = nullptr);
 

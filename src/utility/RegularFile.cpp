@@ -188,6 +188,18 @@ RegularFile::Status ReadRegularFile(const std::string& path, std::uint64_t maxBy
     return status;
 }
 
+RegularFile::Status ReadRegularRange(const std::string& path, std::uint64_t offset,
+                                     std::uint64_t maxBytes, std::string& out)
+{
+    out.clear();
+    RegularFile file;
+    RegularFile::Status status = file.open(path);
+    if (status == RegularFile::Status::Open && !file.readAt(offset, maxBytes, out)) {
+        status = RegularFile::Status::Failed;
+    }
+    return status;
+}
+
 void WarnNotRegular(const std::string& path, const char* what)
 {
     std::fprintf(stderr, "zelvory: %s \"%s\" is not a regular file; it is not read.\n", what,

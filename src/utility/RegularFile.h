@@ -57,6 +57,11 @@ private:
 RegularFile::Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
                                     std::string& out);
 
+// Up to `maxBytes` of the file from `offset` on, when it is a regular file. Any other
+// status than Open leaves `out` empty.
+RegularFile::Status ReadRegularRange(const std::string& path, std::uint64_t offset,
+                                     std::uint64_t maxBytes, std::string& out);
+
 // One line on standard error saying that `path` was skipped for not being a regular file.
 void WarnNotRegular(const std::string& path, const char* what);
 

@@ -92,17 +92,17 @@ TEST_F(TerminalModesTest, EachFormatReadsARangeAcrossAMonthBack)
     EXPECT_EQ(Cli(range + "csv")[1],
               "time,object,action,path,original_name,new_name\r\n"
               "2026-01-31 23:59:58,File,Created,\"/h/a,b/\",\"q\"\"uo\u2409te.txt\",\r\n"
-              "2026-01-31 23:59:59,(gap),overflow,,Lost.,\r\n"
               "2026-01-31 23:59:59,File,Renamed,/h/,bad" +
                   kBad +
                   "z,\"new, \"\"x\"\"\"\r\n"
+                  "2026-01-31 23:59:59,(gap),overflow,,Lost.,\r\n"
                   "2026-02-01 00:00:01,Folder,Deleted,/h/,x,\r\n");
     EXPECT_EQ(
         Cli(range + "json")[1],
         R"({"time":"2026-01-31 23:59:58","object":"File","action":"Created","path":"/h/a,b/","original_name":"q\"uo␉te.txt","new_name":""}
-{"gap":true,"time":"2026-01-31 23:59:59","reason":"overflow","message":"Lost."}
 {"time":"2026-01-31 23:59:59","object":"File","action":"Renamed","path":"/h/","original_name":"bad)" +
             kBad + R"(z","new_name":"new, \"x\""}
+{"gap":true,"time":"2026-01-31 23:59:59","reason":"overflow","message":"Lost."}
 {"time":"2026-02-01 00:00:01","object":"Folder","action":"Deleted","path":"/h/","original_name":"x","new_name":""}
 )");
 

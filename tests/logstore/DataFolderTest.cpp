@@ -132,3 +132,34 @@ TEST(GapFile, GapsAreAppendedBesideTheDayAndReadBackPastDamage)
     EXPECT_EQ(folder.gapFilePath(day).substr(folder.dayFilePath(day).size() - 6), "06.gaps");
     EXPECT_TRUE(zlv::gapfile::ReadFile(appData / "none.gaps").empty());
 }
+
+TEST(DataFolder, ARangeCostsWhatTheJournalHoldsAndAFolderMovedAwayComesBackWhole)
+{
+    TempDir appData;
+    DataFolder folder;
+    ASSERT_TRUE(folder.establish(appData.path()));
+    for (const Date& d : {Date{2024, 2, 29}, Date{2024, 3, 1}, Date{2026, 1, 31}}) {
+        ASSERT_TRUE(folder.ensureMonthFolder(d));
+        WriteAll(d.day == 1 ? folder.gapFilePath(d) : folder.dayFilePath(d), "x\r\n");
+    }
+    // Names that only look like ours: a day February never has, a stray file, a folder
+    // that is no month.
+    WriteAll(folder.monthFolder({2024, 2, 1}) + "/30.log", "");
+    WriteAll(folder.monthFolder({2024, 2, 1}) + "/notes.txt", "");
+    stdfs::create_directory(folder.logsFolder() + "/2024xx");
+    EXPECT_EQ(folder.daysOnDisk({1, 1, 1}, {9999, 12, 31}),
+              (std::vector<Date>{{2024, 2, 29}, {2024, 3, 1}, {2026, 1, 31}}));
+    EXPECT_EQ(folder.daysOnDisk({2024, 3, 1}, {2026, 1, 30}), (std::vector<Date>{{2024, 3, 1}}));
+
+    // The whole data folder moved away during the run: the next record makes it again,
+    // with its configuration and marker files, and the owner hears of it once.
+    int remade = 0;
+    folder.setRemadeCallback([&] { ++remade; });
+    stdfs::rename(folder.dataFolder(), appData / "moved");
+    ASSERT_TRUE(folder.append({2026, 2, 1}, "line\r\n"));
+    EXPECT_TRUE(stdfs::is_regular_file(folder.configurationFile()));
+    EXPECT_TRUE(stdfs::is_regular_file(folder.markerFile()));
+    EXPECT_EQ(remade, 1);
+    ASSERT_TRUE(folder.append({2026, 2, 1}, "line\r\n"));
+    EXPECT_EQ(remade, 1);
+}
