@@ -43,6 +43,18 @@ struct Home
         stdfs::create_directory(path + "/run");
         stdfs::permissions(path + "/run", stdfs::perms::owner_all);
     }
+    // A case that failed half way leaves no program running: only a child not yet waited
+    // for answers waitpid, so no other process is ever hit.
+    ~Home()
+    {
+        for (const pid_t pid : started) {
+            if (::waitpid(pid, nullptr, WNOHANG) == 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    }
+    mutable std::vector<pid_t> started;
 
     // The binary, output to `out` (or nowhere), errors to scratch/err.txt. `runtime`: with
     // a private runtime folder, as a desktop session has one.
@@ -67,6 +79,7 @@ struct Home
             ::execv(ZLV_APP_PATH, argv.data());
             ::_exit(127);
         }
+        started.push_back(pid);
         return pid;
     }
 
