@@ -9,6 +9,7 @@
 #include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/DesktopWords.h"
 #include "mainwindow/FirstStartNotice.h"
+#include "mainwindow/DateRange.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
 #include "mainwindow/HealthText.h"
@@ -400,22 +401,22 @@ void frmPubMain::runRangeCheck()
     const Date now = today();
     const Date from = FromQDate(m_dtpF->date());
     const Date to = FromQDate(m_dtpT->date());
-    switch (layout::CheckRange(from, to, now)) {
-    case layout::RangeVerdict::EndTooLate: {
+    switch (CheckRange(from, to, now)) {
+    case RangeVerdict::EndTooLate: {
         refuseDate(m_dtpT, "The end date cannot be later than yesterday.");
         const QSignalBlocker quiet(m_dtpT);
         m_dtpT->setDate(ToQDate(now.addDays(-1)));
         m_dtpT->setFocus();
         return;
     }
-    case layout::RangeVerdict::StartAfterEnd: {
+    case RangeVerdict::StartAfterEnd: {
         refuseDate(m_dtpF, "The start date cannot be later than the end date.");
         const QSignalBlocker quiet(m_dtpF);
         m_dtpF->setDate(m_dtpT->date());
         m_dtpF->setFocus();
         return;
     }
-    case layout::RangeVerdict::Valid:
+    case RangeVerdict::Valid:
         break;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);

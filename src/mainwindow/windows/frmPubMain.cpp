@@ -2,7 +2,7 @@
 
 #include "logstore/GapMarks.h"
 #include "mainwindow/DesktopWords.h"
-#include "mainwindow/Geometry.h"
+#include "mainwindow/DateRange.h"
 #include "mainwindow/HealthText.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/mdlPubTrayIcon.h"
@@ -399,20 +399,20 @@ void frmPubMain::runRangeCheck()
     const Date now = today();
     const Date from = pickerDate(m_dtpF);
     const Date to = pickerDate(m_dtpT);
-    switch (layout::CheckRange(from, to, now)) {
-    case layout::RangeVerdict::EndTooLate:
+    switch (CheckRange(from, to, now)) {
+    case RangeVerdict::EndTooLate:
         MessageBox::show("The end date cannot be later than yesterday.",
                          MessageBox::Icon::Information);
         setPickerDate(m_dtpT, now.addDays(-1));
         SetFocus(m_dtpT);
         return;
-    case layout::RangeVerdict::StartAfterEnd:
+    case RangeVerdict::StartAfterEnd:
         MessageBox::show("The start date cannot be later than the end date.",
                          MessageBox::Icon::Information);
         setPickerDate(m_dtpF, to);
         SetFocus(m_dtpF);
         return;
-    case layout::RangeVerdict::Valid:
+    case RangeVerdict::Valid:
         break;
     }
     const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
