@@ -77,8 +77,7 @@ std::optional<fs::FileState> DayFileTail::look(const std::string& path)
         return std::nullopt;
     }
     m_openPath = path;
-    const RegularFile::Info& info = m_file->info();
-    return fs::FileState{info.size, info.identity, info.device};
+    return m_file->info();
 }
 
 DayFileTail::Chunk DayFileTail::poll(const std::string& path)

@@ -60,10 +60,6 @@ RegularFile::Status RegularFile::open(const std::string& path)
     m_info.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     m_info.identity = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     m_info.device = info.dwVolumeSerialNumber;
-    m_info.modifiedNs =
-        static_cast<std::int64_t>(((std::uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                   info.ftLastWriteTime.dwLowDateTime) *
-                                  100);
     return Status::Open;
 }
 
@@ -134,8 +130,6 @@ RegularFile::Status RegularFile::open(const std::string& path)
     m_info.size = static_cast<std::uint64_t>(st.st_size);
     m_info.identity = static_cast<std::uint64_t>(st.st_ino);
     m_info.device = static_cast<std::uint64_t>(st.st_dev);
-    m_info.modifiedNs =
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return Status::Open;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utility/FileState.h"
+
 #include <cstdint>
 #include <string>
 
@@ -19,21 +21,13 @@ public:
         Failed      // present but unreadable (permissions, I/O)
     };
 
-    struct Info
-    {
-        std::uint64_t size = 0;
-        std::uint64_t identity = 0; // inode (Linux) or file index (Windows)
-        std::uint64_t device = 0;
-        std::int64_t modifiedNs = 0;
-    };
-
     RegularFile() = default;
     ~RegularFile();
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
 
     Status open(const std::string& path);
-    const Info& info() const { return m_info; }
+    const fs::FileState& info() const { return m_info; }
     // The file was found to have grown to `size` since it was opened (a stat of its path
     // that still names it); readAt goes that far.
     void grewTo(std::uint64_t size) { m_info.size = size; }
@@ -44,7 +38,7 @@ public:
 private:
     void close();
 
-    Info m_info;
+    fs::FileState m_info;
 #ifdef _WIN32
     void* m_handle = nullptr;
 #else
