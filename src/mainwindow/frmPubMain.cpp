@@ -5,11 +5,11 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
+#include "mainwindow/DateRange.h"
 #include "mainwindow/DesktopCommands.h"
 #include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/DesktopWords.h"
 #include "mainwindow/FirstStartNotice.h"
-#include "mainwindow/DateRange.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
 #include "mainwindow/HealthText.h"
@@ -148,6 +148,11 @@ void frmPubMain::buildControls()
         connect(list, &LogListView::detailRequested, this, [this, list] {
             if (list == visibleList()) {
                 showDetailView();
+            }
+        });
+        connect(list, &LogListView::rowCountChanged, this, [this, list] {
+            if (list == visibleList()) {
+                refreshRowCount();
             }
         });
     }
@@ -334,6 +339,14 @@ void frmPubMain::refreshRowCount()
     m_stb->setRowCountText(visibleList()->rowCountText());
 }
 
+void frmPubMain::showList(LogListView* list)
+{
+    list->show();
+    (list == m_today ? m_history : m_today)->hide();
+    // Another list now shows: its count, which changes by its own signal from here on.
+    refreshRowCount();
+}
+
 void frmPubMain::layoutLists()
 {
     // The lists keep their corner and a 90-twip margin to the right edge and to the
@@ -379,9 +392,7 @@ void frmPubMain::showTodayView()
     m_optTod->setChecked(true);
     m_dtpF->setEnabled(false);
     m_dtpT->setEnabled(false);
-    m_today->show();
-    m_history->hide();
-    refreshRowCount();
+    showList(m_today);
 }
 
 void frmPubMain::showHistoryView()
@@ -423,9 +434,7 @@ void frmPubMain::runRangeCheck()
     m_history->loadRange(m_folder, from, to);
     m_history->setGapStamps(gapmarks::CollectStamps(m_folder, from, to));
     QApplication::restoreOverrideCursor();
-    m_history->show();
-    m_today->hide();
-    refreshRowCount();
+    showList(m_history);
 }
 
 void frmPubMain::refuseDate(QDateEdit* picker, const char* message)
@@ -463,10 +472,9 @@ void frmPubMain::rebuildToday()
 {
     m_todayTimer.stop(); // whatever it waited for is read now
     m_sinceToday.start();
-    m_today->rebuildToday(m_folder.dayFilePath(today()));
     // A record arriving in the History view updates the Today list behind it; the user
-    // keeps looking at the range they chose.
-    refreshRowCount();
+    // keeps looking at the range they chose, and its row count.
+    m_today->rebuildToday(m_folder.dayFilePath(today()));
 }
 
 void frmPubMain::refreshTodayGaps()

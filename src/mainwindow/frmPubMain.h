@@ -111,6 +111,8 @@ private:
     void placeWindow();
     void layoutLists();
     void refreshRowCount();
+    // Shows `list` (Today or History) in place of the other.
+    void showList(LogListView* list);
     void shutDown();
     bool confirmClose();
     // Says why `picker`'s date is refused, once for each pick.
