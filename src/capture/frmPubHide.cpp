@@ -6,7 +6,8 @@ namespace zlv {
 
 frmPubHide::frmPubHide(const DataFolder& folder, std::unique_ptr<NotificationSource> source,
                        const Clock& clock)
-    : m_source(std::move(source)), m_pipeline(folder, clock), m_folder(folder), m_clock(clock)
+    : m_source(std::move(source)), m_pipeline(folder, clock),
+      m_health([this] { return m_pipeline.heldRecords(); }), m_folder(folder), m_clock(clock)
 {}
 
 frmPubHide::~frmPubHide()
@@ -143,7 +144,9 @@ void frmPubHide::retryHeld()
 void frmPubHide::followHeld()
 {
     const std::size_t held = m_pipeline.heldRecords();
-    m_health.setHeldRecords(held);
+    if (held > 0 && m_heldChanged) {
+        m_heldChanged();
+    }
     if (!m_unwrittenGaps.empty() && held == 0 && m_scheduleRetry && !m_retryPending) {
         // Gap lines wait for room as held records do, even with no record held.
         m_retryPending = true;

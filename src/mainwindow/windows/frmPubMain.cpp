@@ -1,8 +1,8 @@
 #include "mainwindow/windows/frmPubMain.h"
 
 #include "logstore/GapMarks.h"
-#include "mainwindow/DesktopWords.h"
 #include "mainwindow/DateRange.h"
+#include "mainwindow/DesktopWords.h"
 #include "mainwindow/HealthText.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/mdlPubTrayIcon.h"
@@ -20,7 +20,6 @@ namespace {
 
 constexpr const wchar_t* kWindowClass = L"ZelvoryMainWindow";
 constexpr ULONGLONG kTodayRefreshMs = 200;
-constexpr UINT kHeldPollMs = 1000;
 
 HICON LoadProductIcon(int size)
 {
@@ -307,6 +306,12 @@ void frmPubMain::startCapture()
     });
     m_hide->setHealthCallback(
         [this](const CaptureIncident& incident, bool askUser) { noteIncident(incident, askUser); });
+    // Held records are written by a retry of their own, with no incident to tell.
+    m_hide->setHeldCallback([this] {
+        if (!m_heldLater.active()) {
+            m_heldLater.start(0, [this] { refreshHealth(); });
+        }
+    });
     if (!m_hide->load()) {
         m_hide->reportIncident(healthtext::CaptureRefused());
     }
@@ -489,15 +494,6 @@ void frmPubMain::refreshHealth()
     m_stb.setWarning(Widen(headline), Widen(details));
     mdlPubTrayIcon::SetTip(m_hwnd, headline.empty() ? std::string(mdlPubTrayIcon::kProductTip)
                                                     : std::string("Zelvory - ") + headline);
-    // Held records are written by a retry of their own, with no incident to tell us.
-    if (m_hide && m_hide->health().heldRecords() > 0) {
-        if (!m_heldPoll.active()) {
-            m_heldPoll.start(
-                kHeldPollMs, [this] { refreshHealth(); }, true);
-        }
-    } else {
-        m_heldPoll.stop();
-    }
 }
 
 void frmPubMain::showPendingMessages()
@@ -535,7 +531,7 @@ void frmPubMain::shutDown()
         mdlPubTrayIcon::RemoveTrayIcon(m_hwnd);
         mdlPubTrayIcon::PutBackProcedure(m_hwnd);
     }
-    for (CallbackTimer* timer : {&m_todayTimer, &m_retryTimer, &m_heldPoll, &m_healthLater,
+    for (CallbackTimer* timer : {&m_todayTimer, &m_retryTimer, &m_heldLater, &m_healthLater,
                                  &m_messagesLater, &m_clockTimer}) {
         timer->stop();
     }

@@ -123,7 +123,7 @@ private:
     // the notification area, where its own procedure reacts to nothing.
     CallbackTimer m_todayTimer;
     CallbackTimer m_retryTimer;
-    CallbackTimer m_heldPoll;
+    CallbackTimer m_heldLater;
     CallbackTimer m_healthLater;
     CallbackTimer m_messagesLater;
     CallbackTimer m_clockTimer;
