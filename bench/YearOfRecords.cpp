@@ -47,7 +47,11 @@ void AppendRecord(std::string& text, std::mt19937& random, const Date& day, int 
     const unsigned project = random() % 5000;
     r.path = "/home/user/Documents/project-" + std::to_string(project) + "/src/module-" +
              std::to_string(random() % 40) + "/";
-    r.originalName = "file_" + std::to_string(random() % 100000) + ".txt";
+    const unsigned number = random() % 100000;
+    // A few hundred reports, for a find of a rare word; in either case, as names come.
+    r.originalName = number % 2500 == 7   ? "Quarterly-Report-" + std::to_string(number) + ".odt"
+                     : number % 2500 == 8 ? "quarterly_" + std::to_string(number) + ".txt"
+                                          : "file_" + std::to_string(number) + ".txt";
     if (r.action == "Renamed") {
         r.newName = "renamed_" + std::to_string(random() % 100000) + ".txt";
     }

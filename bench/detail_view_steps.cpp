@@ -1,7 +1,9 @@
 // Steps the Detail View through the real Today list holding 10,000 and 1,000,000 rows,
 // shown offscreen as in the window. Every press asks the list for its row count and
 // selection afresh, moves the selection and scrolls to it; the figures show what a press
-// costs and whether it grows with the list. Medians of three runs of each kind.
+// costs and whether it grows with the list. Medians of three runs of each kind. Then the
+// Windows dialog under Wine over 100,000 rows, beside the same here.
+#include "WineHelper.h"
 #include "browse/frmPubDetail.h"
 #include "logstore/DayFile.h"
 #include "logstore/LogListView.h"
@@ -102,8 +104,22 @@ int main(int argc, char** argv)
         std::filesystem::temp_directory_path() / ("zlv-bench-detail-" + std::to_string(::getpid()));
     std::filesystem::create_directories(root);
     const Steps small = Run(DayFile(root, 10000));
+    const Steps middle = Run(DayFile(root, 100000));
     const Steps large = Run(DayFile(root, 1000000));
     std::filesystem::remove_all(root);
+    std::printf("linux_next_us_100k: %.1f\n", middle.next);
+    std::printf("linux_first_last_us_100k: %.1f\n", middle.firstLast);
+    zlv::bench::WineHelper wine;
+    if (!wine.missing().empty()) {
+        std::printf("windows: skipped (%s)\n", wine.missing().c_str());
+    } else if (const auto out = wine.run({"detail", "100000"})) {
+        std::printf("windows_next_us_100k: %.1f\n",
+                    zlv::bench::Figure(*out, "next_us").value_or(-1));
+        std::printf("windows_first_last_us_100k: %.1f\n",
+                    zlv::bench::Figure(*out, "first_last_us").value_or(-1));
+    } else {
+        std::printf("windows: the helper failed\n");
+    }
     std::printf("next_us_10k: %.1f\n", small.next);
     std::printf("next_us_1M: %.1f\n", large.next);
     std::printf("first_last_us_10k: %.1f\n", small.firstLast);

@@ -1,6 +1,9 @@
 // Prints a year of a million records as stored (zelvory --print --format tsv) next to cat of
-// the same files, both to /dev/null, three times each, side by side; then follows the
-// journal while records are appended and times each from its append to its line printed.
+// the same files, both to /dev/null, three times each, side by side; finds a word with
+// --find next to grep -F -i, both into a pipe that is read to its end (grep stops at the
+// first hit when it writes to /dev/null); prints the display format, csv and json next to
+// tsv; then follows the journal while records are appended and times each from its append
+// to its line printed.
 #include "YearOfRecords.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
@@ -56,18 +59,66 @@ pid_t Spawn(const std::vector<std::string>& argv, int outFd)
     return pid;
 }
 
-// Runs `argv` to its end with its output thrown away; milliseconds, or -1 on failure.
-double TimedRun(const std::vector<std::string>& argv)
+// Runs `argv` to its end with its output thrown away (into /dev/null, or into a pipe this
+// process drains, counting its lines); milliseconds, or -1 on failure.
+double TimedRun(const std::vector<std::string>& argv, bool intoPipe = false, long* lines = nullptr)
 {
-    const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int fds[2] = {-1, -1};
+    if (intoPipe ? pipe2(fds, O_CLOEXEC) != 0
+                 : (fds[1] = open("/dev/null", O_WRONLY | O_CLOEXEC)) < 0) {
+        return -1;
+    }
     const auto start = Steady::now();
-    const pid_t pid = Spawn(argv, devNull);
+    const pid_t pid = Spawn(argv, fds[1]);
+    close(fds[1]);
+    long got = 0;
+    if (intoPipe) {
+        static char sink[1 << 16];
+        for (ssize_t n; (n = read(fds[0], sink, sizeof sink)) > 0;) {
+            got += std::count(sink, sink + n, '\n');
+        }
+        close(fds[0]);
+    }
     int status = 0;
     const bool ok =
         pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     const double ms = MsSince(start);
-    close(devNull);
+    if (lines) {
+        *lines = got;
+    }
     return ok ? ms : -1;
+}
+
+// Runs `a` and `b` by turns three times; the median of each and of their ratios.
+struct SideBySide
+{
+    double a, b, ratio;
+};
+SideBySide Compare(const std::vector<std::string>& a, const std::vector<std::string>& b,
+                   bool intoPipe)
+{
+    std::vector<double> as, bs, ratios;
+    for (int run = 0; run < 3; ++run) {
+        as.push_back(TimedRun(a, intoPipe));
+        bs.push_back(TimedRun(b, intoPipe));
+        ratios.push_back(as.back() / bs.back());
+    }
+    if (*std::min_element(as.begin(), as.end()) < 0 ||
+        *std::min_element(bs.begin(), bs.end()) < 0) {
+        std::fprintf(stderr, "%s or %s failed\n", a[0].c_str(), b[0].c_str());
+        std::exit(1);
+    }
+    return {Median(as), Median(bs), Median(ratios)};
+}
+
+std::vector<std::string> Print(const std::string& format, const std::string& find = {})
+{
+    std::vector<std::string> argv = {ZLV_APP_PATH, "--print",    "--from",   "2023-01-01",
+                                     "--to",       "2023-12-31", "--format", format};
+    if (!find.empty()) {
+        argv.insert(argv.end(), {"--find", find});
+    }
+    return argv;
 }
 
 // Reads one line from `fd` within `timeoutMs`; false when none came.
@@ -85,10 +136,13 @@ bool ReadLine(int fd, int timeoutMs)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    const auto root =
-        std::filesystem::temp_directory_path() / ("zlv-bench-print-" + std::to_string(getpid()));
+    // "print_year --write DIR" only writes the year into DIR (a data folder), for profiling.
+    const bool writeOnly = argc == 3 && std::string(argv[1]) == "--write";
+    const auto root = writeOnly ? std::filesystem::path(argv[2])
+                                : std::filesystem::temp_directory_path() /
+                                      ("zlv-bench-print-" + std::to_string(getpid()));
     DataFolder folder;
     if (!folder.establish(root.string())) {
         std::fprintf(stderr, "cannot create %s\n", root.c_str());
@@ -97,25 +151,35 @@ int main()
     // The program finds its data folder through XDG_DATA_HOME.
     setenv("XDG_DATA_HOME", root.c_str(), 1);
     const std::vector<std::string> files = bench::WriteYearOfRecords(folder);
+    if (writeOnly) {
+        return 0;
+    }
 
-    const std::vector<std::string> print = {ZLV_APP_PATH, "--print",    "--from",   "2023-01-01",
-                                            "--to",       "2023-12-31", "--format", "tsv"};
     std::vector<std::string> cat = {"cat"};
     cat.insert(cat.end(), files.begin(), files.end());
+    // A word the year holds in a few hundred records, as a search for a rare thing does.
+    std::vector<std::string> grep = {"grep", "-F", "-i", "-h", "quarterly"};
+    grep.insert(grep.end(), files.begin(), files.end());
     TimedRun(cat); // the page cache holds both from here on
-    std::vector<double> printMs, catMs, ratios;
-    for (int run = 0; run < 3; ++run) {
-        printMs.push_back(TimedRun(print));
-        catMs.push_back(TimedRun(cat));
-        ratios.push_back(printMs.back() / catMs.back());
-    }
-    if (*std::min_element(printMs.begin(), printMs.end()) < 0) {
-        std::fprintf(stderr, "zelvory --print failed\n");
+    long printed = 0, grepped = 0;
+    TimedRun(Print("tsv", "quarterly"), true, &printed);
+    TimedRun(grep, true, &grepped);
+    if (printed != grepped || printed == 0) {
+        std::fprintf(stderr, "--find printed %ld lines, grep %ld\n", printed, grepped);
         return 1;
     }
+    const SideBySide tsv = Compare(Print("tsv"), cat, false);
+    const SideBySide find = Compare(Print("tsv", "quarterly"), grep, true);
+    const SideBySide display = Compare(Print("display"), Print("tsv"), false);
+    const SideBySide csv = Compare(Print("csv"), Print("tsv"), false);
+    const SideBySide json = Compare(Print("json"), Print("tsv"), false);
     std::printf("records: %ld in %d day files\n", kRecords, kDays);
-    std::printf("print_tsv_ms_median: %.1f\n", Median(printMs));
-    std::printf("cat_ms_median: %.1f\n", Median(catMs));
+    std::printf("print_tsv_ms_median: %.1f\n", tsv.a);
+    std::printf("cat_ms_median: %.1f\n", tsv.b);
+    std::printf("find_ms_median: %.1f (grep -F -i: %.1f)\n", find.a, find.b);
+    std::printf("display_ms_median: %.1f (tsv: %.1f)\n", display.a, display.b);
+    std::printf("csv_ratio_vs_tsv: %.2f\n", csv.ratio);
+    std::printf("json_ratio_vs_tsv: %.2f\n", json.ratio);
 
     // Following: records appended to today's file, one at a time.
     int out[2];
@@ -156,6 +220,8 @@ int main()
     std::sort(latencies.begin(), latencies.end());
     std::printf("follow_latency_ms_median: %.2f\n", latencies[latencies.size() / 2]);
     std::printf("follow_latency_ms_p99: %.2f\n", latencies[latencies.size() * 99 / 100]);
-    std::printf("ratio_vs_cat: %.2f\n", Median(ratios));
+    std::printf("ratio_vs_cat: %.2f\n", tsv.ratio);
+    std::printf("find_ratio_vs_grep: %.2f\n", find.ratio);
+    std::printf("display_ratio_vs_tsv: %.2f\n", display.ratio);
     return 0;
 }

@@ -37,4 +37,32 @@ if(UNIX AND NOT APPLE AND TARGET zelvory)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME zelvory)
 endif()
 
+# Windows: one 64-bit NSIS installer, per user, built with every build where makensis is
+# found (Debian's nsis). CPack's own NSIS template installs for all users and asks for
+# administrator rights, so the script is ours (packaging/windows/zelvory.nsi).
+if(WIN32 AND TARGET zelvory)
+  find_program(ZLV_MAKENSIS makensis)
+  if(ZLV_MAKENSIS)
+    set(ZLV_INSTALLER
+        ${CPACK_PACKAGE_DIRECTORY}/zelvory-${PROJECT_VERSION}-win64-setup.exe)
+    set(staged ${PROJECT_BINARY_DIR}/installer/zelvory.exe)
+    set(strip_step)
+    if(CMAKE_STRIP)
+      set(strip_step COMMAND ${CMAKE_STRIP} ${staged})
+    endif()
+    add_custom_command(OUTPUT ${ZLV_INSTALLER}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/installer
+              ${CPACK_PACKAGE_DIRECTORY}
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:zelvory> ${staged}
+      ${strip_step}
+      COMMAND ${ZLV_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DEXE=${staged}
+              -DICON=${PROJECT_SOURCE_DIR}/resources/windows/zelvory.ico
+              -DOUTFILE=${ZLV_INSTALLER} ${PROJECT_SOURCE_DIR}/packaging/windows/zelvory.nsi
+      DEPENDS zelvory ${PROJECT_SOURCE_DIR}/packaging/windows/zelvory.nsi
+      COMMENT "The Windows installer"
+      VERBATIM)
+    add_custom_target(zelvory_installer ALL DEPENDS ${ZLV_INSTALLER})
+  endif()
+endif()
+
 include(CPack)

@@ -7,11 +7,16 @@
 //       the cost of one record on the Today list (rebuild, then painting) in a window whose
 //       day already holds that many records, beside one whose day was empty: prints the
 //       medians in microseconds.
+//   win_bench detail <rows>
+//       the Detail View stepping through a Today list of that many rows: prints the median
+//       microseconds of a Next press and of a First or Last press.
+#include "browse/windows/frmPubDetail.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFile.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/frmPubMain.h"
 #include "utility/FileSystem.h"
+#include "utility/windows/CallbackTimer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -163,6 +168,7 @@ public:
     }
 
     int rows() const { return m_window->lsvToday().rowCount(); }
+    void showDetail() { m_window->showDetailView(); }
 
     std::vector<double> rebuild, view, total;
 
@@ -210,6 +216,55 @@ int Today(int prefilled, int appended)
     return status;
 }
 
+// Presses the Detail View's buttons from inside its modal loop, as a user's clicks would
+// arrive, on a window whose Today list holds `rows` records.
+int Detail(int rows)
+{
+    InitControls();
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path root =
+        std::filesystem::path(temp) / ("zlv-win-detail-" + std::to_string(GetCurrentProcessId()));
+    constexpr int kPresses = 200; // each press is a round of messages under Wine
+    std::vector<double> next, ends;
+    int status = 1;
+    {
+        TodayWindow window(root, Clock::instance().now().date, rows);
+        if (!window.open() || window.rows() != rows) {
+            return 1;
+        }
+        const auto perPress = [](auto press) {
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < kPresses; ++i) {
+                press(i);
+            }
+            return Micro(std::chrono::steady_clock::now() - start).count() / kPresses;
+        };
+        win::CallbackTimer driver;
+        driver.start(10, [&] {
+            win::frmPubDetail* dialog = win::frmPubDetail::openInstance();
+            if (!dialog) {
+                return;
+            }
+            for (int run = 0; run < 3; ++run) {
+                dialog->first();
+                next.push_back(perPress([&](int) { dialog->next(); }));
+                ends.push_back(perPress([&](int i) { i % 2 ? dialog->first() : dialog->last(); }));
+                Settle();
+            }
+            status = 0;
+            PostMessageW(dialog->hwnd(), WM_COMMAND, IDCANCEL, 0);
+        });
+        window.showDetail();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+    if (status == 0) {
+        std::printf("next_us: %.1f\nfirst_last_us: %.1f\n", Median(next), Median(ends));
+    }
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -220,6 +275,10 @@ int main(int argc, char** argv)
     if (argc == 4 && std::string(argv[1]) == "today") {
         return Today(std::atoi(argv[2]), std::atoi(argv[3]));
     }
-    std::fprintf(stderr, "usage: win_bench startup <folder> | today <before> <appended>\n");
+    if (argc == 3 && std::string(argv[1]) == "detail") {
+        return Detail(std::atoi(argv[2]));
+    }
+    std::fprintf(stderr,
+                 "usage: win_bench startup <folder> | today <before> <appended> | detail <rows>\n");
     return 2;
 }

@@ -3,6 +3,7 @@
 #include "app/StopSignals.h"
 #include "logstore/DayFile.h"
 #include "logstore/RecordFormats.h"
+#include "logstore/RecordWriter.h"
 #include "settings/Settings.h"
 #include "utility/RegularFile.h"
 
@@ -21,11 +22,27 @@ namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
 
+recordformat::Form FormOf(Format format)
+{
+    switch (format) {
+    case Format::Tsv:
+        return recordformat::Form::Tsv;
+    case Format::Csv:
+        return recordformat::Form::Csv;
+    case Format::Json:
+        return recordformat::Form::Json;
+    case Format::Display:
+        break;
+    }
+    return recordformat::Form::Display;
+}
+
 } // namespace
 
 JournalPrinter::JournalPrinter(std::FILE* out, Format format, std::string find,
                                std::string displayPattern)
-    : m_out(out), m_format(format), m_find(find), m_pattern(displayPattern)
+    : m_out(out), m_format(format), m_writer(FormOf(format), find, displayPattern),
+      m_pattern(displayPattern)
 {
     m_buffer.reserve(kFlushAt + 4096);
 }
@@ -48,7 +65,12 @@ void JournalPrinter::flush()
 
 void JournalPrinter::lineDone()
 {
-    m_buffer += m_format == Format::Csv ? "\r\n" : "\n";
+    m_buffer += m_writer.lineEnd();
+    linesDone();
+}
+
+void JournalPrinter::linesDone()
+{
     if (m_flushEachLine || m_buffer.size() >= kFlushAt) {
         flush();
     }
@@ -117,26 +139,10 @@ bool JournalPrinter::record(std::string_view line)
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
-    const std::optional<std::string_view> rest = dayfile::RecordTextOfLine(line);
-    // One matcher for the window and the terminal; a needle never spans two fields.
-    if (!rest || !m_find.foundIn(*rest)) {
+    if (!m_writer.appendLine(m_buffer, line)) {
         return false;
     }
-    switch (m_format) {
-    case Format::Tsv:
-        recordformat::AppendTsv(m_buffer, line);
-        break;
-    case Format::Display:
-        recordformat::AppendDisplay(m_buffer, line, m_pattern);
-        break;
-    case Format::Csv:
-        recordformat::AppendCsv(m_buffer, line);
-        break;
-    case Format::Json:
-        recordformat::AppendJson(m_buffer, line);
-        break;
-    }
-    lineDone();
+    linesDone();
     ++m_printed;
     return true;
 }
@@ -177,6 +183,12 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
 
     const auto lines = [&](std::string_view bytes) {
         while (!bytes.empty()) {
+            if (nextGap == gaps.end() && !m_flushEachLine) {
+                // No gap left to put between them: the lines go through in one piece.
+                m_printed += static_cast<long long>(m_writer.appendLines(m_buffer, bytes));
+                linesDone();
+                return;
+            }
             const std::string_view line = dayfile::NextLine(bytes);
             const std::string_view stamp = line.substr(0, dayfile::kStampLength);
             // As in the lists: records of a gap's own second come before it.

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "logstore/DataFolder.h"
 #include "logstore/GapFile.h"
+#include "logstore/RecordWriter.h"
 #include "settings/DisplayFormat.h"
 #include "utility/TextMatcher.h"
 
@@ -44,12 +45,13 @@ public:
 
 private:
     void lineDone();
+    void linesDone();
     void emit(std::string_view bytes);
     void warnNotRegular(const std::string& path, const char* what);
 
     std::FILE* m_out;
     Format m_format;
-    TextMatcher m_find;
+    recordformat::RecordWriter m_writer;
     CompiledPattern m_pattern;
     bool m_flushEachLine = false;
     long long m_printed = 0;

@@ -1,6 +1,7 @@
 #include "browse/frmPubDetail.h"
 
 #include "browse/ContainingFolder.h"
+#include "browse/DetailSteps.h"
 #include "logstore/LogListModel.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
@@ -227,24 +228,13 @@ void frmPubDetail::step(Button which)
     if (n == 0) {
         return;
     }
-    const int p = SelectedRow(*list);
-    int target = p;
-    switch (which) {
-    case kFirst:
-        target = 0;
-        break;
-    case kLast:
-        target = n - 1;
-        break;
-    case kPrevious:
-        target = p < 0 ? 0 : std::max(p - 1, 0);
-        break;
-    case kNext:
-        target = p < 0 ? 0 : std::min(p + 1, n - 1);
-        break;
-    default:
+    static constexpr detail::Step kSteps[] = {detail::Step::First, detail::Step::Previous,
+                                              detail::Step::Next, detail::Step::Last};
+    if (which > kLast) {
         return;
     }
+    const int p = SelectedRow(*list);
+    const int target = detail::StepTarget(kSteps[which], p, n);
     if (target != p) {
         SelectRow(*list, target);
     }

@@ -60,6 +60,32 @@ std::size_t FirstLineEnd(std::string_view bytes)
     return std::string_view::npos;
 }
 
+// Whether `text` holds at least four tabs; what follows the fourth is not looked at, since
+// lines are checked by the million and their names may be long.
+bool HasFourTabs(std::string_view text)
+{
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    int tabs = 0;
+#ifdef __SSE2__
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, tab)));
+             hits != 0; hits &= hits - 1) {
+            if (++tabs == 4) {
+                return true;
+            }
+        }
+    }
+#endif
+    for (; i < n && tabs < 4; ++i) {
+        tabs += p[i] == '\t' ? 1 : 0;
+    }
+    return tabs >= 4;
+}
+
 } // namespace
 
 std::string_view NextLine(std::string_view& bytes)
@@ -133,12 +159,14 @@ std::string FormatLine(const LogRecord& r)
 std::optional<std::string_view> RecordTextOfLine(std::string_view line)
 {
     line = WithoutLineEnd(line);
-    const std::size_t firstTab = line.find('\t');
-    if (firstTab == std::string_view::npos || !ParseStamp(line.substr(0, firstTab))) {
+    // The stamp is the text before the first tab and holds none, so a record's first tab
+    // is the one right after it.
+    if (line.size() <= kStampLength || line[kStampLength] != '\t' ||
+        !ParseStamp(line.substr(0, kStampLength))) {
         return std::nullopt;
     }
-    const std::string_view rest = line.substr(firstTab + 1);
-    if (std::count(rest.begin(), rest.end(), '\t') < 4) {
+    const std::string_view rest = line.substr(kStampLength + 1);
+    if (!HasFourTabs(rest)) {
         return std::nullopt;
     }
     return rest;

@@ -112,29 +112,56 @@ LogList::RecordId LogList::recordAt(int row) const
 int LogList::rowOfRecord(RecordId id) const
 {
     const std::vector<RecordId>& ids = shown();
-    const auto it = std::find(ids.begin(), ids.end(), id);
-    if (it == ids.end()) {
+    const std::size_t pos = positionOf(id);
+    if (pos == kAbsent) {
         return -1;
     }
-    const auto pos = static_cast<int>(it - ids.begin());
-    return m_sortOrder == SortOrder::Descending ? rowCount() - 1 - pos : pos;
+    const auto p = static_cast<int>(pos);
+    return m_sortOrder == SortOrder::Descending ? static_cast<int>(ids.size()) - 1 - p : p;
+}
+
+std::size_t LogList::positionOf(RecordId id) const
+{
+    const std::vector<RecordId>& ids = shown();
+    if (id >= m_store.size()) {
+        return kAbsent;
+    }
+    // A list loaded by time and not searched shows its records in the order they were
+    // read: the record's own number is its place.
+    if (id < ids.size() && ids[id] == id) {
+        return id;
+    }
+    // Otherwise the places of all records, taken in one pass.
+    PositionsKey key{ids.data(), ids.size(), m_generation, m_contentTicket, m_filter};
+    const auto lookUp = [&]() -> std::optional<std::size_t> {
+        if (id >= m_positions.size()) {
+            return std::nullopt;
+        }
+        const std::uint32_t pos = m_positions[id];
+        if (pos < ids.size() && ids[pos] == id) {
+            return pos;
+        }
+        return std::nullopt;
+    };
+    if (const auto pos = lookUp()) {
+        return *pos;
+    }
+    if (m_positionsKey == key && id < m_positions.size() && m_positions[id] == kNoPosition) {
+        return kAbsent; // the same records are shown, maybe in another order: not this one
+    }
+    m_positions.assign(m_store.size(), kNoPosition);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        m_positions[ids[i]] = static_cast<std::uint32_t>(i);
+    }
+    m_positionsKey = std::move(key);
+    return lookUp().value_or(kAbsent);
 }
 
 std::vector<int> LogList::rowsOfRecords(const std::vector<RecordId>& ids) const
 {
     std::vector<int> rows(ids.size(), -1);
-    if (ids.size() < 4) {
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            rows[i] = rowOfRecord(ids[i]);
-        }
-        return rows;
-    }
-    std::vector<int> rowOf(m_store.size(), -1);
-    for (int row = 0; row < rowCount(); ++row) {
-        rowOf[idAtRow(row)] = row;
-    }
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        rows[i] = ids[i] < rowOf.size() ? rowOf[ids[i]] : -1;
+        rows[i] = rowOfRecord(ids[i]);
     }
     return rows;
 }
@@ -142,6 +169,9 @@ std::vector<int> LogList::rowsOfRecords(const std::vector<RecordId>& ids) const
 void LogList::clearStorage()
 {
     cancelBackgroundSort();
+    m_positions.clear();
+    m_positions.shrink_to_fit();
+    m_positionsKey = {};
     m_store.clear();
     m_order.clear();
     m_order.shrink_to_fit();

@@ -221,6 +221,10 @@ private:
     struct SortJob;
 
     const std::vector<RecordId>& shown() const { return filtering() ? m_shown : m_order; }
+    // The place of a record in shown(), kAbsent when it is not there; O(1) but for the
+    // first look after the rows changed.
+    static constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
+    std::size_t positionOf(RecordId id) const;
     RecordId idAtRow(int row) const;
     bool green(int row, const LogRowStore::Row& r) const;
 
@@ -249,6 +253,22 @@ private:
     std::string m_filter;
     ShownTimes m_times;
     std::vector<std::string> m_gapStamps; // ascending
+
+    // Where each record stands in shown(), built on the first ask. An entry is believed
+    // only where the rows still agree; that a record is not shown is believed while the rows
+    // are the same ones, as many, of the same records and content, under the same find.
+    struct PositionsKey
+    {
+        const RecordId* rows = nullptr;
+        std::size_t count = 0;
+        std::uint64_t generation = 0;
+        std::uint64_t content = 0;
+        std::string filter;
+        bool operator==(const PositionsKey&) const = default;
+    };
+    static constexpr std::uint32_t kNoPosition = static_cast<std::uint32_t>(-1);
+    mutable std::vector<std::uint32_t> m_positions;
+    mutable PositionsKey m_positionsKey;
 
     std::optional<PendingSort> m_pending;
     std::vector<std::shared_ptr<SortJob>> m_jobs; // sorts whose threads are not joined yet

@@ -53,24 +53,25 @@ std::size_t SequenceLength(unsigned char lead)
 
 void AppendNumber(std::string& out, long long value, int minDigits)
 {
+    // Written from the end of a buffer and appended at once: a year of stamps is rendered
+    // when it is printed.
     char digits[24];
-    int n = 0;
+    char* const end = digits + sizeof digits;
+    char* p = end;
     const bool negative = value < 0;
     unsigned long long v = negative ? 0ULL - static_cast<unsigned long long>(value)
                                     : static_cast<unsigned long long>(value);
     do {
-        digits[n++] = static_cast<char>('0' + v % 10);
+        *--p = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v != 0);
-    while (n < minDigits) {
-        digits[n++] = '0';
+    while (end - p < minDigits && p > digits + 1) {
+        *--p = '0';
     }
     if (negative) {
-        out += '-';
+        *--p = '-';
     }
-    while (n > 0) {
-        out += digits[--n];
-    }
+    out.append(p, static_cast<std::size_t>(end - p));
 }
 
 void AppendName(std::string& out, const std::array<const char*, 12>& names, int month)

@@ -1,12 +1,11 @@
 #include "settings/frmPubOptions.h"
 
 #include "settings/DisplayFormat.h"
-#include "settings/Settings.h"
+#include "settings/OptionsChoice.h"
 #include "utility/Clock.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
 #include "utility/MessageBox.h"
-#include "utility/SystemUtility.h"
 #include "utility/Twips.h"
 
 #include <QAbstractItemView>
@@ -24,7 +23,6 @@ constexpr int kComboHeightTwips = 315;
 constexpr int kLabelHeightTwips = 195;
 // The frame's inner right edge, which a label alone on its row may reach.
 constexpr int kFrameRoomTwips = 5550 - 90;
-constexpr const char* kSection = "DTF";
 
 QLabel* Label(QWidget* parent, int index, const char* caption, bool bold = false)
 {
@@ -63,44 +61,6 @@ constexpr ButtonSpec kButtonSpecs[] = {
     {"&Default", "Load the default settings.", 3540},
     {"C&lose", "Close this dialog box.", 4635},
 };
-
-// The widest preview any choice of entries can show, so that the preview never has to
-// grow: a late, two-digit moment in the month with the widest short name.
-QString WidestPreview(const QFontMetrics& metrics)
-{
-    LocalDateTime at{{2008, 1, 28}, 23, 58, 58};
-    int widest = -1;
-    for (int month = 1; month <= 12; ++month) {
-        const LocalDateTime candidate{{2008, month, 28}, 23, 58, 58};
-        const int width =
-            metrics.horizontalAdvance(QString::fromStdString(FormatTimestamp(candidate, "MMM")));
-        if (width > widest) {
-            widest = width;
-            at = candidate;
-        }
-    }
-    const auto& entries = DisplayFormatEntries();
-    QString text;
-    widest = -1;
-    DisplayFormatFields fields;
-    const auto visit = [&](auto& self, std::size_t slot) -> void {
-        if (slot == fields.size()) {
-            const QString preview =
-                QString::fromStdString(FormatTimestamp(at, GetDisplayPattern(fields)));
-            if (const int width = metrics.horizontalAdvance(preview); width > widest) {
-                widest = width;
-                text = preview;
-            }
-            return;
-        }
-        for (const std::string& entry : entries[slot]) {
-            fields[slot] = entry;
-            self(self, slot + 1);
-        }
-    };
-    visit(visit, 0);
-    return text;
-}
 
 } // namespace
 
@@ -157,7 +117,10 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
     m_preview->setFont(FormFont(kDesignPoints, true));
     // Laid out for the widest text it can show; even the design's 1785 twips cannot hold
     // the forms with "AM"/"PM", so it may reach the frame's edge.
-    m_preview->setText(WidestPreview(m_preview->fontMetrics()));
+    const QFontMetrics metrics = m_preview->fontMetrics();
+    m_preview->setText(QString::fromStdString(options::WidestPreview([&](const std::string& text) {
+        return metrics.horizontalAdvance(QString::fromStdString(text));
+    })));
     form.placeSizedToText(m_preview, 2660, 1800, kFrameRoomTwips, kLabelHeightTwips);
 
     for (int i = 0; i < 3; ++i) {
@@ -233,43 +196,26 @@ void frmPubOptions::loadLists()
 
 void frmPubOptions::updatePreview()
 {
-    m_preview->setText(QString::fromStdString(
-        FormatTimestamp(Clock::instance().now(), GetDisplayPattern(choice()))));
+    m_preview->setText(QString::fromStdString(options::Preview(choice(), Clock::instance().now())));
 }
 
 void frmPubOptions::save()
 {
-    const DisplayFormatFields chosen = choice();
-    if (chosen == ProgramDisplayFormat()) {
+    const options::SaveOutcome outcome = options::Save(m_configFile, choice());
+    if (outcome == options::SaveOutcome::Unchanged) {
         return;
     }
-    bool written = true;
-    for (int slot = 0; slot < 6; ++slot) {
-        written = SystemUtility::WriteSetting(m_configFile, kSection, kDisplayFormatKeys[slot],
-                                              chosen[slot]) &&
-                  written;
-    }
-    // Read back whatever happened, so that memory and the lists on screen show what the
-    // file really holds.
-    LoadSettings(m_configFile);
     if (m_refresh) {
         m_refresh();
     }
-    if (written) {
-        MessageBox::show("Save successfully!", MessageBox::Icon::Information);
-    } else {
-        // Saying "saved" here would leave the user believing in a format that is gone at
-        // the next start.
-        MessageBox::show("Cannot save your changes to " + m_configFile +
-                             ", please check that the file can be written.",
-                         MessageBox::Icon::Exclamation);
-    }
+    MessageBox::show(options::SaveMessage(outcome, m_configFile),
+                     outcome == options::SaveOutcome::Saved ? MessageBox::Icon::Information
+                                                            : MessageBox::Icon::Exclamation);
 }
 
 void frmPubOptions::restoreDefaults()
 {
-    WriteDefaultSettings(m_configFile);
-    LoadSettings(m_configFile);
+    options::RestoreDefaults(m_configFile);
     loadLists();
     if (m_refresh) {
         m_refresh();

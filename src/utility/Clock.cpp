@@ -1,7 +1,9 @@
 #include "utility/Clock.h"
 
 #include <atomic>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace zlv {
@@ -105,21 +107,6 @@ void ManualClock::advanceSeconds(long long seconds)
     m_now.second = static_cast<int>(rest % 60);
 }
 
-namespace {
-
-bool TwoDigits(std::string_view s, std::size_t at, int& out)
-{
-    const char a = s[at];
-    const char b = s[at + 1];
-    if (a < '0' || a > '9' || b < '0' || b > '9') {
-        return false;
-    }
-    out = (a - '0') * 10 + (b - '0');
-    return true;
-}
-
-} // namespace
-
 std::string FormatStamp(const LocalDateTime& at)
 {
     char buffer[32];
@@ -134,15 +121,43 @@ std::optional<LocalDateTime> ParseStamp(std::string_view s)
         s[16] != ':') {
         return std::nullopt;
     }
-    int c = 0, y = 0;
-    LocalDateTime t;
-    if (!TwoDigits(s, 0, c) || !TwoDigits(s, 2, y) || !TwoDigits(s, 5, t.date.month) ||
-        !TwoDigits(s, 8, t.date.day) || !TwoDigits(s, 11, t.hour) || !TwoDigits(s, 14, t.minute) ||
-        !TwoDigits(s, 17, t.second)) {
+    // Every stamp of a day file is parsed when the file is read or printed: its digits are
+    // checked eight at a time, the separators first set to '0' so that they pass.
+    const auto digits = [&s](std::size_t at,
+                             std::uint64_t separators) -> std::optional<std::uint64_t> {
+        constexpr std::uint64_t kZeros = 0x3030303030303030ull;
+        constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + at, 8);
+        w = (w & ~separators) | (kZeros & separators);
+        if ((w & kHigh) != kZeros || ((w + 0x0606060606060606ull) & kHigh) != kZeros) {
+            return std::nullopt;
+        }
+        return w - kZeros;
+    };
+    // Little-endian: byte i of the text is bits 8i..8i+7 of the word.
+    const auto byte = [](std::uint64_t w, int i) {
+        return static_cast<int>((w >> (8 * i)) & 0xFF);
+    };
+    static_assert(std::endian::native == std::endian::little);
+    const auto date = digits(0, 0xFF0000FF00000000ull);     // "YYYY-MM-"
+    const auto middle = digits(8, 0x0000FF0000FF0000ull);   // "DD HH:MM"
+    const auto seconds = digits(11, 0x0000FF0000FF0000ull); // "HH:MM:SS", for SS
+    if (!date || !middle || !seconds) {
         return std::nullopt;
     }
-    t.date.year = c * 100 + y;
-    if (!t.isValid()) {
+    LocalDateTime t;
+    t.date.year =
+        byte(*date, 0) * 1000 + byte(*date, 1) * 100 + byte(*date, 2) * 10 + byte(*date, 3);
+    t.date.month = byte(*date, 5) * 10 + byte(*date, 6);
+    t.date.day = byte(*middle, 0) * 10 + byte(*middle, 1);
+    t.hour = byte(*middle, 3) * 10 + byte(*middle, 4);
+    t.minute = byte(*middle, 6) * 10 + byte(*middle, 7);
+    t.second = byte(*seconds, 6) * 10 + byte(*seconds, 7);
+    const bool valid = t.date.year >= 1 && t.date.month >= 1 && t.date.month <= 12 &&
+                       t.date.day >= 1 && (t.date.day <= 28 || t.date.isValid()) && t.hour <= 23 &&
+                       t.minute <= 59 && t.second <= 59;
+    if (!valid) {
         return std::nullopt;
     }
     return t;

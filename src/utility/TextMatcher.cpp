@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstring>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zlv {
 
@@ -44,6 +47,32 @@ void AppendUtf8(std::string& out, char32_t c)
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+// Where the first of the bytes `a` or `b` lies in [p, p + n); n when neither is there. One
+// pass for both, sixteen bytes at a time, so that a letter searched for in either case
+// costs no more than one memchr, however far apart the two cases turn up.
+std::size_t FindEitherByte(const unsigned char* p, std::size_t n, unsigned char a, unsigned char b)
+{
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i wantA = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i wantB = _mm_set1_epi8(static_cast<char>(b));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, wantA), _mm_cmpeq_epi8(block, wantB)));
+        if (hits != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == a || p[i] == b) {
+            return i;
+        }
+    }
+    return n;
 }
 
 } // namespace
@@ -107,31 +136,21 @@ std::size_t TextMatcher::findBytes(std::string_view haystack) const
 {
     // ASCII letters match either case; no byte of a UTF-8 sequence or of a Latin-1 letter
     // can stand for one, so the bytes are searched as they are. The scan looks for the
-    // needle's rarest character with memchr and checks the rest around it.
+    // needle's rarest character and checks the rest around it.
     const std::size_t n = m_folded.size();
     if (haystack.size() < n) {
         return std::string_view::npos;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(haystack.data());
     const auto anchor = static_cast<unsigned char>(m_folded[m_anchor]);
-    const bool letter = anchor >= 'a' && anchor <= 'z';
-    const std::size_t end = haystack.size() - n + m_anchor; // the anchor's last place
-    for (std::size_t from = m_anchor; from <= end;) {
-        const std::size_t length = end - from + 1;
-        const void* lower = std::memchr(p + from, anchor, length);
-        const void* upper = nullptr;
-        if (letter) {
-            const std::size_t before =
-                lower
-                    ? static_cast<std::size_t>(static_cast<const unsigned char*>(lower) - p) - from
-                    : length;
-            upper = std::memchr(p + from, anchor ^ 0x20, before);
-        }
-        const void* hit = upper ? upper : lower;
-        if (!hit) {
+    const auto other =
+        anchor >= 'a' && anchor <= 'z' ? static_cast<unsigned char>(anchor ^ 0x20) : anchor;
+    const std::size_t end = haystack.size() - n + m_anchor + 1; // past the anchor's last place
+    for (std::size_t from = m_anchor; from < end;) {
+        const std::size_t at = from + FindEitherByte(p + from, end - from, anchor, other);
+        if (at == end) {
             return std::string_view::npos;
         }
-        const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p);
         const std::size_t start = at - m_anchor;
         std::size_t k = 0;
         while (k < n && FoldByte(p[start + k]) == static_cast<unsigned char>(m_folded[k])) {
@@ -143,6 +162,32 @@ std::size_t TextMatcher::findBytes(std::string_view haystack) const
         from = at + 1;
     }
     return std::string_view::npos;
+}
+
+std::size_t TextMatcher::nextCandidate(std::string_view text, std::size_t from) const
+{
+    if (m_impossible || from >= text.size()) {
+        return std::string_view::npos;
+    }
+    if (m_codes.empty()) {
+        return from;
+    }
+    const std::string_view rest = text.substr(from);
+    const auto* p = reinterpret_cast<const unsigned char*>(rest.data());
+    if (!m_ascii) {
+        // Only a text with a letter outside ASCII can hold such a needle.
+        const std::size_t ascii = utf8::AsciiPrefixLength(rest);
+        return ascii == rest.size() ? std::string_view::npos : from + ascii;
+    }
+    const std::size_t hit = findBytes(rest);
+    if (!m_foldedIntoByWide) {
+        return hit == std::string_view::npos ? hit : from + hit;
+    }
+    // The long s (C5 BF) and the Kelvin sign (E2 84 AA) fold into the needle's letters:
+    // their lead bytes before the first plain match mark lines to look at as well.
+    const std::size_t upTo = hit == std::string_view::npos ? rest.size() : hit;
+    const std::size_t wide = FindEitherByte(p, upTo, 0xC5, 0xE2);
+    return wide < upTo ? from + wide : hit == std::string_view::npos ? hit : from + hit;
 }
 
 std::size_t TextMatcher::findFolded(std::string_view haystack) const

@@ -36,6 +36,13 @@ public:
         return find(haystack) != std::string_view::npos;
     }
 
+    // For a search over many lines at once: the first offset at or after `from` in `text`
+    // whose line (the bytes between two line breaks) may hold a match, npos when no line
+    // after `from` can. Every line that holds a match holds such an offset, so a caller
+    // checks only those lines with find() and skips the rest unread. Any offset, for an
+    // empty needle.
+    std::size_t nextCandidate(std::string_view text, std::size_t from) const;
+
 private:
     std::size_t findBytes(std::string_view haystack) const;
     std::size_t findFolded(std::string_view haystack) const;

@@ -57,7 +57,7 @@ bool IsValid(std::string_view s)
 {
     for (std::size_t i = 0; i < s.size();) {
         if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
+            i += AsciiPrefixLength(s.substr(i));
             continue;
         }
         const std::size_t n = SequenceLength(s.substr(i));
@@ -69,23 +69,26 @@ bool IsValid(std::string_view s)
     return true;
 }
 
-bool HasNonAscii(std::string_view s)
+std::size_t AsciiPrefixLength(std::string_view s)
 {
     const char* p = s.data();
-    std::size_t n = s.size();
-    for (; n >= 8; p += 8, n -= 8) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
         std::uint64_t word;
-        std::memcpy(&word, p, 8);
+        std::memcpy(&word, p + i, 8);
         if (word & 0x8080808080808080ull) {
-            return true;
+            break;
         }
     }
-    for (; n > 0; ++p, --n) {
-        if (static_cast<unsigned char>(*p) >= 0x80) {
-            return true;
-        }
+    while (i < s.size() && static_cast<unsigned char>(p[i]) < 0x80) {
+        ++i;
     }
-    return false;
+    return i;
+}
+
+bool HasNonAscii(std::string_view s)
+{
+    return AsciiPrefixLength(s) != s.size();
 }
 
 } // namespace zlv::utf8

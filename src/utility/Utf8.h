@@ -19,5 +19,7 @@ bool IsValid(std::string_view s);
 
 // Whether any byte of `s` is outside ASCII; eight bytes at a time.
 bool HasNonAscii(std::string_view s);
+// How many bytes `s` starts with that are ASCII; eight at a time.
+std::size_t AsciiPrefixLength(std::string_view s);
 
 } // namespace zlv::utf8

@@ -11,6 +11,7 @@
 #include <deque>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <numeric>
 
 using namespace zlv;
 using namespace zlv::test;
@@ -308,4 +309,48 @@ TEST_F(LogListTest, GapMarksStandWhereTheJournalHasAHoleWhileOrderedByTime)
     EXPECT_EQ(list.gapMarks(0, 3), (std::vector<int>{0, 1, 2})); // whatever the format
     list.sortBy(4, SortOrder::Ascending);
     EXPECT_EQ(list.gapMarks(0, 3), std::vector<int>());
+}
+
+TEST_F(LogListTest, EveryRecordIsFoundAtItsRowThroughSortsFindsAndArrivals)
+{
+    // Where each record stands, after every kind of change, against a walk down the rows;
+    // "not shown" included, also under a second find that shows as many rows.
+    const std::string day = m_dir / "day.log";
+    std::string text;
+    for (int i = 0; i < 300; ++i) {
+        text += CreatedLine(Stamp(10 + i / 60 % 12, i * 7 % 60, i % 60),
+                            (i % 3 ? "plain " : "report ") + std::to_string(i * 37 % 300));
+    }
+    WriteBytes(day, text);
+    LogList list;
+    const auto expectRows = [&list](const char* after) {
+        std::vector<int> walked(list.totalCount() + 5, -1);
+        std::vector<LogList::RecordId> all(walked.size());
+        for (int row = 0; row < list.rowCount(); ++row) {
+            walked[list.recordAt(row)] = row;
+        }
+        std::iota(all.begin(), all.end(), 0);
+        EXPECT_EQ(list.rowsOfRecords(all), walked) << after;
+    };
+    list.rebuildFrom(day);
+    expectRows("load");
+    list.sortBy(4, SortOrder::Ascending);
+    expectRows("sort by name");
+    list.setFilter("REPORT");
+    list.sortBy(0, SortOrder::Descending);
+    expectRows("find, by time");
+    list.setFilter("plain");
+    expectRows("another find");
+    WriteBytes(day, CreatedLine(Stamp(9, 0, 0), "plain") + CreatedLine(Stamp(23, 0, 0), "report"),
+               std::ios::app);
+    list.rebuildFrom(day);
+    expectRows("arrivals");
+    list.setFilter("");
+    list.sortBy(0, SortOrder::Ascending);
+    list.setFilter("report");
+    list.setFilter("plain");
+    expectRows("back to a find seen before");
+    list.refreshTimes("S");
+    list.setFilter("0");
+    expectRows("times refreshed, found by the seconds");
 }

@@ -1,5 +1,7 @@
 #include "utility/Clock.h"
 
+#include <cctype>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using zlv::Date;
@@ -29,4 +31,27 @@ TEST(Clock, ManualClockCrossesMidnightAndMonthEnd)
     EXPECT_EQ(clock.now(), (LocalDateTime{{2024, 2, 1}, 0, 0, 0}));
     clock.advanceSeconds(-2);
     EXPECT_EQ(clock.now(), (LocalDateTime{{2024, 1, 31}, 23, 59, 58}));
+}
+
+TEST(Clock, StampsParseAsTheirDigitsSayAndNothingElseParses)
+{
+    // Each position of a few stamps spoilt with every byte: a stamp reads only when a plain
+    // reading finds its shape and the calendar has the moment, and reads back as itself.
+    for (const std::string stamp : {"2024-02-29 23:59:59", "0001-01-01 09:09:09"}) {
+        for (std::size_t at = 0; at < stamp.size(); ++at) {
+            for (int byte = 0; byte < 256; ++byte) {
+                std::string s = stamp;
+                s[at] = static_cast<char>(byte);
+                LocalDateTime t;
+                char end = 0;
+                const bool shape =
+                    std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &t.date.year, &t.date.month,
+                                &t.date.day, &t.hour, &t.minute, &t.second, &end) == 6 &&
+                    (std::isdigit(stamp[at]) ? std::isdigit(byte) != 0 : byte == stamp[at]);
+                const auto got = zlv::ParseStamp(s);
+                ASSERT_EQ(got.has_value(), shape && t.isValid()) << s;
+                EXPECT_TRUE(!got || zlv::FormatStamp(*got) == s) << s;
+            }
+        }
+    }
 }

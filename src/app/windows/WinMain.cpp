@@ -6,8 +6,9 @@
 #include "utility/windows/SystemMessageBox.h"
 
 #include <objbase.h>
+#include <string_view>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int show)
 {
     using namespace zlv;
     // A second launch ends here, before it creates, opens or shows anything.
@@ -20,6 +21,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
     controls.dwICC = ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES |
                      ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
     InitCommonControlsEx(&controls);
+
+    // Started at logon ("Start with Windows"): straight into the notification area, which
+    // a minimised main window enters.
+    if (commandLine && std::wstring_view(commandLine).find(L"--tray") != std::wstring_view::npos) {
+        show = SW_SHOWMINNOACTIVE;
+    }
 
     win::frmPubMain::Options options;
     options.makeSource = [](const DataFolder& folder) {

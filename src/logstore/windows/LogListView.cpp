@@ -131,6 +131,29 @@ void LogListView::selectRow(int row)
     }
 }
 
+void LogListView::showRow(int row)
+{
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    selectRow(row);
+    // The keys go on from here too, and the row is on screen when the dialog closes.
+    ListView_SetItemState(m_list, row, LVIS_FOCUSED, LVIS_FOCUSED);
+    ListView_EnsureVisible(m_list, row, FALSE);
+}
+
+void LogListView::setFilter(std::string_view utf8)
+{
+    if (utf8 == m_rows.filter()) {
+        return;
+    }
+    m_rows.setFilter(utf8); // the observer keeps the selected record where it still shows
+    const int selected = selectedRow();
+    if (selected >= 0) {
+        ListView_EnsureVisible(m_list, selected, FALSE);
+    }
+}
+
 void LogListView::focusSelection()
 {
     const int selected = selectedRow();

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zlv {
@@ -66,6 +67,15 @@ public:
     // Times (stored form, ascending) at which the shown days' journal has a gap.
     void setGapStamps(std::vector<std::string> stamps);
 
+    // The selected row (-1 for none), and a row selected, focused and scrolled to, as the
+    // Detail View's steps move it.
+    int selectedRow() const;
+    void showRow(int row);
+    // Shows only the rows that show `utf8` somewhere (the shared find); empty shows all.
+    // The selected record stays selected while it still shows, else the top row is.
+    void setFilter(std::string_view utf8);
+    const std::string& filter() const { return m_rows.filter(); }
+
     // What the list says in its body while it holds no row (nothing for no text).
     void setEmptyText(std::wstring text);
 
@@ -105,7 +115,6 @@ private:
         int moved = -1; // where an insertion or removal moves it; -1 to look it up
     };
     void keep();
-    int selectedRow() const;
     void selectRow(int row);
     void focusSelection();
     // Tells the list view how many rows there are now and keeps the selected record

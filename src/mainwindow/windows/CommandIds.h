@@ -22,6 +22,7 @@
 #define ID_mento 1101
 #define ID_mentm 1102
 #define ID_mentd 1103
+#define ID_mentw 1104
 // The Help menu (menh)
 #define ID_menhh 1201
 #define ID_menho 1202

@@ -89,6 +89,7 @@ bool frmPubMain::create(int show)
             TrackPopupMenu(GetSubMenu(GetMenu(m_hwnd), 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x,
                            at.y, 0, m_hwnd, nullptr);
         };
+        list->onDetailRequested = [this] { showDetailView(); };
     }
     startUp();
     placeWindow();
@@ -128,6 +129,9 @@ LRESULT frmPubMain::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return onNotify(reinterpret_cast<NMHDR*>(lParam));
     case WM_SIZE:
         onSize(wParam);
+        return 0;
+    case WM_INITMENUPOPUP:
+        onMenuPopup(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_SHOWWINDOW:
         if (wParam) {
@@ -169,45 +173,6 @@ LRESULT frmPubMain::handle(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }
 
-void frmPubMain::onCommand(int id, HWND from)
-{
-    if (from && from == m_toolbar.hwnd()) {
-        runToolbarCommand(m_toolbar.caption(id));
-        return;
-    }
-    switch (id) {
-    case IDC_optTod:
-        showTodayView();
-        break;
-    case IDC_optHis:
-        showHistoryView();
-        break;
-    case ID_menlt:
-        showTodayView();
-        break;
-    case ID_menlh:
-        showHistoryView();
-        break;
-    case ID_menlx:
-        SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
-        break;
-    default:
-        // The other commands of the menus and the keys arrive with their dialogs.
-        break;
-    }
-}
-
-bool frmPubMain::runToolbarCommand(const std::wstring& caption)
-{
-    // The caption decides, as the user reads it; the first match wins.
-    if (caption == L"Exit") {
-        SendMessageW(m_hwnd, WM_CLOSE, 0, 0);
-        return true;
-    }
-    return caption == L"Manage Log Files" || caption == L"Detail View" || caption == L"Options" ||
-           caption == L"Homepage";
-}
-
 LRESULT frmPubMain::onNotify(NMHDR* header)
 {
     LRESULT result = 0;
@@ -235,8 +200,11 @@ LRESULT frmPubMain::onNotify(NMHDR* header)
         }
     } else if (header->hwndFrom == m_stb.hwnd() && header->code == NM_CLICK) {
         const auto* mouse = reinterpret_cast<const NMMOUSE*>(header);
-        if (m_stb.panelAt(mouse->pt) == StatusBar::kWarning && m_hide) {
+        const StatusBar::Panel panel = m_stb.panelAt(mouse->pt);
+        if (panel == StatusBar::kWarning && m_hide) {
             MessageBox::show(healthtext::Details(m_hide->health()), MessageBox::Icon::Exclamation);
+        } else if (panel == StatusBar::kVersion) {
+            showAbout();
         }
     }
     return 0;
@@ -288,6 +256,7 @@ void frmPubMain::startUp()
 
     startCapture();
     refreshHealth();
+    startVersionCheck();
 }
 
 void frmPubMain::startCapture()
@@ -491,6 +460,11 @@ void frmPubMain::refreshHealth()
         headline = healthtext::Headline(m_hide->health());
         details = healthtext::Details(m_hide->health());
     }
+    if (headline.empty() && !m_versionNotice.empty()) {
+        // The failed check nobody asked for, said quietly where the warnings are.
+        headline = m_versionNotice;
+        details = m_versionNoticeDetails;
+    }
     m_stb.setWarning(Widen(headline), Widen(details));
     mdlPubTrayIcon::SetTip(m_hwnd, headline.empty() ? std::string(mdlPubTrayIcon::kProductTip)
                                                     : std::string("Zelvory - ") + headline);
@@ -527,6 +501,9 @@ void frmPubMain::shutDown()
     }
     m_shutDown = true;
     m_closeConfirmed = true;
+    if (m_version) {
+        m_version->abandon();
+    }
     if (m_hwnd) {
         mdlPubTrayIcon::RemoveTrayIcon(m_hwnd);
         mdlPubTrayIcon::PutBackProcedure(m_hwnd);

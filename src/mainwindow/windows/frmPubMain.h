@@ -6,6 +6,7 @@
 #include "logstore/windows/LogListView.h"
 #include "mainwindow/windows/StatusBar.h"
 #include "mainwindow/windows/Toolbar.h"
+#include "mainwindow/windows/VersionCheck.h"
 #include "utility/FormFit.h"
 #include "utility/windows/CallbackTimer.h"
 #include "utility/windows/Handles.h"
@@ -31,6 +32,10 @@ public:
         std::function<std::unique_ptr<NotificationSource>(const DataFolder&)> makeSource;
         // Whether destroying the window ends the thread's message loop.
         bool quitOnDestroy = true;
+        // The version file to ask (empty: the maker's) and when the check nobody asked for
+        // runs (0: never).
+        std::string versionUrl;
+        UINT versionCheckDelayMs = VersionCheck::kBackgroundDelayMs;
     };
 
     explicit frmPubMain(Options options);
@@ -59,11 +64,25 @@ public:
     // Brings lsvToday in line with today's day file (what a recorded operation triggers).
     void rebuildToday();
 
+    // The commands of the menus, the keys, the toolbar and the status bar
+    // (MainCommands.cpp).
+    void showDetailView();
+    void manageLogFiles();
+    void showOptions();
+    void showAbout();
+    void checkLatestVersion();
+    void mapNetworkDrive();
+    void disconnectNetworkDrive();
+    void switchStartWithWindows();
+    VersionCheck* versionCheck() const { return m_version.get(); }
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void onCommand(int id, HWND from);
     bool runToolbarCommand(const std::wstring& caption);
+    void onMenuPopup(HMENU menu);
+    void startVersionCheck();
     LRESULT onNotify(NMHDR* header);
     void onSize(WPARAM state);
     void onDpiChanged(UINT dpi, const RECT* suggested);
@@ -131,6 +150,9 @@ private:
     bool m_showingMessages = false;
     bool m_closeConfirmed = false;
     bool m_shutDown = false;
+    std::unique_ptr<VersionCheck> m_version;
+    std::string m_versionNotice;
+    std::string m_versionNoticeDetails;
 };
 
 } // namespace zlv::win

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "logstore/RecordFormats.h"
+#include "settings/DisplayFormat.h"
+#include "utility/TextMatcher.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zlv::recordformat {
+
+enum class Form : std::uint8_t
+{
+    Tsv,
+    Display,
+    Csv,
+    Json
+};
+
+// Writes day-file records in one of the output forms, a line at a time or a whole block of
+// lines at once; the terminal's printing reads a year at the speed of the disk through it.
+// The output is what the Append* functions of RecordFormats.h give for each record, with
+// the form's line end after it.
+class RecordWriter final
+{
+public:
+    RecordWriter(Form form, std::string_view find, std::string_view displayPattern);
+
+    const TextMatcher& matcher() const { return m_find; }
+    std::string_view lineEnd() const { return m_form == Form::Csv ? kCsvLineEnd : "\n"; }
+
+    // `line` (its line end cut off) with its own line end, when it is a record the find
+    // text shows; whether it was.
+    bool appendLine(std::string& out, std::string_view line);
+    // The same for every line of `bytes`, looking only at the lines where the find text
+    // can be; how many were written.
+    std::size_t appendLines(std::string& out, std::string_view bytes);
+
+private:
+    void appendRecord(std::string& out, std::string_view line);
+    void appendDisplay(std::string& out, std::string_view line);
+
+    Form m_form;
+    TextMatcher m_find;
+    CompiledPattern m_pattern;
+    // The display form renders a stamp once for all the records of its second.
+    std::string m_stamp;
+    std::string m_rendered;
+};
+
+} // namespace zlv::recordformat
