@@ -1,9 +1,10 @@
 #pragma once
 
 #include "capture/CaptureHealth.h"
-#include "capture/RecordPipeline.h"
+#include "capture/Notification.h"
 
 #include <functional>
+#include <string>
 
 namespace zlv {
 
@@ -21,8 +22,12 @@ public:
 
     virtual ~NotificationSource() = default;
 
-    // Starts delivering to `sink`. False when capture could not start.
+    // Starts delivering to `sink`. False when capture could not start; the caller tells the
+    // user, so a source says why only through startFailure(), never through its health sink.
     virtual bool start(Sink sink) = 0;
+    // Why the last start() failed, in a sentence the user can read; empty when the source
+    // cannot say.
+    virtual std::string startFailure() const { return {}; }
     // Stops delivering; no call reaches the sink after it returns.
     virtual void stop() = 0;
 

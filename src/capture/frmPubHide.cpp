@@ -42,6 +42,18 @@ bool frmPubHide::load()
     }
     m_source->setHealthSink([this](const CaptureIncident& i) { reportIncident(i); });
     m_loaded = m_source->start([this](const Notification& n) { upsReceiveEvents(n); });
+    if (!m_loaded) {
+        // Told here and only here, so that a failed start makes one gap line.
+        std::string why = m_source->startFailure();
+        if (why.empty()) {
+            why = "Recording could not start: the system refused to report file operations "
+                  "to Zelvory.";
+        }
+        reportIncident({.reason = GapReason::CaptureStopped,
+                        .sentence = std::move(why),
+                        .ongoing = true,
+                        .needsAction = true});
+    }
     return m_loaded;
 }
 
@@ -155,19 +167,17 @@ void frmPubHide::followHeld()
     const RecordPipeline::Loss& loss = m_pipeline.loss();
     if (held > 0) {
         if (!m_holding || (loss.count > 0 && !m_lossReported)) {
-            CaptureIncident incident{GapReason::WriteFailed,
-                                     "Operations cannot be written to the journal in " +
-                                         m_folder.logsFolder() +
-                                         " (the disk is full, or the folder is missing or not "
-                                         "writable). They are kept in memory and written as "
-                                         "soon as that works again: free some disk space or "
-                                         "make the folder writable.",
-                                     0,
-                                     true,
-                                     false,
-                                     true,
-                                     false,
-                                     {}};
+            CaptureIncident incident{
+                .reason = GapReason::WriteFailed,
+                .sentence = "Operations cannot be written to the journal in " +
+                            m_folder.logsFolder() +
+                            " (the disk is full, or the folder is missing or not writable). "
+                            "They are kept in memory and written as soon as that works again: "
+                            "free some disk space or make the folder writable.",
+                .missing = 0,
+                .ongoing = true,
+                .needsAction = true,
+                .isGap = false};
             if (loss.count > 0) {
                 incident.missing = static_cast<std::int64_t>(loss.count);
                 incident.sentence += " There is no room left in memory: later operations are "
@@ -188,19 +198,17 @@ void frmPubHide::followHeld()
     }
     m_holding = false;
     m_lossReported = false;
-    reportIncident(CaptureIncident{GapReason::WriteFailed,
-                                   "Every held operation has been written to the journal.",
-                                   0,
-                                   false,
-                                   true,
-                                   false,
-                                   false,
-                                   {}});
+    reportIncident({.reason = GapReason::WriteFailed,
+                    .sentence = "Every held operation has been written to the journal.",
+                    .missing = 0,
+                    .cleared = true,
+                    .isGap = false});
     const RecordPipeline::Loss lost = m_pipeline.takeLoss();
     if (lost.count > 0) {
-        reportIncident(CaptureIncident{GapReason::WriteFailed, RecordingSession::LostSentence(lost),
-                                       static_cast<std::int64_t>(lost.count), false, false, false,
-                                       true, lost.first});
+        reportIncident({.reason = GapReason::WriteFailed,
+                        .sentence = RecordingSession::LostSentence(lost),
+                        .missing = static_cast<std::int64_t>(lost.count),
+                        .began = lost.first});
     }
 }
 

@@ -12,7 +12,6 @@
 #include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
-#include "mainwindow/HealthText.h"
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/QuietNotice.h"
 #include "mainwindow/StatusBar.h"
@@ -264,9 +263,7 @@ void frmPubMain::startUp()
         m_hide->setRetryScheduler(
             [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
         m_health->watch(m_hide.get());
-        if (!m_hide->load()) {
-            m_hide->reportIncident(healthtext::CaptureRefused());
-        }
+        m_hide->load(); // a failed start is told by the capture itself
         // The start may have noted the span since the last run, or the last run's end.
         refreshTodayGaps();
     }

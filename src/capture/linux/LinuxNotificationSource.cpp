@@ -261,12 +261,11 @@ bool LinuxNotificationSource::start(Sink sink)
     }
     auto tree = std::make_unique<linuxcapture::WatchTree>(Canonical(m_options.dataFolder),
                                                           m_options.watchLimit);
+    m_startFailure.clear();
     if (!tree->open()) {
-        if (m_healthSink) {
-            m_healthSink(Stopped(std::string("File operations cannot be recorded: the system "
-                                             "refused to watch folders (") +
-                                 std::strerror(errno) + ")."));
-        }
+        m_startFailure = std::string("File operations cannot be recorded: the system refused "
+                                     "to watch folders (") +
+                         std::strerror(errno) + ").";
         return false;
     }
     tree->beforeRead = m_options.beforeRead;
@@ -412,12 +411,6 @@ void LinuxNotificationSource::deliver(const Delivery& d)
     } else if (m_healthSink) {
         m_healthSink(std::get<CaptureIncident>(d));
     }
-}
-
-std::unique_ptr<NotificationSource>
-CreatePlatformNotificationSource(const LinuxCaptureOptions& options)
-{
-    return std::make_unique<LinuxNotificationSource>(options);
 }
 
 } // namespace zlv

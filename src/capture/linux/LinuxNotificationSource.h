@@ -63,8 +63,9 @@ public:
     LinuxNotificationSource& operator=(const LinuxNotificationSource&) = delete;
 
     // Starts the reader thread, which first puts watches on the folders that exist. False
-    // when the kernel refused us an inotify instance (told to the health sink too).
+    // when the kernel refused us an inotify instance (startFailure() says so).
     bool start(Sink sink) override;
+    std::string startFailure() const override { return m_startFailure; }
     void setHealthSink(HealthSink sink) override { m_healthSink = std::move(sink); }
     // Stops reading and delivers what was captured until now before returning; the sink is
     // not called after that. Called from inside the sink, it delivers nothing more.
@@ -89,6 +90,7 @@ private:
     LinuxCaptureOptions m_options;
     Sink m_sink;
     HealthSink m_healthSink;
+    std::string m_startFailure;
     std::unique_ptr<QObject> m_context; // lives on the sink's thread; drains are posted to it
     std::thread m_thread;
     int m_stopFd = -1;
@@ -102,9 +104,5 @@ private:
     std::deque<Delivery> m_queue;
     bool m_drainPosted = false; // a drain is queued or running and will look at m_queue again
 };
-
-// What the main window uses to capture on this platform.
-std::unique_ptr<NotificationSource>
-CreatePlatformNotificationSource(const LinuxCaptureOptions& options);
 
 } // namespace zlv

@@ -281,9 +281,7 @@ void frmPubMain::startCapture()
             m_heldLater.start(0, [this] { refreshHealth(); });
         }
     });
-    if (!m_hide->load()) {
-        m_hide->reportIncident(healthtext::CaptureRefused());
-    }
+    m_hide->load(); // a failed start is told by the capture itself
 }
 
 Date frmPubMain::today() const
