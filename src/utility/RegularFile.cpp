@@ -194,9 +194,9 @@ RegularFile::Status ReadRegularRange(const std::string& path, std::uint64_t offs
     return status;
 }
 
-void WarnNotRegular(const std::string& path, const char* what)
+void WarnNotRegular(const std::string& path, const char* what, std::FILE* to)
 {
-    std::fprintf(stderr, "zelvory: %s \"%s\" is not a regular file; it is not read.\n", what,
+    std::fprintf(to, "zelvory: %s \"%s\" is not a regular file; it is not read.\n", what,
                  path.c_str());
 }
 

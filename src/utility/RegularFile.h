@@ -3,6 +3,7 @@
 #include "utility/FileState.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace zlv {
@@ -56,7 +57,8 @@ RegularFile::Status ReadRegularFile(const std::string& path, std::uint64_t maxBy
 RegularFile::Status ReadRegularRange(const std::string& path, std::uint64_t offset,
                                      std::uint64_t maxBytes, std::string& out);
 
-// One line on standard error saying that `path` was skipped for not being a regular file.
-void WarnNotRegular(const std::string& path, const char* what);
+// One line (on standard error unless told otherwise) saying that `path` was skipped for
+// not being a regular file.
+void WarnNotRegular(const std::string& path, const char* what, std::FILE* to = stderr);
 
 } // namespace zlv

@@ -74,7 +74,6 @@ public:
     void mapNetworkDrive();
     void disconnectNetworkDrive();
     void switchStartWithWindows();
-    VersionCheck* versionCheck() const { return m_version.get(); }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
