@@ -485,9 +485,10 @@ TEST_F(MainWindowWin, AnIncidentIsShownInTheStatusBarAndAskedAboutOnce)
     WriteDay(kToday, 2);
     Open(true);
     EXPECT_EQ(Status(1).find(L"gaps"), std::wstring::npos) << "no warning while complete";
-    window->capture()->reportIncident({.reason = GapReason::Overflow,
-                                       .sentence = "Too many operations at once.",
-                                       .needsAction = true});
+    const CaptureIncident lost{.reason = GapReason::Overflow,
+                               .sentence = "Too many operations at once.",
+                               .needsAction = true};
+    window->capture()->reportIncident(lost);
     ASSERT_TRUE(PumpUntil([&] { return Status(1) == L" Journal has gaps "; })) << Status(1);
     EXPECT_EQ(Status(0), L" Rows: 2 ");
     EXPECT_NE(Status(2).find(L"2024"), std::wstring::npos) << "the date moved one panel on";
