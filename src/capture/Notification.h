@@ -20,6 +20,9 @@ struct Notification
     std::uint32_t event = 0;
     std::optional<ShellItem> item1;
     std::optional<ShellItem> item2;
+    // The item took the place of another that had its new name (a rename over an existing
+    // file). Only the Linux source knows it and uses it, to tell a save from a new file.
+    bool replaced = false;
 };
 
 } // namespace zlv

@@ -9,6 +9,7 @@
 #include "mainwindow/DesktopCommands.h"
 #include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/DesktopWords.h"
+#include "mainwindow/ExclusionCommands.h"
 #include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
@@ -263,6 +264,7 @@ void frmPubMain::startUp()
         m_hide->setRetryScheduler(
             [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
         m_health->watch(m_hide.get());
+        ApplyStoredExclusions(m_folder.configurationFile(), m_hide->source());
         m_hide->load(); // a failed start is told by the capture itself
         // The start may have noted the span since the last run, or the last run's end.
         refreshTodayGaps();
