@@ -174,26 +174,9 @@ void VersionChecker::answer(VersionAnswer result, bool onRequest)
         m_busy = false;
         return;
     }
-    bool upgrade = false;
-    bool quietFailure = false;
-    switch (version::ReactionTo(result, onRequest)) {
-    case version::Reaction::Nothing:
-        break;
-    case version::Reaction::QuietNotice:
-        quietFailure = true;
-        break;
-    case version::Reaction::NoConnectionBox:
-        MessageBox::show(version::NoConnectionText(), MessageBox::Icon::Exclamation);
-        break;
-    case version::Reaction::NoNewVersionBox:
-        MessageBox::show(version::NoNewVersionText(), MessageBox::Icon::Information);
-        break;
-    case version::Reaction::NewVersionQuestion:
-        upgrade = MessageBox::show(version::NewVersionText(), MessageBox::Icon::Question,
-                                   MessageBox::Buttons::OkCancel,
-                                   MessageBox::Answer::Ok) == MessageBox::Answer::Ok;
-        break;
-    }
+    const version::Reaction reaction = version::ReactionTo(result, onRequest);
+    const bool quietFailure = reaction == version::Reaction::QuietNotice;
+    const bool upgrade = version::ShowReaction(reaction);
     m_busy = false;
 
     const QPointer<VersionChecker> self(this);

@@ -1,6 +1,7 @@
 #include "mainwindow/VersionRule.h"
 
 #include "mainwindow/DesktopWords.h"
+#include "utility/MessageBox.h"
 
 #include <algorithm>
 #include <vector>
@@ -109,6 +110,26 @@ Reaction ReactionTo(VersionAnswer answer, bool onRequest)
         break;
     }
     return Reaction::NewVersionQuestion;
+}
+
+bool ShowReaction(Reaction reaction)
+{
+    switch (reaction) {
+    case Reaction::Nothing:
+    case Reaction::QuietNotice:
+        return false;
+    case Reaction::NoConnectionBox:
+        MessageBox::show(NoConnectionText(), MessageBox::Icon::Exclamation);
+        return false;
+    case Reaction::NoNewVersionBox:
+        MessageBox::show(NoNewVersionText(), MessageBox::Icon::Information);
+        return false;
+    case Reaction::NewVersionQuestion:
+        return MessageBox::show(NewVersionText(), MessageBox::Icon::Question,
+                                MessageBox::Buttons::OkCancel,
+                                MessageBox::Answer::Ok) == MessageBox::Answer::Ok;
+    }
+    return false;
 }
 
 std::string NewVersionText()

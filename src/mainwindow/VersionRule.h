@@ -37,6 +37,9 @@ enum class Reaction
 };
 
 Reaction ReactionTo(VersionAnswer answer, bool onRequest);
+// Shows the box a reaction calls for and says whether the user chose to upgrade. A quiet
+// notice shows nothing here: each window puts it in its own status bar.
+bool ShowReaction(Reaction reaction);
 
 // The texts of the check, in this build's words (the proxy advice names what the user's
 // system has).

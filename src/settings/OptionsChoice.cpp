@@ -1,6 +1,7 @@
 #include "settings/OptionsChoice.h"
 
 #include "settings/Settings.h"
+#include "utility/MessageBox.h"
 #include "utility/SystemUtility.h"
 
 namespace zlv::options {
@@ -81,6 +82,21 @@ std::string SaveMessage(SaveOutcome outcome, const std::string& configFile)
     // next start.
     return "Cannot save your changes to " + configFile +
            ", please check that the file can be written.";
+}
+
+void SaveAndTell(const std::string& configFile, const DisplayFormatFields& chosen,
+                 const std::function<void()>& refresh)
+{
+    const SaveOutcome outcome = Save(configFile, chosen);
+    if (outcome == SaveOutcome::Unchanged) {
+        return;
+    }
+    if (refresh) {
+        refresh();
+    }
+    MessageBox::show(SaveMessage(outcome, configFile), outcome == SaveOutcome::Saved
+                                                           ? MessageBox::Icon::Information
+                                                           : MessageBox::Icon::Exclamation);
 }
 
 void RestoreDefaults(const std::string& configFile)

@@ -28,6 +28,10 @@ enum class SaveOutcome
 SaveOutcome Save(const std::string& configFile, const DisplayFormatFields& chosen);
 // What the user is told after a save that wrote something.
 std::string SaveMessage(SaveOutcome outcome, const std::string& configFile);
+// Save as the dialogs do it: when something was written, the lists are re-rendered
+// (`refresh`, may be empty) before the user is told how it went.
+void SaveAndTell(const std::string& configFile, const DisplayFormatFields& chosen,
+                 const std::function<void()>& refresh);
 
 // Default: the defaults written and read back, even when nothing differs.
 void RestoreDefaults(const std::string& configFile);

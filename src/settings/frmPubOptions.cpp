@@ -5,7 +5,6 @@
 #include "utility/Clock.h"
 #include "utility/FormFont.h"
 #include "utility/FormLayout.h"
-#include "utility/MessageBox.h"
 #include "utility/Twips.h"
 
 #include <QAbstractItemView>
@@ -201,16 +200,7 @@ void frmPubOptions::updatePreview()
 
 void frmPubOptions::save()
 {
-    const options::SaveOutcome outcome = options::Save(m_configFile, choice());
-    if (outcome == options::SaveOutcome::Unchanged) {
-        return;
-    }
-    if (m_refresh) {
-        m_refresh();
-    }
-    MessageBox::show(options::SaveMessage(outcome, m_configFile),
-                     outcome == options::SaveOutcome::Saved ? MessageBox::Icon::Information
-                                                            : MessageBox::Icon::Exclamation);
+    options::SaveAndTell(m_configFile, choice(), m_refresh);
 }
 
 void frmPubOptions::restoreDefaults()

@@ -166,27 +166,11 @@ void VersionCheck::checkOnRequest()
 
 void VersionCheck::answer(VersionAnswer result, bool onRequest)
 {
-    bool upgrade = false;
-    switch (version::ReactionTo(result, onRequest)) {
-    case version::Reaction::Nothing:
-        break;
-    case version::Reaction::QuietNotice:
-        if (onBackgroundFailed) {
-            onBackgroundFailed(version::QuietNoConnectionText(), version::NoConnectionText());
-        }
-        break;
-    case version::Reaction::NoConnectionBox:
-        MessageBox::show(version::NoConnectionText(), MessageBox::Icon::Exclamation);
-        break;
-    case version::Reaction::NoNewVersionBox:
-        MessageBox::show(version::NoNewVersionText(), MessageBox::Icon::Information);
-        break;
-    case version::Reaction::NewVersionQuestion:
-        upgrade = MessageBox::show(version::NewVersionText(), MessageBox::Icon::Question,
-                                   MessageBox::Buttons::OkCancel,
-                                   MessageBox::Answer::Ok) == MessageBox::Answer::Ok;
-        break;
+    const version::Reaction reaction = version::ReactionTo(result, onRequest);
+    if (reaction == version::Reaction::QuietNotice && onBackgroundFailed) {
+        onBackgroundFailed(version::QuietNoConnectionText(), version::NoConnectionText());
     }
+    const bool upgrade = version::ShowReaction(reaction);
     m_busy = false;
     if (upgrade && !m_abandoned) {
         SystemUtility::OpenWebPage(web::UpdatePage(), 1);

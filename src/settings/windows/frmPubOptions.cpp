@@ -3,7 +3,6 @@
 #include "settings/DisplayFormat.h"
 #include "settings/OptionsChoice.h"
 #include "utility/Clock.h"
-#include "utility/MessageBox.h"
 #include "utility/windows/FormMetrics.h"
 #include "utility/windows/WinText.h"
 
@@ -278,16 +277,7 @@ void frmPubOptions::updatePreview()
 
 void frmPubOptions::save()
 {
-    const options::SaveOutcome outcome = options::Save(m_configFile, choice());
-    if (outcome == options::SaveOutcome::Unchanged) {
-        return;
-    }
-    if (m_refresh) {
-        m_refresh();
-    }
-    MessageBox::show(options::SaveMessage(outcome, m_configFile),
-                     outcome == options::SaveOutcome::Saved ? MessageBox::Icon::Information
-                                                            : MessageBox::Icon::Exclamation);
+    options::SaveAndTell(m_configFile, choice(), m_refresh);
 }
 
 void frmPubOptions::restoreDefaults()
