@@ -106,7 +106,8 @@ std::vector<LogRowStore::RecordId> FilterRecords(const LogRowStore& store, Shown
     }
     std::vector<std::uint8_t> hit(from.size());
     const auto scan = [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
+        PageRelease pages(store.blocks());
+        for (std::size_t i = begin; i < end; ++i, pages.step()) {
             const LogRowStore::RecordId id = from[i];
             hit[i] = matcher.matches(store.line(id),
                                      matcher.checksTimes() ? times.at(id) : std::string_view());

@@ -8,7 +8,8 @@ void ShownTimes::update(const LogRowStore& store)
         truncate();
     }
     std::string buffer;
-    for (std::size_t id = m_ends.size() - 1; id < store.size(); ++id) {
+    PageRelease pages(store.blocks());
+    for (std::size_t id = m_ends.size() - 1; id < store.size(); ++id, pages.step()) {
         const LogRowStore::Row& row = store.row(static_cast<LogRowStore::RecordId>(id));
         m_text += rowtext::Time(rowtext::Line(store.blocks(), row), store.patterns()[row.pattern],
                                 buffer);

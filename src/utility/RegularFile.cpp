@@ -1,5 +1,7 @@
 #include "utility/RegularFile.h"
 
+#include "utility/MappedBytes.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -65,6 +67,11 @@ RegularFile::Status RegularFile::open(const std::string& path)
                                    info.ftLastWriteTime.dwLowDateTime) *
                                   100);
     return Status::Open;
+}
+
+std::shared_ptr<MappedBytes> RegularFile::mapAt(std::uint64_t, std::size_t) const
+{
+    return nullptr;
 }
 
 bool RegularFile::readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const
@@ -137,6 +144,11 @@ RegularFile::Status RegularFile::open(const std::string& path)
     m_info.modifiedNs =
         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return Status::Open;
+}
+
+std::shared_ptr<MappedBytes> RegularFile::mapAt(std::uint64_t offset, std::size_t length) const
+{
+    return MappedBytes::map(m_fd, offset, length);
 }
 
 bool RegularFile::readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const
