@@ -73,14 +73,16 @@ std::string_view Time(std::string_view line, const CompiledPattern& pattern, std
 
 } // namespace rowtext
 
-void PageRelease::releaseAll()
+void PageRelease::releaseTouched()
 {
     m_rows = 0;
-    for (const LogRowStore::Block& block : m_blocks) {
-        if (block->mapped) {
-            block->mapped->release();
+    for (const std::uint16_t block : m_list) {
+        m_touched[block] = 0;
+        if (const auto& view = m_blocks[block]->mapped) {
+            view->release();
         }
     }
+    m_list.clear();
 }
 
 void LogRowStore::clear()

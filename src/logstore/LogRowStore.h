@@ -123,25 +123,33 @@ template <typename T> void MakeRoom(std::vector<T>& v, std::size_t more)
 
 // A walk over many rows (a sort, a find) lets go of the mapped pages it touched every so
 // many rows, so that walking a year of lines holds a few of its pages at a time rather
-// than the year. Call step() once a row.
+// than the year. Call step() with the block of each row read.
 class PageRelease final
 {
 public:
-    explicit PageRelease(const std::vector<LogRowStore::Block>& blocks) : m_blocks(blocks) {}
-    ~PageRelease() { releaseAll(); }
+    explicit PageRelease(const std::vector<LogRowStore::Block>& blocks)
+        : m_blocks(blocks), m_touched(blocks.size())
+    {}
+    ~PageRelease() { releaseTouched(); }
     PageRelease(const PageRelease&) = delete;
     PageRelease& operator=(const PageRelease&) = delete;
-    void step()
+    void step(std::uint16_t block)
     {
+        if (block < m_touched.size() && !m_touched[block]) {
+            m_touched[block] = 1;
+            m_list.push_back(block);
+        }
         if (++m_rows == kRows) {
-            releaseAll();
+            releaseTouched();
         }
     }
-    void releaseAll();
 
 private:
+    void releaseTouched();
     static constexpr std::size_t kRows = 32768;
     const std::vector<LogRowStore::Block>& m_blocks;
+    std::vector<std::uint8_t> m_touched;
+    std::vector<std::uint16_t> m_list;
     std::size_t m_rows = 0;
 };
 

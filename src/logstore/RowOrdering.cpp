@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <optional>
+#include <string>
 
 namespace zlv {
 
@@ -69,16 +71,17 @@ constexpr std::size_t kInlineKey = 24;
 
 template <typename LineOf>
 void Sort(const LineOf& lineOf, const std::vector<LogRowStore::Block>& blocks,
-          std::vector<RecordId>& order, int column)
+          const std::vector<LogRowStore::Row>& rows, std::vector<RecordId>& order, int column)
 {
     const std::size_t n = order.size();
     if (n < 2) {
         return;
     }
-    const auto inOrder = [n, &order, &blocks](auto keyAt) {
+    const auto inOrder = [&](auto keyAt) {
         PageRelease pages(blocks);
         std::string_view previous = keyAt(0);
-        for (std::size_t i = 1; i < n; ++i, pages.step()) {
+        for (std::size_t i = 1; i < n; ++i) {
+            pages.step(rows[order[i]].block);
             const std::string_view k = keyAt(i);
             const int c = previous.compare(k);
             if (c > 0 || (c == 0 && order[i - 1] > order[i])) {
@@ -95,25 +98,42 @@ void Sort(const LineOf& lineOf, const std::vector<LogRowStore::Block>& blocks,
         return;
     }
 
+    // The keys are read in id order, which is the order of the lines in their blocks, so
+    // that the pages of a mapped file are read front to back and let go behind, however
+    // the rows stand now.
+    std::vector<std::uint8_t> present(rows.size());
+    for (const RecordId id : order) {
+        present[id] = 1;
+    }
+    const auto forEachKey = [&](auto use) {
+        PageRelease pages(blocks);
+        for (std::size_t id = 0; id < present.size(); ++id) {
+            if (present[id]) {
+                const auto record = static_cast<RecordId>(id);
+                pages.step(rows[id].block);
+                use(record, SortKey(lineOf(record), column));
+            }
+        }
+    };
+
     // Bytes that every key shares (a common folder, the year) decide nothing; the next
     // kInlineKey, held in the item itself, decide nearly every comparison. Only the items
     // are compared while sorting, never the lines, so that the order stays consistent
     // even if a mapped file changes under the sort.
+    std::optional<std::string> first;
     std::size_t shared = 0;
-    {
-        PageRelease pages(blocks);
-        const std::string first(keyOf(0));
-        shared = first.size();
-        for (std::size_t i = 1; i < n && shared > 0; ++i, pages.step()) {
-            const std::string_view k = keyOf(i);
-            std::size_t same = 0;
-            const std::size_t limit = std::min(shared, k.size());
-            while (same < limit && k[same] == first[same]) {
-                ++same;
-            }
-            shared = same;
+    forEachKey([&](RecordId, std::string_view key) {
+        if (!first) {
+            first.emplace(key);
+            shared = key.size();
         }
-    }
+        std::size_t same = 0;
+        const std::size_t limit = std::min(shared, key.size());
+        while (same < limit && key[same] == (*first)[same]) {
+            ++same;
+        }
+        shared = same;
+    });
     struct Item
     {
         std::uint64_t key[3];
@@ -122,17 +142,16 @@ void Sort(const LineOf& lineOf, const std::vector<LogRowStore::Block>& blocks,
     };
     BulkVector<Item> items;
     items.reserve(n);
-    {
-        PageRelease pages(blocks);
-        for (std::size_t i = 0; i < n; ++i, pages.step()) {
-            const std::string_view key = keyOf(i);
-            const std::string_view rest = key.substr(std::min(shared, key.size()));
-            Item item{{}, static_cast<std::uint32_t>(rest.size()), order[i]};
-            for (std::size_t w = 0; w < 3; ++w) {
-                item.key[w] = Prefix(rest.substr(std::min(rest.size(), w * 8)));
-            }
-            items.push_back(item);
+    forEachKey([&](RecordId id, std::string_view key) {
+        const std::string_view rest = key.substr(std::min(shared, key.size()));
+        Item item{{}, static_cast<std::uint32_t>(rest.size()), id};
+        for (std::size_t w = 0; w < 3; ++w) {
+            item.key[w] = Prefix(rest.substr(std::min(rest.size(), w * 8)));
         }
+        items.push_back(item);
+    });
+    if (items.size() != n) {
+        return; // a record named twice: no order of these ids holds every one
     }
     const auto sameInline = [](const Item& a, const Item& b) {
         return a.key[0] == b.key[0] && a.key[1] == b.key[1] && a.key[2] == b.key[2];
@@ -225,12 +244,14 @@ std::string_view SortKey(std::string_view line, int column)
 
 void SortRecords(const LogRowStore& store, std::vector<RecordId>& order, int column)
 {
-    Sort([&store](RecordId id) { return store.line(id); }, store.blocks(), order, column);
+    Sort([&store](RecordId id) { return store.line(id); }, store.blocks(), store.rows(), order,
+         column);
 }
 
 void SortRecords(const RowSnapshot& snapshot, std::vector<RecordId>& order, int column)
 {
-    Sort([&snapshot](RecordId id) { return snapshot.line(id); }, snapshot.keep, order, column);
+    Sort([&snapshot](RecordId id) { return snapshot.line(id); }, snapshot.keep, snapshot.rows,
+         order, column);
 }
 
 } // namespace zlv

@@ -8,8 +8,7 @@ void ShownTimes::update(const LogRowStore& store)
         truncate();
     }
     std::string buffer;
-    PageRelease pages(store.blocks());
-    for (std::size_t id = m_ends.size() - 1; id < store.size(); ++id, pages.step()) {
+    for (std::size_t id = m_ends.size() - 1; id < store.size(); ++id) {
         const LogRowStore::Row& row = store.row(static_cast<LogRowStore::RecordId>(id));
         m_text += rowtext::Time(rowtext::Line(store.blocks(), row), store.patterns()[row.pattern],
                                 buffer);
