@@ -94,7 +94,7 @@ void FolderTree::growTable()
 
 void FolderTree::placeInTable(Id id)
 {
-    if ((m_inTable + 1) * 2 > m_slots.size()) {
+    if ((m_inTable + 1) * 4 > m_slots.size() * 3) {
         growTable();
     }
     m_slots[slotOf(m_nodes[id].parent, m_nodes[id].name)] = id;
@@ -130,6 +130,11 @@ FolderTree::Id FolderTree::makeChild(Id parent, std::string_view name)
         m_free.pop_back();
         m_nodes[id] = Node{};
     } else {
+        // Grown by a quarter, not doubled: a home's worth of entries is most of what the
+        // watches cost, and the room a doubling leaves would be a third again as much.
+        if (m_nodes.size() == m_nodes.capacity()) {
+            m_nodes.reserve(m_nodes.size() + m_nodes.size() / 4 + 64);
+        }
         id = static_cast<Id>(m_nodes.size());
         m_nodes.emplace_back();
     }

@@ -82,7 +82,7 @@ private:
 
     std::vector<Node> m_nodes; // 0 is "/"
     std::vector<Id> m_free;
-    // Open addressing over (parent, name), linear probing, at most half full.
+    // Open addressing over (parent, name), linear probing, at most three quarters full.
     std::vector<Id> m_slots;
     std::size_t m_inTable = 0;
     std::size_t m_watched = 0;
