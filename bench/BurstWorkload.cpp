@@ -25,16 +25,24 @@ std::string NumberedPath(const std::string& dir, const char* prefix, int i)
     return dir + "/" + name;
 }
 
+void PrepareBurst(const std::string& dir)
+{
+    for (int i = 0; i < kBurstFiles; ++i) {
+        CreateEmptyFile(NumberedPath(dir, "o", i));
+        CreateEmptyFile(NumberedPath(dir, "d", i));
+    }
+}
+
 void RunBurst(const std::string& dir)
 {
     for (int i = 0; i < kBurstFiles; ++i) {
         CreateEmptyFile(NumberedPath(dir, "c", i));
     }
     for (int i = 0; i < kBurstFiles; ++i) {
-        ::rename(NumberedPath(dir, "c", i).c_str(), NumberedPath(dir, "r", i).c_str());
+        ::rename(NumberedPath(dir, "o", i).c_str(), NumberedPath(dir, "r", i).c_str());
     }
     for (int i = 0; i < kBurstFiles; ++i) {
-        ::unlink(NumberedPath(dir, "r", i).c_str());
+        ::unlink(NumberedPath(dir, "d", i).c_str());
     }
     std::barrier start(kBurstTrees);
     std::vector<std::thread> threads;

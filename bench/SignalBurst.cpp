@@ -73,13 +73,20 @@ int SignalLost(const std::string& root, int rounds)
             ::execl(ZLV_APP_PATH, ZLV_APP_PATH, static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        // Recording once a probe shows up in the journal.
-        for (int probe = 0; probe < 300; ++probe) {
+        // Recording once a probe shows up in the journal: any of them, since each is written
+        // only once it has been left alone for the settle time.
+        const auto probed = [&](int made) {
+            const std::set<std::string> names = Journal(home);
+            for (int probe = 0; probe < made; ++probe) {
+                if (names.count(sfs::path(NumberedPath(work, "probe", probe)).filename())) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (int probe = 0; probe < 300 && !probed(probe); ++probe) {
             CreateEmptyFile(NumberedPath(work, "probe", probe));
             std::this_thread::sleep_for(100ms);
-            if (Journal(home).count(sfs::path(NumberedPath(work, "probe", probe)).filename())) {
-                break;
-            }
         }
         std::atomic<int> made{0};
         std::thread burst([&] {

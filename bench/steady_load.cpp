@@ -3,12 +3,13 @@
 // folders, 20 operations a second, and `inotifywait -m -r` over the same tree at the same
 // time, each in a process of its own. The CPU and the context switches of every thread are
 // read from /proc before and after; latency runs from an operation's return to its line
-// in the day file. Several runs; medians printed.
+// in the day file, the settle time included. Several runs; medians printed.
 //
 //   steady_load [--seconds 30] [--runs 3] [--rate 20] [--folders 50000] [--large 1]
 //
 // Before the measured span a short warm-up records a few operations, so that what is
 // counted is the steady cost of a record, not the first record's look at the day.
+#include "DayLineWatch.h"
 #include "capture/PlatformSource.h"
 #include "capture/linux/LinuxNotificationSource.h"
 #include "logstore/DataFolder.h"
@@ -240,38 +241,47 @@ void Drain(int fd)
 
 // ---- The workload -------------------------------------------------------------------------
 
-// Five operations a round, all in one folder picked at random: a file created, renamed
-// and deleted, a folder created and removed. Every one gives exactly one line, in order.
+// Five operations a round, in a folder picked at random for the round: a file created, a
+// file of an earlier round renamed, one of a still earlier round deleted, a folder created
+// and an earlier round's folder removed. Every item is left alone for longer than the settle
+// time before it is touched again, so that every operation has a net effect of its own:
+// once the first rounds are past, each gives exactly one line, in order.
 class Workload
 {
 public:
-    Workload(std::string home, int folders, unsigned seed)
-        : m_home(std::move(home)), m_folders(folders), m_random(seed)
+    Workload(std::string home, int folders, int rate, unsigned seed)
+        : m_home(std::move(home)), m_folders(folders), m_random(seed),
+          // Rounds in two seconds, twice the settle time.
+          m_lag(std::max(1, (2 * rate + 4) / 5))
     {}
-    void step(int i)
+    // The operations before every step gives a line.
+    int warmup() const { return 2 * m_lag * 5; }
+    // Runs step `i`; false when it had nothing to do (the first rounds).
+    bool step(int i)
     {
+        const int r = i / 5;
         if (i % 5 == 0) {
             std::uniform_int_distribution<int> pick(0, m_folders - 1);
             const int f = pick(m_random);
-            m_dir = m_home + "/d" + std::to_string(f / 1000) + "/e" + std::to_string(f % 1000);
+            m_dirs.push_back(m_home + "/d" + std::to_string(f / 1000) + "/e" +
+                             std::to_string(f % 1000));
         }
-        const std::string n = std::to_string(i / 5);
+        const auto at = [this](int round, const char* stem) {
+            return m_dirs[static_cast<std::size_t>(round)] + "/" + stem + std::to_string(round);
+        };
         switch (i % 5) {
         case 0:
-            std::fclose(std::fopen((m_dir + "/f" + n).c_str(), "w"));
-            break;
+            std::fclose(std::fopen(at(r, "f").c_str(), "w"));
+            return true;
         case 1:
-            ::rename((m_dir + "/f" + n).c_str(), (m_dir + "/g" + n).c_str());
-            break;
+            return r >= m_lag &&
+                   ::rename(at(r - m_lag, "f").c_str(), at(r - m_lag, "g").c_str()) == 0;
         case 2:
-            ::unlink((m_dir + "/g" + n).c_str());
-            break;
+            return r >= 2 * m_lag && ::unlink(at(r - 2 * m_lag, "g").c_str()) == 0;
         case 3:
-            ::mkdir((m_dir + "/h" + n).c_str(), 0755);
-            break;
+            return ::mkdir(at(r, "h").c_str(), 0755) == 0;
         default:
-            ::rmdir((m_dir + "/h" + n).c_str());
-            break;
+            return r >= m_lag && ::rmdir(at(r - m_lag, "h").c_str()) == 0;
         }
     }
 
@@ -279,7 +289,8 @@ private:
     std::string m_home;
     int m_folders;
     std::mt19937 m_random;
-    std::string m_dir;
+    int m_lag;
+    std::vector<std::string> m_dirs;
 };
 
 void MakeTree(const std::string& home, int folders)
@@ -289,64 +300,6 @@ void MakeTree(const std::string& home, int folders)
                                 std::to_string(f % 1000));
     }
 }
-
-// Counts the lines appended to a day file, noting when each arrived.
-class LineWatch
-{
-public:
-    explicit LineWatch(std::string path) : m_path(std::move(path))
-    {
-        m_fd = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-        ::inotify_add_watch(m_fd, m_path.c_str(), IN_MODIFY);
-        m_offset = sfs::file_size(m_path);
-        m_thread = std::thread([this] { run(); });
-    }
-    ~LineWatch()
-    {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_fd);
-    }
-    std::vector<SteadyClock::time_point> arrivals()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_arrivals;
-    }
-
-private:
-    void run()
-    {
-        char events[4096];
-        std::ifstream in(m_path, std::ios::binary);
-        while (!m_stop) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) {
-                continue;
-            }
-            const auto now = SteadyClock::now();
-            while (::read(m_fd, events, sizeof events) > 0) {
-            }
-            in.clear();
-            in.seekg(static_cast<std::streamoff>(m_offset));
-            std::string chunk(std::istreambuf_iterator<char>(in), {});
-            m_offset += chunk.size();
-            std::lock_guard lock(m_mutex);
-            for (char c : chunk) {
-                if (c == '\n') {
-                    m_arrivals.push_back(now);
-                }
-            }
-        }
-    }
-
-    std::string m_path;
-    int m_fd = -1;
-    std::uintmax_t m_offset = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<SteadyClock::time_point> m_arrivals;
-};
 
 // ---- One run ------------------------------------------------------------------------------
 
@@ -408,19 +361,21 @@ RunFigures RunOnce(const Settings& s, const std::string& self, const std::string
     Drain(reference.err);
     std::this_thread::sleep_for(3s); // inotifywait -q says nothing when its watches stand
 
-    Workload work(home, s.folders, 1234u + static_cast<unsigned>(runIndex));
-    const int warmup = 10;
+    Workload work(home, s.folders, s.rate, 1234u + static_cast<unsigned>(runIndex));
+    const int warmup = work.warmup();
     const auto countLines = [&dayFile] {
         std::ifstream in(dayFile, std::ios::binary);
         return std::count(std::istreambuf_iterator<char>(in), {}, '\n');
     };
     const auto linesBefore = countLines();
+    const auto pace = std::chrono::nanoseconds(1'000'000'000 / s.rate);
+    int warmLines = 0;
     for (int op = 0; op < warmup; ++op) {
-        work.step(op);
-        std::this_thread::sleep_for(50ms);
+        warmLines += work.step(op);
+        std::this_thread::sleep_for(pace);
     }
     // The first record of a long day takes its time; the measuring starts once it is done.
-    for (int i = 0; i < 600 && countLines() < linesBefore + warmup; ++i) {
+    for (int i = 0; i < 600 && countLines() < linesBefore + warmLines; ++i) {
         std::this_thread::sleep_for(100ms);
     }
     std::this_thread::sleep_for(1s);
@@ -439,7 +394,7 @@ RunFigures RunOnce(const Settings& s, const std::string& self, const std::string
         std::fprintf(stderr, "no day file at %s\n", dayFile.c_str());
         std::exit(1);
     }
-    LineWatch lines(dayFile);
+    bench::DayLineWatch lines(dayFile);
     const int total = s.seconds * s.rate;
     std::vector<SteadyClock::time_point> done(static_cast<std::size_t>(total));
     meter.begin();
@@ -458,7 +413,7 @@ RunFigures RunOnce(const Settings& s, const std::string& self, const std::string
         }
     }
     // The last records, and whatever the window does after writing them, settle.
-    const auto deadline = SteadyClock::now() + 5s;
+    const auto deadline = SteadyClock::now() + 5s + linuxcapture::SettleStage::kSettle;
     while (lines.arrivals().size() < done.size() && SteadyClock::now() < deadline) {
         std::this_thread::sleep_for(20ms);
     }
@@ -476,7 +431,8 @@ RunFigures RunOnce(const Settings& s, const std::string& self, const std::string
     figures.busiest = meter.busiest();
     std::vector<double> latency;
     for (std::size_t i = 0; i < arrivals.size() && i < done.size(); ++i) {
-        latency.push_back(std::chrono::duration<double, std::milli>(arrivals[i] - done[i]).count());
+        latency.push_back(
+            std::chrono::duration<double, std::milli>(arrivals[i].at - done[i]).count());
     }
     figures.latencyP99Ms = Percentile(latency, 0.99);
 
@@ -577,7 +533,8 @@ int main(int argc, char** argv)
         std::printf("cpu_ms_per_record_1M: %.3f\n", Median(cpu1M));
     }
     std::printf("wakeups_per_record: %.2f\n", Median(wakeups));
-    std::printf("latency_ms_p99: %.2f\n", Median(latency));
+    std::printf("latency_ms_p99: %.2f (settle time %lld ms)\n", Median(latency),
+                static_cast<long long>(linuxcapture::SettleStage::kSettle.count()));
     std::printf("cpu_ratio_vs_inotifywait: %.2f\n", Median(ratio));
     return 0;
 }

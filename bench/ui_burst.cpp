@@ -26,6 +26,7 @@ int main(int argc, char** argv)
     const auto root =
         std::filesystem::temp_directory_path() / ("zlv-ui-burst-" + std::to_string(getpid()));
     std::filesystem::create_directories(root / "home" / "burst");
+    bench::PrepareBurst((root / "home" / "burst").string());
     std::filesystem::create_directories(root / "run");
     std::filesystem::permissions(root / "run", std::filesystem::perms::owner_all);
     setenv("HOME", (root / "home").c_str(), 1);

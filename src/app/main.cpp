@@ -94,6 +94,9 @@ int main(int argc, char* argv[])
     };
     options.keepRunState = true;
     options.lockAgain = [&instance] { return instance.acquire(); };
+    // The socket is made before capture starts and goes after it has stopped: a runtime
+    // folder inside the home must not put the program's own socket in the journal.
+    zlv::InstanceChannel channel(socketPath);
     zlv::frmPubMain window(std::move(options));
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (stopFd >= 0) {
@@ -107,7 +110,6 @@ int main(int argc, char* argv[])
                              window.endWithoutAsking();
                          });
     }
-    zlv::InstanceChannel channel(socketPath);
     QObject::connect(&channel, &zlv::InstanceChannel::activationRequested, &window,
                      &zlv::frmPubMain::bringForward);
     // Started with the session: straight into the notification area where there is one,

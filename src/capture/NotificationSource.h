@@ -4,6 +4,8 @@
 #include "capture/RecordPipeline.h"
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace zlv {
 
@@ -23,11 +25,30 @@ public:
 
     // Starts delivering to `sink`. False when capture could not start.
     virtual bool start(Sink sink) = 0;
-    // Stops delivering; no call reaches the sink after it returns.
+    // Stops, and before it returns delivers everything seen until then: what the platform
+    // has queued, what the source's reader holds, and what is still settling into its net
+    // effect (delivered as that net effect, in order). Every orderly way of ending (Yes to
+    // the close question, a signal asking to end, the session's logout) comes through here,
+    // so nothing the user did before it is lost. No call reaches the sink after it returns.
     virtual void stop() = 0;
 
     // Where incidents go; set before start(). Sources that never lose anything ignore it.
     virtual void setHealthSink(HealthSink sink) { (void)sink; }
+    // Told, on the user-interface thread, a little after a burst of deliveries is over, so
+    // that what only the burst needed can be let go. Sources without bursts never call it.
+    using IdleSink = std::function<void()>;
+    virtual void setIdleSink(IdleSink sink) { (void)sink; }
+
+    // Folders the user does not want recorded (absolute paths), and whether what Git
+    // ignores in a work tree is left alone. Takes effect at once, also while running: an
+    // excluded folder's watches are freed, a folder no longer excluded is watched again
+    // without recording what it holds. Sources that receive only the shell's operations
+    // ignore it.
+    virtual void setExclusions(std::vector<std::string> folders, bool skipGitIgnored)
+    {
+        (void)folders;
+        (void)skipGitIgnored;
+    }
 };
 
 } // namespace zlv

@@ -19,11 +19,6 @@ std::string FolderPart(const std::string& path)
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-std::uint64_t Hash(std::string_view text)
-{
-    return std::hash<std::string_view>{}(text);
-}
-
 // What a held record costs beyond its text: the deque slot, the stamp, the map entry.
 constexpr std::size_t kHeldOverhead = 96;
 
@@ -77,10 +72,9 @@ RecordPipeline::Outcome RecordPipeline::handle(const Notification& n)
     const std::string dayPath = m_folder.dayFilePath(now.date);
     const std::optional<fs::FileState> seen = fs::StatFile(dayPath);
     // Held records are newer than every line on disk, so the latest of them decides.
-    std::optional<std::int64_t> then = latestHeld(text);
-    if (!then) {
-        then = m_index.latestStamp(dayPath, seen, text, nowSeconds);
-    }
+    const HeldRepeat held = latestHeld(text);
+    const std::optional<std::int64_t> then =
+        held.aboutItem ? held.stamp : m_index.latestStamp(dayPath, seen, text, nowSeconds);
     if (then && std::abs(nowSeconds - *then) < kRepeatWindowSeconds) {
         return Outcome::Dropped;
     }
@@ -95,6 +89,11 @@ RecordPipeline::Outcome RecordPipeline::handle(const Notification& n)
         return Outcome::Written;
     }
     return hold(now, std::move(text)) ? Outcome::Held : Outcome::Lost;
+}
+
+void RecordPipeline::releaseSpare()
+{
+    m_index.forgetBefore(DayFileIndex::Seconds(m_clock.now()) - kRepeatWindowSeconds);
 }
 
 bool RecordPipeline::write(const LocalDateTime& at, std::string_view text,
@@ -119,7 +118,10 @@ bool RecordPipeline::hold(const LocalDateTime& at, std::string text)
         m_loss.last = at;
         return false;
     }
-    m_latestHeld[Hash(text)] = m_heldEnd++;
+    for (const std::uint64_t key : DayFileIndex::ItemKeys(text)) {
+        m_latestHeld[key] = m_heldEnd;
+    }
+    ++m_heldEnd;
     m_heldBytes += bytes;
     // Once one record found no room in the spill, the newer ones stay out too: the spill
     // always holds the oldest of the held records, as writeHeld() takes them.
@@ -158,18 +160,30 @@ RecordPipeline::Loss RecordPipeline::unspilledHeld() const
     return loss;
 }
 
-std::optional<std::int64_t> RecordPipeline::latestHeld(std::string_view text) const
+RecordPipeline::HeldRepeat RecordPipeline::latestHeld(std::string_view text) const
 {
-    const auto it = m_latestHeld.find(Hash(text));
     const std::uint64_t first = m_heldEnd - m_held.size();
-    if (it == m_latestHeld.end() || it->second < first) {
-        return std::nullopt; // written meanwhile: the day file answers for it
+    std::optional<std::uint64_t> latest;
+    bool oneLine = true;
+    for (const std::uint64_t key : DayFileIndex::ItemKeys(text)) {
+        const auto it = m_latestHeld.find(key);
+        // Below `first`: written meanwhile, the day file answers for it.
+        const std::optional<std::uint64_t> seq = it != m_latestHeld.end() && it->second >= first
+                                                     ? std::optional(it->second)
+                                                     : std::nullopt;
+        oneLine = oneLine && seq && (!latest || *latest == *seq);
+        if (seq) {
+            latest = seq;
+        }
     }
-    const Held& held = m_held[it->second - first];
-    if (held.text != text) {
-        return std::nullopt;
+    if (!latest) {
+        return {};
     }
-    return DayFileIndex::Seconds(held.at);
+    const Held& held = m_held[*latest - first];
+    if (!oneLine || held.text != text) {
+        return HeldRepeat{true, std::nullopt};
+    }
+    return HeldRepeat{true, DayFileIndex::Seconds(held.at)};
 }
 
 std::size_t RecordPipeline::writeHeld()

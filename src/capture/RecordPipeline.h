@@ -29,10 +29,16 @@ struct Notification
     std::uint32_t event = 0;
     std::optional<ShellItem> item1;
     std::optional<ShellItem> item2;
+    // The item took the place of another that had its new name (a rename over an existing
+    // file). Only the Linux source knows it and uses it, to tell a save from a new file.
+    bool replaced = false;
 };
 
 // Turns notifications into day-file lines: names and classifies the event, resolves its
-// items, applies the two keep tests and the 5-second repeat test, and appends the line.
+// items, applies the two keep tests and the 5-second repeat test, and appends the line. The
+// repeat test drops a record only when the latest record about its item is identical and
+// less than 5 seconds old: the shell's double notification of one operation goes, a file
+// created, deleted and created again stays three records.
 // A line that cannot be written (full disk, data folder gone or unwritable) is held in
 // memory with its stamp and written, in order, once writing works again.
 class RecordPipeline final
@@ -70,6 +76,10 @@ public:
     // list should show (a held record too, once it is written).
     Outcome handle(const Notification& n);
 
+    // Lets go of what the repeat test no longer needs (lines older than its window): a burst
+    // of records leaves a large index behind otherwise.
+    void releaseSpare();
+
     // Writes held records, oldest first, until one fails; returns how many were written.
     std::size_t writeHeld();
     std::size_t heldRecords() const { return m_held.size(); }
@@ -98,9 +108,18 @@ private:
         std::string text;
     };
 
+    // What the held records say to the repeat test: whether the latest record about the
+    // item is held (then it is newer than any line on disk), and its stamp when it is
+    // identical to the record.
+    struct HeldRepeat
+    {
+        bool aboutItem = false;
+        std::optional<std::int64_t> stamp;
+    };
+
     bool write(const LocalDateTime& at, std::string_view text, const fs::FileState* seen = nullptr);
     bool hold(const LocalDateTime& at, std::string text);
-    std::optional<std::int64_t> latestHeld(std::string_view text) const;
+    HeldRepeat latestHeld(std::string_view text) const;
 
     const DataFolder& m_folder;
     const Clock& m_clock;
@@ -110,7 +129,8 @@ private:
     std::deque<Held> m_held;
     std::size_t m_heldBytes = 0;
     std::uint64_t m_heldEnd = 0; // sequence number of the next held record
-    // Hash of a held record's text to the sequence number of its latest held line.
+    // Hash of an item (DayFileIndex::ItemKeys) to the sequence number of the latest held
+    // line about it.
     std::unordered_map<std::uint64_t, std::uint64_t> m_latestHeld;
     std::size_t m_maxHeld = kMaxHeldRecords;
     std::size_t m_maxHeldBytes = kMaxHeldBytes;

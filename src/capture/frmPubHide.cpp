@@ -40,6 +40,7 @@ bool frmPubHide::load()
         publishState();
     }
     m_source->setHealthSink([this](const CaptureIncident& i) { reportIncident(i); });
+    m_source->setIdleSink([this] { m_pipeline.releaseSpare(); });
     m_loaded = m_source->start([this](const Notification& n) { upsReceiveEvents(n); });
     return m_loaded;
 }

@@ -23,6 +23,31 @@ std::uint64_t Hash(std::string_view text)
 
 } // namespace
 
+std::vector<std::uint64_t> DayFileIndex::ItemKeys(std::string_view recordText)
+{
+    // Object, Action, Path, Original Name, New Name.
+    std::string_view fields[5];
+    std::size_t start = 0;
+    for (int i = 0; i < 5; ++i) {
+        const std::size_t tab = i < 4 ? recordText.find('\t', start) : recordText.size();
+        if (tab == std::string_view::npos) {
+            return {};
+        }
+        fields[i] = recordText.substr(start, tab - start);
+        start = tab + 1;
+    }
+    std::string key;
+    const auto itemKey = [&key, &fields](std::string_view name) {
+        key.assign(fields[2]).append(1, '\t').append(name);
+        return Hash(key);
+    };
+    std::vector<std::uint64_t> keys{itemKey(fields[3])};
+    if (!fields[4].empty()) {
+        keys.push_back(itemKey(fields[4]));
+    }
+    return keys;
+}
+
 std::optional<std::int64_t> DayFileIndex::take(std::string_view line, std::uint64_t offset,
                                                bool later)
 {
@@ -33,10 +58,12 @@ std::optional<std::int64_t> DayFileIndex::take(std::string_view line, std::uint6
         return std::nullopt;
     }
     const Entry entry{offset, static_cast<std::uint32_t>(line.size()), Seconds(*at)};
-    if (later) {
-        m_entries[Hash(*text)] = entry;
-    } else {
-        m_entries.emplace(Hash(*text), entry); // read backwards: the first one seen is latest
+    for (const std::uint64_t key : ItemKeys(*text)) {
+        if (later) {
+            m_entries[key] = entry;
+        } else {
+            m_entries.emplace(key, entry); // read backwards: the first one seen is latest
+        }
     }
     return entry.stamp;
 }
@@ -116,9 +143,17 @@ void DayFileIndex::prune(std::int64_t now)
     if (m_entries.size() < m_pruneAt) {
         return;
     }
+    forgetBefore(now - m_window);
+}
+
+void DayFileIndex::forgetBefore(std::int64_t seconds)
+{
     // An entry older than the window answers "no repeat", and so does its absence.
-    std::erase_if(m_entries, [&](const auto& e) { return e.second.stamp <= now - m_window; });
+    std::erase_if(m_entries, [&](const auto& e) { return e.second.stamp <= seconds; });
     m_pruneAt = std::max<std::size_t>(4096, 2 * m_entries.size());
+    if (m_entries.bucket_count() > 4 * m_pruneAt) {
+        m_entries.rehash(0); // the buckets of a burst's worth of lines go too
+    }
 }
 
 void DayFileIndex::noteOwnAppend(const std::string& path, std::string_view line,
@@ -152,11 +187,22 @@ std::optional<std::int64_t> DayFileIndex::latestStamp(const std::string& path,
     }
     prune(now);
 
-    const auto it = m_entries.find(Hash(recordText));
+    // The latest line about each name of the record must be one and the same line.
+    const std::vector<std::uint64_t> keys = ItemKeys(recordText);
+    if (keys.empty()) {
+        return std::nullopt;
+    }
+    const auto it = m_entries.find(keys.front());
     if (it == m_entries.end()) {
         return std::nullopt;
     }
-    // Two different records may share a hash; the line itself settles it. A mismatch counts
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        const auto other = m_entries.find(keys[i]);
+        if (other == m_entries.end() || other->second.offset != it->second.offset) {
+            return std::nullopt;
+        }
+    }
+    // Two different items may share a hash; the line itself settles it. A mismatch counts
     // as no repeat, so a collision can at worst write a duplicate, never lose a record.
     bool ok = false;
     const std::string line = fs::ReadFrom(path, it->second.offset, it->second.length, &ok);

@@ -49,6 +49,10 @@ LogListView::LogListView(Kind kind, QWidget* parent)
     ownHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setHeader(ownHeader);
     setModel(m_model);
+    m_picturesIdle = new QTimer(this);
+    m_picturesIdle->setSingleShot(true);
+    m_picturesIdle->setInterval(kPicturesIdle);
+    connect(m_picturesIdle, &QTimer::timeout, this, &LogListView::keepShownPicturesOnly);
     m_delegate = new LogRowDelegate(this);
     m_delegate->setMiddleElidedColumn(kPathColumn);
     setItemDelegate(m_delegate);

@@ -4,8 +4,10 @@
 #include "logstore/RowPictures.h"
 #include "utility/Clock.h"
 
+#include <QTimer>
 #include <QTreeView>
 #include <QVarLengthArray>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,9 @@ public:
     // Times (stored form) at which the journal of the shown days has a gap: while the list
     // is ordered by time, a coloured line between two rows marks each. Not a row.
     void setGapStamps(std::vector<std::string> stamps);
+    // How many finished row pictures are kept (see keepShownPicturesOnly).
+    qsizetype keptPictures() const { return m_pictures.count(); }
+    static constexpr std::chrono::milliseconds kPicturesIdle{1000};
 
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QRect visualRect(const QModelIndex& index) const override;
@@ -112,6 +117,9 @@ private:
     LogRowDelegate* m_delegate;
     QPersistentModelIndex m_hover; // the row under the mouse
     mutable RowPictures m_pictures;
+    // Once nothing has been painted for a while, only the rows on screen keep pictures.
+    QTimer* m_picturesIdle;
+    void keepShownPicturesOnly();
     // Rows inserted into a long list are laid out by the tree view only once they could be
     // seen or reached: its layout visits every row, which after each record would cost as
     // much as the day is long.

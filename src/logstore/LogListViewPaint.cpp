@@ -11,6 +11,10 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace zlv {
 
 namespace {
@@ -78,6 +82,30 @@ void LogListView::paintEvent(QPaintEvent* event)
         }
     }
     paintGapMarks();
+    m_picturesIdle->start();
+}
+
+void LogListView::keepShownPicturesOnly()
+{
+    std::vector<std::uint64_t> shown;
+    const int rows = std::min(rowCount(), std::max(0, m_laidOutRows));
+    if (rows > 0) {
+        const int last = std::min(rows - 1, rowAt(viewport()->height() - 1));
+        for (int row = std::min(rows - 1, rowAt(0)); row <= last; ++row) {
+            shown.push_back(m_model->recordAt(row));
+        }
+    }
+    const qsizetype before = m_pictures.count();
+    m_pictures.keepOnly(shown);
+#ifdef __GLIBC__
+    // A picture is too small to be given its own mapping: what the burst's pictures took
+    // stays with the process as free heap unless it is handed back.
+    if (m_pictures.count() < before) {
+        ::malloc_trim(0);
+    }
+#else
+    (void)before;
+#endif
 }
 
 void LogListView::paintRow(QPainter* painter, const QStyleOptionViewItem& options, int row) const

@@ -3,6 +3,7 @@
 #include <QCache>
 #include <QFont>
 #include <QImage>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -38,6 +39,18 @@ public:
         }
     }
     void clear() { m_pictures.clear(); }
+    qsizetype count() const { return m_pictures.count(); }
+    // Forgets the pictures of every record but `records`: once a burst of records has
+    // scrolled by, the pictures it left would otherwise fill the cache for good.
+    template <typename Records> void keepOnly(const Records& records)
+    {
+        const auto keys = m_pictures.keys();
+        for (const std::uint64_t key : keys) {
+            if (std::find(records.begin(), records.end(), key >> 1) == records.end()) {
+                m_pictures.remove(key);
+            }
+        }
+    }
 
     static std::uint64_t key(std::uint32_t record, bool green)
     {

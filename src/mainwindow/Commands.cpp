@@ -2,6 +2,7 @@
 
 #include "logstore/LogListView.h"
 #include "mainwindow/DesktopWords.h"
+#include "mainwindow/ExclusionCommands.h"
 #include "mainwindow/FindCommands.h"
 #include "mainwindow/HelpPage.h"
 #include "mainwindow/frmPubMain.h"
@@ -183,6 +184,7 @@ QMenu* BuildCommands(frmPubMain& w)
                          [logs](const QPoint& at) { logs->popup(at); });
     }
     AddFindCommands(w, logs, toolbar);
+    AddExclusionCommands(w, logs, tools);
     return logs;
 }
 

@@ -8,6 +8,7 @@
 #include "mainwindow/DesktopCommands.h"
 #include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/DesktopWords.h"
+#include "mainwindow/ExclusionCommands.h"
 #include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
@@ -258,6 +259,7 @@ void frmPubMain::startUp()
         m_hide->setRetryScheduler(
             [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
         m_health->watch(m_hide.get());
+        ApplyStoredExclusions(m_folder.configurationFile(), m_hide->source());
         if (!m_hide->load()) {
             m_hide->reportIncident(healthtext::CaptureRefused());
         }

@@ -126,6 +126,35 @@ TEST_F(PipelineTest, ARepeatWithinFiveSecondsOfTheLatestIdenticalLineIsDropped)
     EXPECT_TRUE(Handle(shell::SHCNE_DELETE, Item("a", "/d/a"))) << "another record";
 }
 
+TEST_F(PipelineTest, OnlyTheLatestRecordAboutAnItemCanBeRepeated)
+{
+    // The shell's double notification of one operation is dropped; anything that happened
+    // to the item's names in between makes the next record news, written or still held.
+    const auto rename = [this](const char* from, const char* to) {
+        return Handle(shell::SHCNE_RENAMEITEM, Item(from, std::string("/d/") + from),
+                      Item(to, std::string("/d/") + to));
+    };
+    for (const bool held : {false, true}) {
+        clock.advanceSeconds(60);
+        if (held) {
+            std::filesystem::remove_all(folder.logsFolder());
+            WriteAll(folder.logsFolder(), "in the way");
+        }
+        EXPECT_EQ(Create("x"), !held);
+        EXPECT_FALSE(Create("x")) << "the same operation told twice";
+        EXPECT_EQ(Handle(shell::SHCNE_DELETE, Item("x", "/d/x")), !held);
+        EXPECT_EQ(Create("x"), !held) << "created again after a deletion";
+        EXPECT_EQ(rename("a", "b"), !held);
+        EXPECT_EQ(rename("b", "a"), !held);
+        EXPECT_EQ(rename("a", "b"), !held) << "renamed a third time";
+        EXPECT_FALSE(rename("a", "b"));
+        EXPECT_EQ(Create("b"), !held) << "another operation on the new name";
+    }
+    EXPECT_EQ(pipeline.heldRecords(), 7u);
+    std::filesystem::remove(folder.logsFolder());
+    EXPECT_EQ(pipeline.writeHeld(), 7u);
+}
+
 TEST_F(PipelineTest, TheRepeatTestComparesWholeFieldsOfTheLatestLineAsTheFileNowIs)
 {
     // A rename of a to bc, then within 5 s of a to b: "a\tb" is a substring of "a\tbc",

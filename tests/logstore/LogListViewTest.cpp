@@ -411,6 +411,17 @@ private Q_SLOTS:
         today.setFocus();
         QTest::keyClick(&today, Qt::Key_End); // reaches the last row, laid out or not
         QCOMPARE(today.currentIndex().row(), today.rowCount() - 1);
+
+        // The pictures of rows scrolled by go once nothing is painted for a while, and what
+        // is on screen is painted as before.
+        for (int value = 0; value < 1500; value += 20) {
+            today.verticalScrollBar()->setValue(value);
+            QCoreApplication::processEvents();
+        }
+        const int shown = today.viewport()->height() / today.sizeHintForRow(0) + 2;
+        QVERIFY(today.keptPictures() > 2 * shown);
+        QTRY_VERIFY_WITH_TIMEOUT(today.keptPictures() <= 2 * shown, 5000);
+        QCOMPARE(WrongPixels(onScreen(today), fromNothing()), 0);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include "settings/DisplayFormat.h"
+#include "settings/Exclusions.h"
 #include "support/TempDir.h"
 #include "utility/SystemUtility.h"
 
@@ -151,4 +152,30 @@ TEST_F(SettingsFile, AFileThatCannotHoldSettingsLeavesTheProgramOnItsDefaults)
     ProgramDisplayFormat()[kTimeSlot] = "hh:mm";
     LoadSettings(dir / "gone.ini");
     EXPECT_EQ(ProgramDisplayFormat()[kTimeSlot], "hh:mm");
+}
+
+TEST_F(SettingsFile, ExclusionsLiveInASectionOfTheirOwnAndSurviveOldAndHandEditedFiles)
+{
+    // A file of an earlier version: nothing excluded, Git's rule on, "DTF" left as it was.
+    WriteAll(file, kDefaults);
+    EXPECT_EQ(LoadExclusions(file), Exclusions{});
+    const Exclusions two{{"/home/u/build", "/home/u/My Cache"}, false};
+    ASSERT_TRUE(SaveExclusions(file, two));
+    EXPECT_EQ(LoadExclusions(file), two);
+    ASSERT_TRUE(SaveExclusions(file, Exclusions{{"/home/u/My Cache"}, true}));
+    EXPECT_EQ(LoadExclusions(file), (Exclusions{{"/home/u/My Cache"}, true}));
+    const std::string text = ReadAll(file);
+    EXPECT_EQ(text.substr(0, kDefaults.size()), kDefaults);
+    EXPECT_EQ(text.find("/home/u/build"), std::string::npos) << "a removed folder lingers";
+
+    // Hand-edited: a count that is no number or far too large, relative paths, the root,
+    // doubles and trailing separators; and a name that cannot be stored is refused whole.
+    WriteAll(file, "[Exclusions]\nCount=junk\nFolder1=/a\n");
+    EXPECT_TRUE(LoadExclusions(file).folders.empty());
+    WriteAll(file, "[Exclusions]\nCount=99999999999\nFolder1=rel/ative\nFolder2=/\nFolder3=/a/\n"
+                   "Folder4=/a\nSkipGitIgnored=whatever\n");
+    EXPECT_EQ(LoadExclusions(file), (Exclusions{{"/a"}, true}));
+    const std::string before = ReadAll(file);
+    EXPECT_FALSE(SaveExclusions(file, Exclusions{{"/new\nline"}, true}));
+    EXPECT_EQ(ReadAll(file), before);
 }

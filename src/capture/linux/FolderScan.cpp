@@ -1,5 +1,6 @@
 #include "capture/linux/FolderScan.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -162,6 +163,24 @@ std::optional<Stamp> FolderChangeTime(int fd)
         return std::nullopt;
     }
     return Stamp{st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+}
+
+bool HasCacheTag(int dirFd)
+{
+    static constexpr char kSignature[] = "Signature: 8a477f597d28d172789f06886806bc55";
+    constexpr std::size_t kLength = sizeof kSignature - 1;
+    // Not waiting on a FIFO someone named so, nor following a link out of the folder.
+    const int fd = ::openat(dirFd, "CACHEDIR.TAG", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    char head[kLength];
+    const bool tagged = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                        ::pread(fd, head, kLength, 0) == static_cast<ssize_t>(kLength) &&
+                        std::equal(head, head + kLength, kSignature);
+    ::close(fd);
+    return tagged;
 }
 
 long WatchLimitInForce()

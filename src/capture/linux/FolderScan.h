@@ -45,6 +45,11 @@ std::vector<FolderEntry> ListFolder(int fd, std::optional<Stamp> bornSince);
 // The folder's change time; nullopt when it is gone or no folder.
 std::optional<Stamp> FolderChangeTime(int fd);
 
+// Whether the folder open at `dirFd` holds a "CACHEDIR.TAG" file that begins with the
+// signature of the cache directory tagging convention: a cache, not the user's work. A tag
+// still being written does not count yet.
+bool HasCacheTag(int dirFd);
+
 // How many watches this user may hold: the limit of the program's user namespace
 // (/proc/sys/user/max_inotify_watches), else the system's (fs.inotify.max_user_watches);
 // 0 when neither can be read.

@@ -3,15 +3,20 @@
 #include "capture/ShellEvents.h"
 #include "capture/linux/MediaMonitor.h"
 #include "capture/linux/MountTable.h"
+#include "capture/linux/NameKinds.h"
+#include "capture/linux/SourceReader.h"
 #include "capture/linux/WatchTree.h"
 
 #include <QObject>
+#include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <pwd.h>
 #include <set>
@@ -19,39 +24,6 @@
 #include <unistd.h>
 
 namespace zlv {
-
-namespace {
-
-using linuxcapture::MountEntry;
-
-// The form the kernel reports paths in, so that prefixes compare: symbolic links resolved,
-// no trailing separator. A path that does not exist (yet) is only trimmed.
-std::string Canonical(const std::string& path)
-{
-    if (path.empty()) {
-        return path;
-    }
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        std::string out = resolved;
-        std::free(resolved);
-        return out;
-    }
-    std::string out = path;
-    while (out.size() > 1 && out.back() == '/') {
-        out.pop_back();
-    }
-    return out;
-}
-
-CaptureIncident Stopped(std::string sentence)
-{
-    return CaptureIncident{.reason = GapReason::CaptureStopped,
-                           .sentence = std::move(sentence),
-                           .ongoing = true,
-                           .needsAction = true};
-}
-
-} // namespace
 
 std::string HomeFolder()
 {
@@ -72,179 +44,6 @@ LinuxCaptureOptions LinuxCaptureOptions::ForDataFolder(const DataFolder& folder)
     return options;
 }
 
-// The reader thread: waits in poll() on the stop signal, the inotify queue, the mount table
-// and udev, and hands what it finds to the queue. No timer: with nothing pending it sleeps
-// until the kernel has something to say.
-class LinuxNotificationSource::Reader final
-{
-public:
-    Reader(LinuxNotificationSource& owner, std::unique_ptr<linuxcapture::WatchTree> tree)
-        : m_owner(owner), m_tree(std::move(tree))
-    {}
-
-    void run()
-    {
-        const LinuxCaptureOptions& options = m_owner.m_options;
-        for (const std::string& root : options.mountRoots) {
-            m_roots.push_back(Canonical(root));
-        }
-        const std::string home =
-            Canonical(options.homeFolder.empty() ? HomeFolder() : options.homeFolder);
-        if (home == "/") {
-            // Every folder of the system, other users' included, is not a journal of the user's
-            // own work, and would take the whole watch budget.
-            m_tree->report(Stopped("The home folder is the root of the file system (/), so "
-                                   "Zelvory watches no folder and records no file operation. "
-                                   "Start it with HOME set to your own folder."));
-        } else if (home.empty()) {
-            m_tree->report(Stopped("No home folder was found, so Zelvory watches no folder "
-                                   "and records no file operation."));
-        } else {
-            m_tree->watchRoot(home);
-        }
-        m_mountFd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-        if (m_mountFd >= 0) {
-            mountsChanged();
-        }
-        const bool media = options.watchMedia && m_media.open();
-        {
-            std::lock_guard lock(m_owner.m_mutex);
-            m_owner.m_watching = true;
-            m_owner.m_media = media;
-        }
-        m_owner.m_watchingChanged.notify_all();
-        publish(); // what the start has to tell
-
-        loop();
-
-        // Stopping: what the kernel holds already still happened before the stop.
-        while (m_tree->readOnce()) {
-        }
-        m_tree->expireMoves(std::chrono::steady_clock::now(), true);
-        publish();
-        if (m_mountFd >= 0) {
-            ::close(m_mountFd);
-        }
-    }
-
-private:
-    void loop()
-    {
-        enum
-        {
-            kStop,
-            kInotify,
-            kMounts,
-            kMedia
-        };
-        std::array<pollfd, 4> fds{};
-        fds[kStop] = {m_owner.m_stopFd, POLLIN, 0};
-        fds[kInotify] = {m_tree->fd(), POLLIN, 0};
-        fds[kMounts] = {m_mountFd, POLLPRI, 0};
-        fds[kMedia] = {m_media.fd(), POLLIN, 0};
-        for (;;) {
-            const int timeout = m_tree->pollTimeoutMs(std::chrono::steady_clock::now());
-            if (::poll(fds.data(), fds.size(), timeout) < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                m_tree->report(Stopped(std::string("File operations are no longer recorded: ") +
-                                       std::strerror(errno) + "."));
-                return;
-            }
-            if (fds[kStop].revents) {
-                return;
-            }
-            // Which of two ready sources came first is unknown; the mount table goes first
-            // so that, once a drive's removal is on record, so is everything done after it.
-            if (fds[kMounts].revents & (POLLPRI | POLLERR)) {
-                mountsChanged();
-            }
-            if ((fds[kInotify].revents & POLLIN) || m_tree->hasBacklog()) {
-                // Publish after every buffer, so the user interface starts on a burst while
-                // the reader is still draining it.
-                // A move waiting for its second half holds back what follows it, so overdue
-                // ones are settled here too, or a burst that never pauses would hold them all.
-                while (m_tree->readOnce()) {
-                    m_tree->expireMoves(std::chrono::steady_clock::now(), false);
-                    publish();
-                }
-            }
-            if (fds[kMedia].revents & POLLIN) {
-                for (Notification& n : m_media.receive(m_table)) {
-                    m_tree->deliver(std::move(n));
-                }
-            }
-            m_tree->expireMoves(std::chrono::steady_clock::now(), false);
-            publish();
-        }
-    }
-
-    void mountsChanged()
-    {
-        bool ok = false;
-        const std::string text = linuxcapture::ReadWholeFile(m_mountFd, &ok);
-        if (!ok) {
-            return; // an unreadable table must not read as every drive removed
-        }
-        m_table = linuxcapture::ParseMountInfo(text);
-        std::vector<MountEntry> drives = linuxcapture::Drives(m_table, m_roots);
-        // A network share mounted anywhere, inside the home too, is never entered.
-        std::set<std::string> remote;
-        for (const MountEntry& mount : m_table) {
-            if (linuxcapture::IsRemoteOrUserSpace(mount.fileSystem)) {
-                remote.insert(mount.mountPoint);
-            }
-        }
-        m_tree->setNotEntered(std::move(remote));
-        if (!m_haveTable) {
-            // The drives there at the start were not added while we watched.
-            m_haveTable = true;
-            for (const MountEntry& drive : drives) {
-                watchDrive(drive);
-            }
-            m_drives = std::move(drives);
-            return;
-        }
-        const linuxcapture::MountChanges changes = linuxcapture::DiffMounts(m_drives, drives);
-        for (const MountEntry& gone : changes.removed) {
-            m_tree->unwatchRoot(gone.mountPoint);
-            m_tree->deliver(Notification{shell::SHCNE_DRIVEREMOVED,
-                                         linuxcapture::MountPointItem(gone.mountPoint),
-                                         std::nullopt});
-        }
-        for (const MountEntry& added : changes.added) {
-            m_tree->deliver(Notification{shell::SHCNE_DRIVEADD,
-                                         linuxcapture::MountPointItem(added.mountPoint),
-                                         std::nullopt});
-            watchDrive(added);
-        }
-        m_drives = std::move(drives);
-    }
-
-    void watchDrive(const MountEntry& drive)
-    {
-        if (!linuxcapture::IsRemoteOrUserSpace(drive.fileSystem)) {
-            m_tree->watchRoot(drive.mountPoint);
-        }
-    }
-
-    void publish()
-    {
-        std::vector<Delivery> ready = m_tree->takeReady();
-        m_owner.publish(ready);
-    }
-
-    LinuxNotificationSource& m_owner;
-    std::unique_ptr<linuxcapture::WatchTree> m_tree;
-    linuxcapture::MediaMonitor m_media;
-    std::vector<std::string> m_roots;
-    int m_mountFd = -1;
-    bool m_haveTable = false;
-    std::vector<MountEntry> m_table;
-    std::vector<MountEntry> m_drives;
-};
-
 LinuxNotificationSource::LinuxNotificationSource(LinuxCaptureOptions options)
     : m_options(std::move(options))
 {}
@@ -259,29 +58,39 @@ bool LinuxNotificationSource::start(Sink sink)
     if (m_thread.joinable()) {
         return false;
     }
-    auto tree = std::make_unique<linuxcapture::WatchTree>(Canonical(m_options.dataFolder),
+    auto tree = std::make_unique<linuxcapture::WatchTree>(CanonicalPath(m_options.dataFolder),
                                                           m_options.watchLimit);
     if (!tree->open()) {
         if (m_healthSink) {
-            m_healthSink(Stopped(std::string("File operations cannot be recorded: the system "
-                                             "refused to watch folders (") +
-                                 std::strerror(errno) + ")."));
+            m_healthSink(
+                CaptureStoppedIncident(std::string("File operations cannot be recorded: the system "
+                                                   "refused to watch folders (") +
+                                       std::strerror(errno) + ")."));
         }
         return false;
     }
     tree->beforeRead = m_options.beforeRead;
     m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_stopFd < 0) {
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_stopFd < 0 || m_wakeFd < 0) {
+        for (int* fd : {&m_stopFd, &m_wakeFd}) {
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+        }
         return false;
     }
     m_sink = std::move(sink);
     m_context = std::make_unique<QObject>();
     m_running = true;
+    m_trimPending = false;
     {
         std::lock_guard lock(m_mutex);
         m_watching = false;
         m_queue.clear();
         m_drainPosted = false;
+        m_exclusionsChanged = false;
     }
     m_thread = std::thread(
         [this, reader = std::make_shared<Reader>(*this, std::move(tree))] { reader->run(); });
@@ -299,6 +108,8 @@ void LinuxNotificationSource::stop()
     m_thread.join();
     ::close(m_stopFd);
     m_stopFd = -1;
+    ::close(m_wakeFd);
+    m_wakeFd = -1;
 
     if (!m_draining) {
         // Operations done before the stop are journalled, not dropped with the queue.
@@ -328,6 +139,19 @@ void LinuxNotificationSource::stop()
     } else {
         m_context.reset();
         m_sink = nullptr;
+    }
+}
+
+void LinuxNotificationSource::setExclusions(std::vector<std::string> folders, bool skipGitIgnored)
+{
+    std::lock_guard lock(m_mutex);
+    m_options.excludedFolders = std::move(folders);
+    m_options.skipGitIgnored = skipGitIgnored;
+    if (m_wakeFd >= 0 && !m_exclusionsChanged) {
+        m_exclusionsChanged = true;
+        const std::uint64_t one = 1;
+        while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     }
 }
 
@@ -385,11 +209,16 @@ void LinuxNotificationSource::drain()
             std::lock_guard lock(m_mutex);
             if (!m_running || m_queue.empty()) {
                 m_drainPosted = false;
+                if (m_queue.empty()) {
+                    // std::deque keeps a block or two; a burst's worth goes back with it.
+                    std::deque<Delivery>().swap(m_queue);
+                }
                 break;
             }
             d = std::move(m_queue.front());
             m_queue.pop_front();
         }
+        ++m_sinceTrim;
         deliver(d);
         if (std::chrono::steady_clock::now() >= deadline) {
             // Yield to the event loop so painting and input go on, and come back next turn.
@@ -402,7 +231,28 @@ void LinuxNotificationSource::drain()
     m_draining = false;
     if (again) {
         postDrain();
+    } else if (m_sinceTrim >= kTrimAfter) {
+        trimLater();
     }
+}
+
+void LinuxNotificationSource::trimLater()
+{
+    if (m_trimPending || !m_context) {
+        return;
+    }
+    // Once the burst is over and the Today list has taken its rows, the free memory the
+    // burst left in the allocator's arenas (this thread's and the reader's) goes back to
+    // the system; otherwise every burst would raise the program's size for good.
+    m_trimPending = true;
+    QTimer::singleShot(kTrimDelay, m_context.get(), [this] {
+        m_trimPending = false;
+        m_sinceTrim = 0;
+        if (m_idleSink) {
+            m_idleSink();
+        }
+        ::malloc_trim(0);
+    });
 }
 
 void LinuxNotificationSource::deliver(const Delivery& d)

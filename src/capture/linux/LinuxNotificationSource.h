@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/NotificationSource.h"
+#include "capture/linux/SettleStage.h"
 #include "logstore/DataFolder.h"
 
 #include <chrono>
@@ -23,8 +24,9 @@ struct LinuxCaptureOptions
     // Watched recursively; empty means the user's home (see HomeFolder). The root of the
     // file system never is: capture then reports that it stopped and watches no folder.
     std::string homeFolder;
-    // Every file system mounted below one of these is a drive: its mounting and unmounting
-    // are recorded, and a local one is watched like the home folder while it is mounted.
+    // Every file system mounted below one of these, or inside the home folder, is a drive:
+    // its mounting and unmounting are recorded, and a local one is watched like the home
+    // folder while it is mounted.
     std::vector<std::string> mountRoots{"/media", "/run/media", "/mnt"};
     // Never watched, so the journal does not record its own writes.
     std::string dataFolder;
@@ -34,6 +36,13 @@ struct LinuxCaptureOptions
     std::function<void()> beforeRead;
     // Watches this source may hold before keeping the rest free; 0 takes the system's limit.
     long watchLimit = 0;
+    // How long an item is left alone before its net effect is recorded (SettleStage). Zero
+    // hands on every operation as the kernel reported it, hidden names and all: only the
+    // tests of the watch tree itself want that.
+    std::chrono::milliseconds settle = linuxcapture::SettleStage::kSettle;
+    // The user's exclusions, as setExclusions() takes them.
+    std::vector<std::string> excludedFolders;
+    bool skipGitIgnored = true;
 
     // The defaults for the program: $HOME, the usual mount roots, `folder` left alone.
     static LinuxCaptureOptions ForDataFolder(const DataFolder& folder);
@@ -49,13 +58,18 @@ std::string HomeFolder();
 // reach the sink on the thread that called start(), through its Qt event loop, in slices of
 // about 10 ms so that the loop never stalls under a burst.
 //
-// Folders whose names begin with "." are reported like any entry but not entered;
+// What reaches the sink is the net effect of what programs did (SettleStage): hidden
+// items, lock files, temporary names and downloads in progress leave no record. Hidden
+// folders are never entered, nor are caches, what Git ignores and what the user excluded;
 // symbolic links are reported as files and never followed. A mount point's item is named
 // after the mount point's last component.
 class LinuxNotificationSource final : public NotificationSource
 {
 public:
     static constexpr std::chrono::milliseconds kSlice{10};
+    // After this many deliveries, memory is handed back once they are over (see trimLater).
+    static constexpr std::size_t kTrimAfter = 4096;
+    static constexpr std::chrono::milliseconds kTrimDelay{2000};
 
     explicit LinuxNotificationSource(LinuxCaptureOptions options);
     ~LinuxNotificationSource() override;
@@ -66,9 +80,12 @@ public:
     // when the kernel refused us an inotify instance (told to the health sink too).
     bool start(Sink sink) override;
     void setHealthSink(HealthSink sink) override { m_healthSink = std::move(sink); }
-    // Stops reading and delivers what was captured until now before returning; the sink is
-    // not called after that. Called from inside the sink, it delivers nothing more.
+    void setIdleSink(IdleSink sink) override { m_idleSink = std::move(sink); }
+    // Stops reading and delivers what was captured until now before returning, what is
+    // still settling included; the sink is not called after that. Called from inside the
+    // sink, it delivers nothing more.
     void stop() override;
+    void setExclusions(std::vector<std::string> folders, bool skipGitIgnored) override;
 
     // Blocks until the folders present at start are watched; false on timeout or when not
     // started.
@@ -85,15 +102,22 @@ private:
     void deliver(const Delivery& d);
     void drain();
     void postDrain();
+    void trimLater();
 
     LinuxCaptureOptions m_options;
     Sink m_sink;
     HealthSink m_healthSink;
+    IdleSink m_idleSink;
     std::unique_ptr<QObject> m_context; // lives on the sink's thread; drains are posted to it
     std::thread m_thread;
     int m_stopFd = -1;
+    int m_wakeFd = -1;       // new exclusions wait for the reader
     bool m_running = false;  // sink's thread only
     bool m_draining = false; // sink's thread only
+    // Deliveries since memory was last handed back (sink's thread only): after a burst the
+    // allocator keeps what the burst needed unless told otherwise.
+    std::size_t m_sinceTrim = 0;
+    bool m_trimPending = false;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_watchingChanged;
@@ -101,6 +125,7 @@ private:
     bool m_media = false;
     std::deque<Delivery> m_queue;
     bool m_drainPosted = false; // a drain is queued or running and will look at m_queue again
+    bool m_exclusionsChanged = false;
 };
 
 // What the main window uses to capture on this platform.

@@ -3,6 +3,7 @@
 // Small pieces the parts of the watch tree share: paths and the notifications they make.
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
+#include "capture/linux/NameKinds.h"
 
 #include <cstdint>
 #include <string>
@@ -28,9 +29,10 @@ inline std::string ParentOf(const std::string& path)
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
+// Hidden folders are never entered: nothing in them is the user's own work.
 inline bool MayEnter(const std::string& name)
 {
-    return !name.empty() && name.front() != '.';
+    return !name.empty() && KindOfName(name, true) != NameKind::Hidden;
 }
 
 inline Notification Single(std::uint32_t event, const std::string& path, const std::string& name)
@@ -38,9 +40,12 @@ inline Notification Single(std::uint32_t event, const std::string& path, const s
     return Notification{event, ShellItem{name, path}, std::nullopt};
 }
 
-inline Notification Created(bool isDir, const std::string& path, const std::string& name)
+inline Notification Created(bool isDir, const std::string& path, const std::string& name,
+                            bool replaced = false)
 {
-    return Single(isDir ? shell::SHCNE_MKDIR : shell::SHCNE_CREATE, path, name);
+    Notification n = Single(isDir ? shell::SHCNE_MKDIR : shell::SHCNE_CREATE, path, name);
+    n.replaced = replaced;
+    return n;
 }
 
 inline Notification Deleted(bool isDir, const std::string& path, const std::string& name)

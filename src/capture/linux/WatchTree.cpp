@@ -2,6 +2,7 @@
 
 #include "capture/ShellEvents.h"
 #include "capture/linux/MountTable.h"
+#include "capture/linux/NameKinds.h"
 #include "capture/linux/WatchEvents.h"
 
 #include <algorithm>
@@ -57,6 +58,9 @@ bool WatchTree::open()
         return false;
     }
     m_buffer.resize(kReadBufferSize);
+    if (m_watchMask == 0) {
+        m_watchMask = kWatchMask;
+    }
     if (!m_fixedLimit) {
         m_limit = WatchLimitInForce();
     }
@@ -81,11 +85,6 @@ void WatchTree::unwatchRoot(const std::string& root)
     reviewSkipped();
 }
 
-bool WatchTree::excluded(const std::string& path) const
-{
-    return !m_dataFolder.empty() && IsSameOrBelow(path, m_dataFolder);
-}
-
 bool WatchTree::ownFolder(const std::string& path) const
 {
     return !m_dataFolder.empty() && IsSameOrBelow(m_dataFolder, path);
@@ -96,7 +95,7 @@ std::optional<int> WatchTree::addWatch(int dirFd, const std::string& dir)
     // Through /proc/self/fd the path is a link by design; the descriptor behind it was opened
     // without following one.
     const std::string target = WatchablePath(dirFd, dir);
-    const std::uint32_t mask = target == dir ? kWatchMask : kWatchMask & ~IN_DONT_FOLLOW;
+    const std::uint32_t mask = target == dir ? m_watchMask : m_watchMask & ~IN_DONT_FOLLOW;
     const int wd = ::inotify_add_watch(m_fd, target.c_str(), mask);
     if (wd >= 0) {
         return wd;
@@ -113,34 +112,36 @@ std::optional<int> WatchTree::addWatch(int dirFd, const std::string& dir)
     return std::nullopt;
 }
 
-void WatchTree::bind(int wd, const std::string& path)
+WatchTree::Folder& WatchTree::bind(int wd, const std::string& path)
 {
-    const auto known = m_pathOf.find(wd);
-    if (known != m_pathOf.end()) {
-        if (known->second == path) {
-            return;
+    const auto known = m_folders.find(wd);
+    if (known != m_folders.end()) {
+        if (known->second.path == path) {
+            return known->second;
         }
-        const auto old = m_wdOf.find(known->second);
+        const auto old = m_wdOf.find(known->second.path);
         if (old != m_wdOf.end() && old->second == wd) {
             m_wdOf.erase(old);
         }
     }
-    m_pathOf[wd] = path;
+    Folder& folder = m_folders[wd];
+    folder.path = path;
     m_wdOf[path] = wd;
+    return folder;
 }
 
 void WatchTree::forget(int wd)
 {
-    const auto known = m_pathOf.find(wd);
-    if (known == m_pathOf.end()) {
+    const auto known = m_folders.find(wd);
+    if (known == m_folders.end()) {
         return;
     }
-    const auto byPath = m_wdOf.find(known->second);
+    const auto byPath = m_wdOf.find(known->second.path);
     // A folder moved over this one may own the path by now.
     if (byPath != m_wdOf.end() && byPath->second == wd) {
         m_wdOf.erase(byPath);
     }
-    m_pathOf.erase(known);
+    m_folders.erase(known);
 }
 
 void WatchTree::walk(const std::string& dir, std::optional<Stamp> reportSince)
@@ -148,11 +149,14 @@ void WatchTree::walk(const std::string& dir, std::optional<Stamp> reportSince)
     // The visited set stops a bind mount of a folder inside itself from looping; symbolic
     // links are never entered at all.
     std::unordered_set<int> visited;
-    std::deque<std::string> queue{dir};
+    // Each folder with the repository it lies in. A watched root's own repository is never
+    // consulted: a home kept under Git often ignores everything it does not track.
+    std::deque<std::pair<std::string, RepoId>> queue{{dir, isRoot(dir) ? 0 : repoOfParent(dir)}};
     const bool anyTime = reportSince && *reportSince == Stamp{};
     std::size_t walked = 0;
     while (!queue.empty()) {
-        const std::string current = std::move(queue.front());
+        const std::string current = std::move(queue.front().first);
+        RepoId repo = queue.front().second;
         queue.pop_front();
         if (excluded(current) || m_notEntered.count(current)) {
             continue;
@@ -180,19 +184,49 @@ void WatchTree::walk(const std::string& dir, std::optional<Stamp> reportSince)
             ::close(fd);
             continue;
         }
-        bind(*wd, current);
-        for (const FolderEntry& e : ListFolder(fd, anyTime ? std::nullopt : reportSince)) {
+        const std::vector<FolderEntry> entries =
+            ListFolder(fd, anyTime ? std::nullopt : reportSince);
+        const auto has = [&entries](std::string_view name) {
+            return std::any_of(entries.begin(), entries.end(),
+                               [&](const FolderEntry& e) { return e.name == name; });
+        };
+        const bool root = isRoot(current);
+        if (!root && has("CACHEDIR.TAG") && HasCacheTag(fd)) {
+            ::close(fd);
+            ::inotify_rm_watch(m_fd, *wd);
+            cacheFound(current);
+            continue;
+        }
+        if (!root && has(".git")) {
+            // A work tree of its own (a submodule too); one that cannot be opened is judged
+            // by the rules of the work tree around it, if any.
+            if (const RepoId own = m_git.open(current)) {
+                repo = own;
+            }
+        }
+        Folder& folder = bind(*wd, current);
+        folder.repo = repo;
+        folder.names.clear();
+        for (const FolderEntry& e : entries) {
             const std::string path = Join(current, e.name);
             if (excluded(path)) {
                 continue;
             }
-            if (reportSince && (anyTime || (e.born && *e.born >= *reportSince)) &&
-                !ownFolder(path) && !m_remembered.count(path)) {
+            if (KindOfName(e.name, e.isDir) == NameKind::Ordinary) {
+                folder.names.insert(e.name);
+            }
+            const bool report = reportSince && (anyTime || (e.born && *e.born >= *reportSince)) &&
+                                !ownFolder(path) && !m_remembered.count(path);
+            const bool enter = e.isDir && MayEnter(e.name) && !m_notEntered.count(path);
+            if ((report || enter) && m_git.ignored(repo, path, e.isDir)) {
+                continue;
+            }
+            if (report) {
                 m_scanned[path] = m_reads;
                 pushCreated(e.isDir, path, e.name);
             }
-            if (e.isDir && MayEnter(e.name)) {
-                queue.push_back(path);
+            if (enter) {
+                queue.emplace_back(path, repo);
             }
         }
         ::close(fd);
@@ -256,7 +290,7 @@ void WatchTree::repathSubtree(const std::string& from, const std::string& to)
     for (const auto& [path, wd] : moved) {
         const std::string now = to + path.substr(from.size());
         m_wdOf[now] = wd;
-        m_pathOf[wd] = now;
+        m_folders[wd].path = now;
     }
     // Folders left unwatched under it keep their place in the queue for a watch.
     std::vector<std::pair<std::string, std::size_t>> skipped;
@@ -318,6 +352,7 @@ void WatchTree::handleChunk(const Chunk& chunk)
 {
     std::size_t offset = 0;
     const std::size_t size = chunk.bytes.size();
+    m_onlyWrites = true;
     while (offset + sizeof(inotify_event) <= size) {
         inotify_event ev;
         std::memcpy(&ev, chunk.bytes.data() + offset, sizeof ev);
@@ -326,6 +361,7 @@ void WatchTree::handleChunk(const Chunk& chunk)
         if (offset > size) {
             break;
         }
+        m_onlyWrites = m_onlyWrites && ev.mask == IN_MODIFY;
         const std::string name(nameStart, ::strnlen(nameStart, ev.len));
         handle(ev.mask, ev.wd, ev.cookie, name);
     }
@@ -348,52 +384,86 @@ void WatchTree::handle(std::uint32_t mask, int wd, std::uint32_t cookie, const s
         forget(wd);
         return;
     }
-    const auto dir = m_pathOf.find(wd);
-    if (dir == m_pathOf.end()) {
+    const auto dir = m_folders.find(wd);
+    if (dir == m_folders.end()) {
         return;
     }
     if (mask & IN_MOVE_SELF) {
-        expireMovedFolder(dir->second);
+        expireMovedFolder(dir->second.path);
         return;
     }
     if (name.empty()) {
         return; // IN_UNMOUNT and the other events about the watched folder itself
     }
-    const std::string path = Join(dir->second, name);
+    Folder& folder = dir->second;
+    const std::string path = Join(folder.path, name);
+    const bool isDir = (mask & IN_ISDIR) != 0;
     if (excluded(path) && path != m_dataFolder) {
+        if (mask & (IN_DELETE | IN_MOVED_FROM)) {
+            m_caches.erase(path); // where it goes, its tag is found again
+        }
         return;
     }
-    const bool isDir = (mask & IN_ISDIR) != 0;
+    const bool ordinary = KindOfName(name, isDir) == NameKind::Ordinary;
+    const RepoId repo = folder.repo;
+    const bool ignored = m_git.ignored(repo, path, isDir);
+    if (mask & IN_MODIFY) {
+        const std::string where = folder.path;
+        if (noticeSpecialName(where, name, isDir)) {
+            return;
+        }
+        if (!ignored) {
+            push(Single(shell::SHCNE_UPDATEITEM, path, name));
+        }
+        return;
+    }
     if (mask & IN_CREATE) {
-        created(path, name, isDir);
+        if (ordinary) {
+            folder.names.insert(name);
+        }
+        created(path, name, isDir, repo, ignored);
         return;
     }
     if (mask & IN_DELETE) {
+        folder.names.erase(name);
+        noticeSpecialName(folder.path, name, isDir);
         m_scanned.erase(path);
         forgetRemembered(path, isDir);
         if (isDir && m_skipped.erase(path)) {
             m_skippedChanged = true;
         }
-        push(Deleted(isDir, path, name));
+        if (!ignored) {
+            push(Deleted(isDir, path, name));
+        }
     } else if (mask & IN_MOVED_FROM) {
+        folder.names.erase(name);
         m_scanned.erase(path);
-        movedFrom(path, name, isDir, cookie);
+        movedFrom(path, name, isDir, cookie, ignored);
     } else if (mask & IN_MOVED_TO) {
-        movedTo(path, name, isDir, cookie);
+        // Asked before the name goes in: the kernel never says what a rename replaced.
+        const bool replaced = ordinary && folder.names.contains(name);
+        if (ordinary) {
+            folder.names.insert(name);
+        }
+        movedTo(path, name, isDir, cookie, replaced, repo, ignored);
     }
 }
 
-void WatchTree::created(const std::string& path, const std::string& name, bool isDir)
+void WatchTree::created(const std::string& path, const std::string& name, bool isDir, RepoId repo,
+                        bool ignored)
 {
     if (const auto seen = m_scanned.find(path); seen != m_scanned.end()) {
         m_scanned.erase(seen);
+        return;
+    }
+    if (noticeSpecialName(ParentOf(path), name, isDir) || ignored) {
         return;
     }
     // The folders that hold the data folder are made by the program itself, not the user.
     if (!(isDir && ownFolder(path))) {
         pushCreated(isDir, path, name);
     }
-    if (isDir && MayEnter(name)) {
+    if (isDir && mayEnter(path, name, repo)) {
         // At once, on this thread: `mkdir -p a/b && touch a/b/f` has finished long before a
         // second look, and only the listing can still see what went in unwatched. Everything
         // in a folder that was just made is new.
@@ -416,16 +486,16 @@ void WatchTree::overflowed()
                                "deletions and renames were not."});
     // Bring the watches back in line with the disk: folders made while events were lost get
     // a watch, folders gone lose theirs.
-    const std::unordered_map<int, std::string> before = std::move(m_pathOf);
-    m_pathOf.clear();
+    std::unordered_map<int, Folder> before = std::move(m_folders);
+    m_folders.clear();
     m_wdOf.clear();
     m_skipped.clear();
     m_skippedChanged = true;
     for (const std::string& root : m_roots) {
         walk(root, since);
     }
-    for (const auto& [wd, path] : before) {
-        if (!m_pathOf.count(wd)) {
+    for (const auto& [wd, folder] : before) {
+        if (!m_folders.count(wd)) {
             ::inotify_rm_watch(m_fd, wd);
         }
     }
@@ -441,9 +511,10 @@ void WatchTree::report(CaptureIncident incident)
     push(std::move(incident));
 }
 
-void WatchTree::pushCreated(bool isDir, const std::string& path, const std::string& name)
+void WatchTree::pushCreated(bool isDir, const std::string& path, const std::string& name,
+                            bool replaced)
 {
-    push(Created(isDir, path, name));
+    push(Created(isDir, path, name, replaced));
     remember(path);
 }
 

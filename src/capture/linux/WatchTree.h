@@ -3,6 +3,8 @@
 #include "capture/CaptureHealth.h"
 #include "capture/RecordPipeline.h"
 #include "capture/linux/FolderScan.h"
+#include "capture/linux/GitIgnore.h"
+#include "capture/linux/NameSet.h"
 
 #include <chrono>
 #include <cstdint>
@@ -28,10 +30,17 @@ using Delivery = std::variant<Notification, CaptureIncident>;
 // the watched trees, and the translation of its events into notifications. It belongs to
 // the reader thread alone; nothing in it is locked.
 //
-// Notifications come out in the order their operations happened. The one thing that must
-// wait is the first half of a move (IN_MOVED_FROM): until its second half arrives or is
-// overdue, it holds back everything behind it, so that a rename never overtakes what
-// happened before or after it.
+// Notifications come out in the order their operations happened, raw: what they add up to
+// is the settle stage's business. The one thing that must wait is the first half of a move
+// (IN_MOVED_FROM): until its second half arrives or is overdue, it holds back everything
+// behind it, so that a rename never overtakes what happened before or after it. A move
+// between folders stays one rename notification, whatever its names. Each watched folder
+// keeps the names it holds, so that a rename that replaced one can say so.
+//
+// Folders that are not the user's work are neither watched nor reported: the data folder,
+// the user's exclusions, caches tagged with CACHEDIR.TAG, and what Git ignores in a work
+// tree below a watched root (a file Git ignores is not reported either; renamed across
+// that line it counts as made or deleted).
 class WatchTree final
 {
 public:
@@ -72,6 +81,28 @@ public:
     void unwatchRoot(const std::string& root);
     // Folders that are reported like any other but never entered (network mounts).
     void setNotEntered(std::set<std::string> paths) { m_notEntered = std::move(paths); }
+    // A file system was mounted at, or unmounted from, `mountPoint` inside the watched area:
+    // its watches are rebuilt for whatever lies there now, reporting nothing.
+    void remount(const std::string& mountPoint);
+
+    // Folders the user chose not to record (absolute, symbolic links resolved): neither
+    // they nor anything below them is watched or reported. A folder newly excluded loses its
+    // watches at once; one no longer excluded is watched again without reporting what it
+    // holds.
+    void setExcluded(std::vector<std::string> folders);
+    // Whether what Git ignores in a work tree below the watched roots is left alone (the
+    // default) or watched like the rest.
+    void setSkipGitIgnored(bool skip);
+    // Whether `path` is never reported: the data folder, a user's exclusion, a cache folder
+    // (tagged with CACHEDIR.TAG), or anything below one of them.
+    bool excluded(const std::string& path) const;
+    // Folders found since the last call not to be the user's work (a cache tag appeared, the
+    // user excluded it): what is still settling about them is to be dropped.
+    std::vector<std::string> takeDisowned() { return std::exchange(m_disowned, {}); }
+
+    // Reports every write to a file as SHCNE_UPDATEITEM, so that a file still being written
+    // counts as changing. Set before the first root is watched.
+    void setReportWrites(bool on);
 
     // Queues a notification that did not come from inotify (a mount, a medium), or an
     // incident, in its place among the file operations.
@@ -83,31 +114,51 @@ public:
     bool readOnce();
     // Events read from the kernel during a long walk and not handled yet.
     bool hasBacklog() const { return !m_backlog.empty(); }
+    // Whether the last read held nothing but writes to files.
+    bool readOnlyWrites() const { return m_onlyWrites; }
 
     // Settles moves whose second half is overdue (every pending move when `all`) as
     // deletions at their old place.
     void expireMoves(TimePoint now, bool all);
 
-    // How long poll() may wait before a pending move falls due or the backlog needs
-    // handling: -1 when nothing is pending.
+    // Takes up Git's rules again where a repository or an ignore file appeared or changed
+    // a while ago (the writing is over by then).
+    void applyDueRules(TimePoint now);
+
+    // How long poll() may wait before a pending move or a rule change falls due or the
+    // backlog needs handling: -1 when nothing is pending.
     int pollTimeoutMs(TimePoint now) const;
 
     // What is ready for delivery, oldest first; the tree forgets it.
     std::vector<Delivery> takeReady();
 
-    std::size_t watchCount() const { return m_pathOf.size(); }
+    std::size_t watchCount() const { return m_folders.size(); }
+    // What the names of the watched folders cost (the folder records' own share included)
+    // and how many names they hold.
+    std::size_t nameBytes() const;
+    std::size_t nameCount() const;
 
     // Runs on the reader thread before every read of the kernel's queue. Lets a test hold the
     // reader back until the queue overflows.
     std::function<void()> beforeRead;
 
 private:
+    using RepoId = GitIgnore::RepoId;
+
+    // A watched folder: where it is, the names it holds, and the Git repository it is in.
+    struct Folder
+    {
+        std::string path;
+        NameSet names;
+        RepoId repo = 0;
+    };
     struct PendingMove
     {
         std::uint32_t cookie = 0;
         std::string path;
         std::string name;
         bool isDir = false;
+        bool ignored = false; // Git ignores where it left from
         TimePoint deadline;
     };
     // One place in the delivery order: either settled deliveries or a move still waiting.
@@ -129,11 +180,12 @@ private:
     void pump();
     void handleChunk(const Chunk& chunk);
     void handle(std::uint32_t mask, int wd, std::uint32_t cookie, const std::string& name);
-    void created(const std::string& path, const std::string& name, bool isDir);
+    void created(const std::string& path, const std::string& name, bool isDir, RepoId repo,
+                 bool ignored);
     void movedFrom(const std::string& path, const std::string& name, bool isDir,
-                   std::uint32_t cookie);
-    void movedTo(const std::string& path, const std::string& name, bool isDir,
-                 std::uint32_t cookie);
+                   std::uint32_t cookie, bool ignored);
+    void movedTo(const std::string& path, const std::string& name, bool isDir, std::uint32_t cookie,
+                 bool replaced, RepoId repo, bool ignored);
     void settle(Slot& slot, std::vector<Delivery> deliveries);
     void expireMovedFolder(const std::string& path);
     void overflowed();
@@ -147,12 +199,23 @@ private:
     // Watches a folder that came into the watched area by a move.
     void walkArrived(const std::string& dir);
     std::optional<int> addWatch(int dirFd, const std::string& dir);
-    void bind(int wd, const std::string& path);
+    Folder& bind(int wd, const std::string& path);
     void forget(int wd);
     void unwatchSubtree(const std::string& root);
     void repathSubtree(const std::string& from, const std::string& to);
-    bool excluded(const std::string& path) const;
     bool ownFolder(const std::string& path) const;
+
+    // Whether the folder `path` (named `name`, in repository `repo`) is walked and watched.
+    bool mayEnter(const std::string& path, const std::string& name, RepoId repo) const;
+    bool isRoot(const std::string& path) const;
+    RepoId repoOfParent(const std::string& path) const;
+    // A special name turned up in `folder`: a cache tag (true when the folder is a cache
+    // now), or a repository or ignore file whose rules are taken up a little later.
+    bool noticeSpecialName(const std::string& folder, const std::string& name, bool isDir);
+    void cacheFound(const std::string& folder);
+    // Brings the watches below `top` in line with the rules: what they exclude now loses
+    // its watches, what they allow now gets one. Nothing is reported.
+    void applyRules(const std::string& top);
 
     // The watch budget: what the limit leaves us after the reserve, or what the kernel let us
     // have.
@@ -168,7 +231,8 @@ private:
     void pruneRemembered();
 
     void push(Delivery d);
-    void pushCreated(bool isDir, const std::string& path, const std::string& name);
+    void pushCreated(bool isDir, const std::string& path, const std::string& name,
+                     bool replaced = false);
     void flushSlots();
 
     int m_fd = -1;
@@ -177,9 +241,17 @@ private:
     std::set<std::string> m_notEntered;
     std::vector<char> m_buffer;
     std::deque<Chunk> m_backlog;
+    bool m_onlyWrites = false;
 
-    std::unordered_map<int, std::string> m_pathOf;
+    std::unordered_map<int, Folder> m_folders;
     std::map<std::string, int> m_wdOf; // ordered, so a subtree is one contiguous range
+    std::uint32_t m_watchMask = 0;
+
+    std::vector<std::string> m_excluded; // sorted
+    std::set<std::string> m_caches;
+    GitIgnore m_git;
+    std::map<std::string, TimePoint> m_rulesDue; // folder -> when to take up its rules again
+    std::vector<std::string> m_disowned;
 
     // Entries a scan of a new folder reported, with the read count at the time of the scan.
     // Once a read has emptied the kernel's queue, every IN_CREATE that raced a scan before

@@ -8,15 +8,16 @@ namespace zlv::linuxcapture {
 using namespace watch;
 
 void WatchTree::movedFrom(const std::string& path, const std::string& name, bool isDir,
-                          std::uint32_t cookie)
+                          std::uint32_t cookie, bool ignored)
 {
-    PendingMove move{cookie, path, name, isDir, std::chrono::steady_clock::now() + kMoveGrace};
+    PendingMove move{cookie, path,    name,
+                     isDir,  ignored, std::chrono::steady_clock::now() + kMoveGrace};
     m_slotOfCookie[cookie] = m_firstSlot + m_slots.size();
     m_slots.push_back(Slot{{}, std::move(move)});
 }
 
 void WatchTree::movedTo(const std::string& path, const std::string& name, bool isDir,
-                        std::uint32_t cookie)
+                        std::uint32_t cookie, bool replaced, RepoId repo, bool ignored)
 {
     const auto partner = m_slotOfCookie.find(cookie);
     if (partner == m_slotOfCookie.end()) {
@@ -25,12 +26,16 @@ void WatchTree::movedTo(const std::string& path, const std::string& name, bool i
             m_scanned.erase(seen);
             return;
         }
-        pushCreated(isDir, path, name);
-        if (isDir && MayEnter(name)) {
+        if (noticeSpecialName(ParentOf(path), name, isDir) || ignored) {
+            return;
+        }
+        pushCreated(isDir, path, name, replaced);
+        if (isDir && mayEnter(path, name, repo)) {
             walkArrived(path);
         }
         return;
     }
+    noticeSpecialName(ParentOf(path), name, isDir);
     Slot& slot = m_slots[partner->second - m_firstSlot];
     m_slotOfCookie.erase(partner);
     const PendingMove from = std::move(*slot.pending);
@@ -39,7 +44,7 @@ void WatchTree::movedTo(const std::string& path, const std::string& name, bool i
     // What was reported under the old name keeps counting as reported under the new one.
     if (isDir) {
         repathRemembered(from.path, path);
-        if (!MayEnter(name)) {
+        if (ignored || !mayEnter(path, name, repo)) {
             unwatchSubtree(from.path);
         } else if (m_wdOf.count(from.path)) {
             repathSubtree(from.path, path);
@@ -53,17 +58,19 @@ void WatchTree::movedTo(const std::string& path, const std::string& name, bool i
     }
     remember(path);
 
+    // Across the line of what Git ignores, a rename is what the user sees of it.
     std::vector<Delivery> result;
-    if (from.name == name && ParentOf(from.path) != ParentOf(path)) {
-        // Moved to another folder under the same name. As a rename its old and new names
-        // would be equal and the record would be dropped, losing the operation; the two
-        // halves keep both folders on record.
+    if (from.ignored && !ignored) {
+        result.push_back(Created(isDir, path, name, replaced));
+    } else if (!from.ignored && ignored) {
         result.push_back(Deleted(isDir, from.path, from.name));
-        result.push_back(Created(isDir, path, name));
-    } else {
+    } else if (!from.ignored) {
+        // A move into another folder under the same name stays one notification here; the
+        // settle stage, or the source without one, makes two records of it.
         const std::uint32_t event = isDir ? shell::SHCNE_RENAMEFOLDER : shell::SHCNE_RENAMEITEM;
-        result.push_back(
-            Notification{event, ShellItem{from.name, from.path}, ShellItem{name, path}});
+        Notification n{event, ShellItem{from.name, from.path}, ShellItem{name, path}};
+        n.replaced = replaced;
+        result.push_back(std::move(n));
     }
     settle(slot, std::move(result));
 }
@@ -117,6 +124,11 @@ int WatchTree::pollTimeoutMs(TimePoint now) const
     for (const Slot& slot : m_slots) {
         if (slot.pending && (!first || slot.pending->deadline < *first)) {
             first = slot.pending->deadline;
+        }
+    }
+    for (const auto& [folder, due] : m_rulesDue) {
+        if (!first || due < *first) {
+            first = due;
         }
     }
     if (!first) {

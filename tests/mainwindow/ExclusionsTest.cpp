@@ -1,0 +1,160 @@
+// The folders not to record, from the lists' context menu and the Tools menu, with the real
+// Linux capture over a temporary home: the watches the kernel holds are what is compared.
+#include "capture/linux/LinuxNotificationSource.h"
+#include "logstore/LogListView.h"
+#include "mainwindow/frmPubExclusions.h"
+#include "mainwindow/frmPubMain.h"
+#include "support/InotifyWatches.h"
+#include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+using namespace zlv;
+namespace sfs = std::filesystem;
+
+namespace {
+
+void Touch(const std::string& path)
+{
+    std::ofstream(path, std::ios::binary) << "";
+}
+
+} // namespace
+
+class ExclusionsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Runs `work` on the modal dialog `trigger` opens, and always closes it, so that no
+    // failure can leave the test waiting on it.
+    void withDialog(QAction* trigger, const std::function<void(frmPubExclusions&)>& work)
+    {
+        bool seen = false;
+        QTimer probe;
+        probe.setInterval(5);
+        connect(&probe, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<frmPubExclusions*>(QApplication::activeModalWidget());
+            if (!dialog || seen) {
+                return;
+            }
+            seen = true;
+            probe.stop();
+            work(*dialog);
+            if (dialog->isVisible()) {
+                dialog->reject();
+            }
+        });
+        probe.start();
+        QTimer::singleShot(20000, this, [] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        });
+        trigger->trigger();
+        QVERIFY(seen);
+    }
+
+private Q_SLOTS:
+    void aFolderLeftOutFromARowFreesItsWatchesAndComesBackFromTheDialog()
+    {
+        test::TempDir homeDir;
+        test::TempDir appData;
+        test::ScriptedMessages messages;
+        const std::string home = sfs::canonical(homeDir.path()).string();
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(home));
+        for (int i = 0; i < 20; ++i) {
+            sfs::create_directories(home + "/work/build/d" + std::to_string(i));
+        }
+        const std::size_t before = test::WatchesHeld();
+
+        frmPubMain::Options options;
+        options.appData = appData.path();
+        options.trayAvailable = false;
+        options.versionCheckDelayMs = 0;
+        options.makeSource = [&home](const DataFolder& folder) {
+            LinuxCaptureOptions o = LinuxCaptureOptions::ForDataFolder(folder);
+            o.homeFolder = home;
+            o.mountRoots = {};
+            o.watchMedia = false;
+            o.settle = std::chrono::milliseconds(300);
+            return std::make_unique<LinuxNotificationSource>(o);
+        };
+        frmPubMain window(std::move(options));
+        window.show();
+        auto* source = dynamic_cast<LinuxNotificationSource*>(window.capture()->source());
+        QVERIFY(source && source->waitUntilWatching(std::chrono::seconds(10)));
+        const std::size_t all = test::WatchesHeld() - before;
+        QCOMPARE(all, std::size_t(23)); // home, work, build and its 20 folders
+
+        Touch(home + "/work/build/a.o");
+        LogListView* today = window.lsvToday();
+        QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 1, 10000);
+        // The right button on the row opens the lists' menu, on that row.
+        const QPoint onRow = today->visualRect(today->model()->index(0, 2)).center();
+        QTest::mouseClick(today->viewport(), Qt::RightButton, {}, onRow);
+        auto* menu = window.findChild<QMenu*>(QStringLiteral("menl"));
+        QTRY_VERIFY(menu->isVisible());
+        auto* exclude = window.findChild<QAction*>(QStringLiteral("menld"));
+        QVERIFY(exclude->isEnabled());
+        menu->close();
+        exclude->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all - 21, 10000);
+        Touch(home + "/work/build/d2/b.o");
+        const std::string config = window.dataFolder().configurationFile();
+        std::ifstream stored(config);
+        const std::string text{std::istreambuf_iterator<char>(stored), {}};
+        QVERIFY2(text.find("[Exclusions]") != std::string::npos &&
+                     text.find("Folder1=" + home + "/work/build\n") != std::string::npos &&
+                     text.find("Sequence=Month Day Year") != std::string::npos,
+                 text.c_str());
+
+        // The home itself is never offered: nothing at all would be recorded.
+        Touch(home + "/top.txt");
+        QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 2, 10000);
+        today->setCurrentIndex(today->model()->index(0, 0));
+        Q_EMIT menu->aboutToShow();
+        QVERIFY(!exclude->isEnabled());
+
+        // The dialog lists it; a folder chosen is added, the excluded one removed, saved.
+        auto* tools = window.findChild<QAction*>(QStringLiteral("mentn"));
+        withDialog(tools, [&](frmPubExclusions& dialog) {
+            QCOMPARE(dialog.folderList()->count(), 1);
+            QCOMPARE(dialog.folderList()->item(0)->text().toStdString(), home + "/work/build");
+            QVERIFY(dialog.gitSwitch()->isChecked());
+            dialog.setFolderChooser(
+                [&](QWidget*) { return QString::fromStdString(home + "/work/"); });
+            QTest::mouseClick(dialog.addButton(), Qt::LeftButton);
+            QCOMPARE(dialog.folderList()->count(), 2);
+            dialog.folderList()->setCurrentRow(1);
+            QTest::mouseClick(dialog.removeButton(), Qt::LeftButton);
+            dialog.folderList()->setCurrentRow(0);
+            QTest::mouseClick(dialog.removeButton(), Qt::LeftButton);
+            QCOMPARE(dialog.folderList()->count(), 0);
+            QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+            QVERIFY(!dialog.isVisible());
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all, 10000);
+        Touch(home + "/work/build/d3/c.o");
+        QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 3, 10000);
+        // What was made meanwhile, and what was there, is not news.
+        QTest::qWait(600);
+        QCOMPARE(today->rowCount(), 3);
+        QVERIFY(messages.shown().empty());
+        qputenv("HOME", savedHome);
+    }
+};
+
+QTEST_MAIN(ExclusionsTest)
+#include "ExclusionsTest.moc"
