@@ -15,7 +15,7 @@ set -Eeuo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 shots=${ZLV_SHOTS:-all}
-work=/tmp/zelvory-docs && rm -rf "$work" && mkdir "$work"
+work=$(mktemp -d -t zelvory-docs.XXXXXX)
 wine_work=
 pids=()
 cleanup() {
@@ -71,12 +71,13 @@ linux_shots() {
     pid=$!
     main=$(window Zelvory)
     sleep 1
-    # A morning's work, as the journal records it.
+    # A morning's work, as the journal records it: each step given more than the settle
+    # time, or the journal would rightly show only their net effect.
     (cd "$home/Documents" &&
-      echo draft > report.txt && sleep 0.3 && mkdir Invoices && sleep 0.3 &&
-      mv report.txt "Quarterly report.txt" && sleep 0.3 && echo x > notes.md && sleep 0.3 &&
-      mv notes.md Invoices/ && sleep 0.3 && rm "Quarterly report.txt" && sleep 0.3 &&
-      mkdir -p Photos/2026 && sleep 1)
+      echo draft > report.txt && sleep 1.5 && mkdir Invoices && sleep 1.5 &&
+      mv report.txt "Quarterly report.txt" && sleep 1.5 && echo x > notes.md && sleep 1.5 &&
+      mv notes.md Invoices/ && sleep 1.5 && rm "Quarterly report.txt" && sleep 1.5 &&
+      mkdir -p Photos/2026 && sleep 2.5)
     suffix=$([ "$scale" = 1 ] && echo "" || echo "@2x")
     xdotool windowactivate --sync "$main"
     shoot Zelvory "main-window$suffix.png"

@@ -120,8 +120,7 @@ void JournalPrinter::emit(std::string_view bytes)
 void JournalPrinter::warnNotRegular(const std::string& path, const char* what)
 {
     if (m_err) {
-        std::fprintf(m_err, "zelvory: %s \"%s\" is not a regular file; it is not read.\n", what,
-                     path.c_str());
+        WarnNotRegular(path, what, m_err);
     }
 }
 

@@ -4,8 +4,10 @@
 #include "utility/Clock.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zlv {
@@ -35,6 +37,11 @@ struct CaptureIncident
 class CaptureHealth final
 {
 public:
+    // `heldCount` reads how many records are held in memory from whoever holds them.
+    explicit CaptureHealth(std::function<std::size_t()> heldCount = {})
+        : m_heldCount(std::move(heldCount))
+    {}
+
     struct Entry
     {
         CaptureIncident incident;
@@ -47,19 +54,18 @@ public:
     bool note(const CaptureIncident& incident, const LocalDateTime& at);
 
     // True while nothing has gone missing this run and no condition is active.
-    bool complete() const { return m_entries.empty() && m_heldRecords == 0; }
+    bool complete() const { return m_entries.empty() && heldRecords() == 0; }
     // Every incident of the run, oldest first, merged per reason while it stays active.
     const std::vector<Entry>& entries() const { return m_entries; }
     bool anyActive() const;
 
     // Records held in memory because the day file cannot be written just now.
-    std::size_t heldRecords() const { return m_heldRecords; }
-    void setHeldRecords(std::size_t count) { m_heldRecords = count; }
+    std::size_t heldRecords() const { return m_heldCount ? m_heldCount() : 0; }
 
 private:
     std::vector<Entry> m_entries;
     std::vector<GapReason> m_asked;
-    std::size_t m_heldRecords = 0;
+    std::function<std::size_t()> m_heldCount;
 };
 
 } // namespace zlv

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/CaptureHealth.h"
-#include "capture/RecordPipeline.h"
+#include "capture/Notification.h"
 
 #include <functional>
 #include <string>
@@ -23,8 +23,12 @@ public:
 
     virtual ~NotificationSource() = default;
 
-    // Starts delivering to `sink`. False when capture could not start.
+    // Starts delivering to `sink`. False when capture could not start; the caller tells the
+    // user, so a source says why only through startFailure(), never through its health sink.
     virtual bool start(Sink sink) = 0;
+    // Why the last start() failed, in a sentence the user can read; empty when the source
+    // cannot say.
+    virtual std::string startFailure() const { return {}; }
     // Stops, and before it returns delivers everything seen until then: what the platform
     // has queued, what the source's reader holds, and what is still settling into its net
     // effect (delivered as that net effect, in order). Every orderly way of ending (Yes to

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/Notification.h"
 #include "logstore/DataFolder.h"
 #include "logstore/DayFileIndex.h"
 #include "logstore/HeldSpill.h"
@@ -14,25 +15,6 @@
 #include <utility>
 
 namespace zlv {
-
-// One shell item as the platform reports it: its display name and its file-system path
-// (both possibly empty).
-struct ShellItem
-{
-    std::string displayName;
-    std::string path;
-};
-
-// One change notification, whatever platform it came from.
-struct Notification
-{
-    std::uint32_t event = 0;
-    std::optional<ShellItem> item1;
-    std::optional<ShellItem> item2;
-    // The item took the place of another that had its new name (a rename over an existing
-    // file). Only the Linux source knows it and uses it, to tell a save from a new file.
-    bool replaced = false;
-};
 
 // Turns notifications into day-file lines: names and classifies the event, resolves its
 // items, applies the two keep tests and the 5-second repeat test, and appends the line. The

@@ -79,11 +79,11 @@ RecordingSession::Opening RecordingSession::begin()
         const auto first = ParseStamp(last->lostFirst);
         const auto lastLost = ParseStamp(last->lostLast);
         if (last->lost > 0 && first && lastLost) {
-            CaptureIncident lost;
-            lost.reason = GapReason::WriteFailed;
-            lost.sentence = LostSentence({static_cast<std::size_t>(last->lost), *first, *lastLost});
-            lost.missing = static_cast<std::int64_t>(last->lost);
-            lost.began = *first;
+            CaptureIncident lost{
+                .reason = GapReason::WriteFailed,
+                .sentence = LostSentence({static_cast<std::size_t>(last->lost), *first, *lastLost}),
+                .missing = static_cast<std::int64_t>(last->lost),
+                .began = *first};
             note(*first, lost.reason, lost.sentence);
             o.incidents.push_back(std::move(lost));
         }
@@ -91,12 +91,12 @@ RecordingSession::Opening RecordingSession::begin()
         if (since.empty()) {
             since = last->complete.empty() ? last->started : last->complete;
             if (const auto at = ParseStamp(since)) {
-                CaptureIncident crash;
-                crash.reason = GapReason::CaptureStopped;
-                crash.sentence = "Zelvory ended without closing its journal (it was stopped by "
-                                 "force, or it or the system crashed): operations made after " +
-                                 since + " may be missing.";
-                crash.began = *at;
+                CaptureIncident crash{
+                    .reason = GapReason::CaptureStopped,
+                    .sentence = "Zelvory ended without closing its journal (it was stopped by "
+                                "force, or it or the system crashed): operations made after " +
+                                since + " may be missing.",
+                    .began = *at};
                 note(*at, crash.reason, crash.sentence);
                 o.incidents.push_back(std::move(crash));
             }

@@ -6,7 +6,8 @@ namespace zlv {
 
 frmPubHide::frmPubHide(const DataFolder& folder, std::unique_ptr<NotificationSource> source,
                        const Clock& clock)
-    : m_source(std::move(source)), m_pipeline(folder, clock), m_folder(folder), m_clock(clock)
+    : m_source(std::move(source)), m_pipeline(folder, clock),
+      m_health([this] { return m_pipeline.heldRecords(); }), m_folder(folder), m_clock(clock)
 {}
 
 frmPubHide::~frmPubHide()
@@ -42,6 +43,18 @@ bool frmPubHide::load()
     m_source->setHealthSink([this](const CaptureIncident& i) { reportIncident(i); });
     m_source->setIdleSink([this] { m_pipeline.releaseSpare(); });
     m_loaded = m_source->start([this](const Notification& n) { upsReceiveEvents(n); });
+    if (!m_loaded) {
+        // Told here and only here, so that a failed start makes one gap line.
+        std::string why = m_source->startFailure();
+        if (why.empty()) {
+            why = "Recording could not start: the system refused to report file operations "
+                  "to Zelvory.";
+        }
+        reportIncident({.reason = GapReason::CaptureStopped,
+                        .sentence = std::move(why),
+                        .ongoing = true,
+                        .needsAction = true});
+    }
     return m_loaded;
 }
 
@@ -144,7 +157,9 @@ void frmPubHide::retryHeld()
 void frmPubHide::followHeld()
 {
     const std::size_t held = m_pipeline.heldRecords();
-    m_health.setHeldRecords(held);
+    if (held > 0 && m_heldChanged) {
+        m_heldChanged();
+    }
     if (!m_unwrittenGaps.empty() && held == 0 && m_scheduleRetry && !m_retryPending) {
         // Gap lines wait for room as held records do, even with no record held.
         m_retryPending = true;
@@ -153,19 +168,17 @@ void frmPubHide::followHeld()
     const RecordPipeline::Loss& loss = m_pipeline.loss();
     if (held > 0) {
         if (!m_holding || (loss.count > 0 && !m_lossReported)) {
-            CaptureIncident incident{GapReason::WriteFailed,
-                                     "Operations cannot be written to the journal in " +
-                                         m_folder.logsFolder() +
-                                         " (the disk is full, or the folder is missing or not "
-                                         "writable). They are kept in memory and written as "
-                                         "soon as that works again: free some disk space or "
-                                         "make the folder writable.",
-                                     0,
-                                     true,
-                                     false,
-                                     true,
-                                     false,
-                                     {}};
+            CaptureIncident incident{
+                .reason = GapReason::WriteFailed,
+                .sentence = "Operations cannot be written to the journal in " +
+                            m_folder.logsFolder() +
+                            " (the disk is full, or the folder is missing or not writable). "
+                            "They are kept in memory and written as soon as that works again: "
+                            "free some disk space or make the folder writable.",
+                .missing = 0,
+                .ongoing = true,
+                .needsAction = true,
+                .isGap = false};
             if (loss.count > 0) {
                 incident.missing = static_cast<std::int64_t>(loss.count);
                 incident.sentence += " There is no room left in memory: later operations are "
@@ -186,19 +199,17 @@ void frmPubHide::followHeld()
     }
     m_holding = false;
     m_lossReported = false;
-    reportIncident(CaptureIncident{GapReason::WriteFailed,
-                                   "Every held operation has been written to the journal.",
-                                   0,
-                                   false,
-                                   true,
-                                   false,
-                                   false,
-                                   {}});
+    reportIncident({.reason = GapReason::WriteFailed,
+                    .sentence = "Every held operation has been written to the journal.",
+                    .missing = 0,
+                    .cleared = true,
+                    .isGap = false});
     const RecordPipeline::Loss lost = m_pipeline.takeLoss();
     if (lost.count > 0) {
-        reportIncident(CaptureIncident{GapReason::WriteFailed, RecordingSession::LostSentence(lost),
-                                       static_cast<std::int64_t>(lost.count), false, false, false,
-                                       true, lost.first});
+        reportIncident({.reason = GapReason::WriteFailed,
+                        .sentence = RecordingSession::LostSentence(lost),
+                        .missing = static_cast<std::int64_t>(lost.count),
+                        .began = lost.first});
     }
 }
 

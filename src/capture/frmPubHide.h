@@ -68,6 +68,9 @@ public:
     {
         m_healthChanged = std::move(callback);
     }
+    // Told whenever records were held or written while some stay held, so that a count
+    // on screen follows health().heldRecords(); their last one written is an incident.
+    void setHeldCallback(std::function<void()> callback) { m_heldChanged = std::move(callback); }
     const CaptureHealth& health() const { return m_health; }
 
     NotificationSource* source() const { return m_source.get(); }
@@ -90,6 +93,7 @@ private:
     bool m_holding = false; // a WriteFailed condition is reported and not yet cleared
     bool m_lossReported = false;
     std::function<void(const CaptureIncident&, bool)> m_healthChanged;
+    std::function<void()> m_heldChanged;
     CaptureHealth m_health;
     const DataFolder& m_folder;
     const Clock& m_clock;

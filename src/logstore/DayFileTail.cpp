@@ -83,34 +83,7 @@ std::optional<fs::FileState> DayFileTail::look(const std::string& path)
         return std::nullopt;
     }
     m_openPath = path;
-    const RegularFile::Info& info = m_file->info();
-    return fs::FileState{info.size, info.identity, info.device};
-}
-
-bool DayFileTail::skipOwnAppend(const std::string& path, const fs::FileState& after,
-                                std::uint64_t length)
-{
-    const bool inStep = m_known && path == m_path && after.size != 0 &&
-                        after.identity == m_state.identity && after.device == m_state.device &&
-                        after.size == m_offset + length;
-    if (!inStep) {
-        return false;
-    }
-    // Only when what was read before our line is still there: a rewrite just before the
-    // append would otherwise go unnoticed until the next one.
-    const LetGoOnWindows letGo{m_file};
-    std::string bytes;
-    const std::uint64_t from = m_offset - m_lastBlock.size();
-    const std::optional<fs::FileState> now = look(path);
-    if (!now || now->identity != after.identity ||
-        !m_file->readAt(from, after.size - from, bytes) || bytes.size() != after.size - from ||
-        bytes.compare(0, m_lastBlock.size(), m_lastBlock) != 0) {
-        return false;
-    }
-    KeepLast(m_lastBlock, std::string_view(bytes).substr(m_lastBlock.size()));
-    m_offset = after.size;
-    m_state = after;
-    return true;
+    return m_file->info();
 }
 
 DayFileTail::Chunk DayFileTail::poll(const std::string& path, bool mayMap)

@@ -53,11 +53,6 @@ public:
     // Forgets the file, so the next poll starts over.
     void reset();
 
-    // Our own append of `length` bytes left the file in state `after`. When nothing else
-    // changed the file since the last look, moves past those bytes without reading them
-    // and returns true; otherwise changes nothing and the next poll reads as usual.
-    bool skipOwnAppend(const std::string& path, const fs::FileState& after, std::uint64_t length);
-
     const std::string& path() const { return m_path; }
     std::uint64_t offset() const { return m_offset; }
 

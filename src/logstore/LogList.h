@@ -13,20 +13,27 @@
 // sort runs on a thread of its own and hands its result back through the Poster.
 //
 // The list's files, all in logstore/ and without Qt unless said:
-//   LogList.h/.cpp        this class: reading the rows, loading, find, times, gap marks
-//   LogListOrder.cpp      sorting, and the background sort's thread
-//   LogListFollow.cpp     following today's file as it grows
-//   LogListHighlight.cpp  every sixth row green
-//   LogRowStore.h/.cpp    the records: day files mapped or kept as read, 12 bytes a row
-//   RowOrdering.h/.cpp    the sort itself, on a copy another thread may use
-//   RecordFilter.h/.cpp   which records show a find text (over utility/TextMatcher)
-//   ShownTimes.h/.cpp     the time texts, rendered once for finding
-//   ShownText.h/.cpp      the bytes of a field as the text a list shows
-//   GapMarks.h/.cpp       where the journal's gaps fall between rows
-//   ListExport.h/.cpp     rows as --format csv prints them, or as stored (RecordFormats)
-//   LogListModel.h/.cpp   (Qt) the model over a LogList
-//   LogListView*.cpp, LogRowDelegate, RowPictures.h, ThumbScrollBar.h, LogListHeader.h
-//                         (Qt) the view that draws it
+//   LogList.h/.cpp              this class: reading the rows, loading, find, times, gap marks
+//   LogListOrder.cpp            sorting, and the background sort's thread
+//   LogListFollow.cpp           following today's file as it grows
+//   LogListHighlight.cpp        every sixth row green
+//   DayFileTail.h/.cpp          what a day file gained since the last look
+//   LogRowStore.h/.cpp          the records: day files mapped or kept as read, 12 bytes a row
+//   RowOrdering.h/.cpp          the sort itself, on a copy another thread may use
+//   RecordFilter.h/.cpp         which records show a find text (over utility/TextMatcher)
+//   ShownTimes.h/.cpp           the time texts, rendered once for finding
+//   ShownText.h/.cpp            the bytes of a field as the text a list shows
+//   GapMarks.h/.cpp             where the journal's gaps fall between rows
+//   ListExport.h/.cpp           rows as --format csv prints them, or as stored (RecordFormats)
+//   LogListModel.h/.cpp         (Qt) the model over a LogList
+//   LogListView.h/.cpp          (Qt) the view that draws it: selection, sorting, loading
+//   LogListViewGeometry.cpp     (Qt) where a row lies, computed from its number
+//   LogListViewPaint.cpp        (Qt) rows arriving at the top: pixels moved, not painted again
+//   LogRowDelegate.h/.cpp       (Qt) the cells, each text shaped once
+//   RowPictures.h               (Qt) finished pictures of plain rows
+//   ThumbScrollBar.h            (Qt) a scroll bar that repaints only where its thumb moved
+//   LogListHeader.h             (Qt) a header that keeps its size hint
+//   windows/LogListView.h/.cpp  (Win32) the same list in a list-view control
 
 #include "logstore/LogRowStore.h"
 #include "logstore/ShownTimes.h"

@@ -164,6 +164,14 @@ void LogListView::clearRows()
     Q_EMIT rowCountChanged();
 }
 
+void LogListView::setFilter(const QString& text)
+{
+    m_model->setFilter(text);
+    // The count says "of" the whole list while a find text narrows it, even when every
+    // row still shows.
+    Q_EMIT rowCountChanged();
+}
+
 bool LogListView::loadFile(const std::string& dayFilePath)
 {
     const Selected before = selected();

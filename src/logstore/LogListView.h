@@ -38,6 +38,8 @@ public:
     QString rowCountText() const;
 
     void clearRows();
+    // Shows only the records that hold `text` (every record when it is empty).
+    void setFilter(const QString& text);
     // Appends the rows of a day file, first column descending afterwards. False, and
     // nothing changes, when no file is at the path.
     bool loadFile(const std::string& dayFilePath);
@@ -70,6 +72,7 @@ public:
 Q_SIGNALS:
     void detailRequested();
     void contextMenuRequested(const QPoint& globalPos);
+    // What rowCountText() says may have changed (rows loaded, cleared, found, arrived).
     void rowCountChanged();
 
 protected:

@@ -91,7 +91,7 @@ private:
         const QModelIndexList selected = list->selectionModel()->selectedRows();
         const bool had = !selected.isEmpty();
         const LogListModel::RecordId record = had ? model->recordAt(selected.first().row()) : 0;
-        model->setFilter(text);
+        list->setFilter(text);
         const int row = had ? model->rowOfRecord(record) : -1;
         if (model->rowCount() > 0) {
             const QModelIndex at = model->index(std::max(row, 0), 0);
@@ -99,7 +99,6 @@ private:
                                                             QItemSelectionModel::Rows);
             list->scrollTo(at);
         }
-        m_window.statusBarPanels()->setRowCountText(list->rowCountText());
     }
 
     frmPubMain& m_window;

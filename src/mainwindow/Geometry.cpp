@@ -23,15 +23,4 @@ Point GoldenPlacement(Size screen, Size window)
                  static_cast<int>((screen.height - window.height) * kShare)};
 }
 
-RangeVerdict CheckRange(const Date& from, const Date& to, const Date& today)
-{
-    if (today.toDayNumber() - to.toDayNumber() < 1) {
-        return RangeVerdict::EndTooLate;
-    }
-    if (to.toDayNumber() - from.toDayNumber() < 0) {
-        return RangeVerdict::StartAfterEnd;
-    }
-    return RangeVerdict::Valid;
-}
-
 } // namespace zlv::layout

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "utility/Clock.h"
 #include "utility/Twips.h"
 
-// Window geometry of the main window, and the date-range rule, as plain values so that
-// they can be tested without a window.
+// Window geometry of the main window, as plain values so that it can be computed without a
+// window.
 namespace zlv::layout {
 
 // In twips, on the client area of the design, which includes the toolbar.
@@ -34,16 +33,5 @@ Size ListSize(Size area, Point corner, Size margin, Size previous);
 // Where the window first appears: the golden section of the free space, which sits a little
 // above and left of centre, where the eye expects a main window.
 Point GoldenPlacement(Size screen, Size window);
-
-enum class RangeVerdict
-{
-    Valid,
-    EndTooLate,
-    StartAfterEnd
-};
-
-// Whether a History range can be loaded. When a range is wrong in both ways, the user
-// hears about the end date: fixing the start alone would not make it loadable.
-RangeVerdict CheckRange(const Date& from, const Date& to, const Date& today);
 
 } // namespace zlv::layout

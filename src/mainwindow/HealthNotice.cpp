@@ -9,6 +9,7 @@
 
 #include <QEvent>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
@@ -43,9 +44,6 @@ HealthNotice::HealthNotice(QWidget* window, StatusBar* bar, TrayIcon* tray,
     connect(m_warning, &QToolButton::clicked, this,
             [this] { MessageBox::show(details().toStdString(), MessageBox::Icon::Exclamation); });
 
-    // Held records are written by a retry of their own, with no incident to tell us.
-    m_heldPoll.setInterval(1000);
-    connect(&m_heldPoll, &QTimer::timeout, this, &HealthNotice::refresh);
     if (m_window) {
         m_window->installEventFilter(this);
     }
@@ -57,6 +55,17 @@ void HealthNotice::watch(frmPubHide* capture)
     if (capture) {
         capture->setHealthCallback(
             [this](const CaptureIncident& i, bool askUser) { incident(i, askUser); });
+        // Held records are written by a retry of their own, with no incident to tell; the
+        // count is shown once the record path is done, once however many changes it made.
+        capture->setHeldCallback([this] {
+            if (!m_refreshPosted) {
+                m_refreshPosted = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_refreshPosted = false;
+                    refresh();
+                });
+            }
+        });
     }
 }
 
@@ -116,12 +125,6 @@ QString HealthNotice::details() const
 void HealthNotice::refresh()
 {
     const CaptureHealth* health = m_capture ? &m_capture->health() : nullptr;
-    const std::size_t held = health ? health->heldRecords() : 0;
-    if (held > 0) {
-        m_heldPoll.start();
-    } else {
-        m_heldPoll.stop();
-    }
     if (!health || health->complete()) {
         m_warning->hide();
         if (m_tray) {

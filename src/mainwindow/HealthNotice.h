@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <vector>
 
 class QToolButton;
@@ -59,7 +58,7 @@ private:
     DesktopNotifier* m_notifier;
     frmPubHide* m_capture = nullptr;
     QToolButton* m_warning;
-    QTimer m_heldPoll;
+    bool m_refreshPosted = false;
     std::vector<CaptureIncident> m_pending; // messages waiting for the window to be shown
     bool m_showing = false;
 };

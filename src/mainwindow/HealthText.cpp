@@ -30,17 +30,6 @@ std::string Message(const CaptureIncident& incident)
     return incident.sentence + "\r\n\r\n" + Advice(incident.reason);
 }
 
-CaptureIncident CaptureRefused()
-{
-    CaptureIncident refused;
-    refused.reason = GapReason::CaptureStopped;
-    refused.sentence = "Recording could not start: the system refused to report file "
-                       "operations to Zelvory.";
-    refused.ongoing = true;
-    refused.needsAction = true;
-    return refused;
-}
-
 std::string Headline(const CaptureHealth& health)
 {
     if (health.complete()) {

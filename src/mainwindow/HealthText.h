@@ -18,9 +18,6 @@ std::string Message(const CaptureIncident& incident);
 // A few words for the status bar; empty while the journal of the run is complete.
 std::string Headline(const CaptureHealth& health);
 
-// What capture that could not start at all tells: nothing is recorded this run.
-CaptureIncident CaptureRefused();
-
 // Every incident of the run with its time, count and advice, and the records still held;
 // empty while the journal is complete. Lines end in LF.
 std::string Details(const CaptureHealth& health);

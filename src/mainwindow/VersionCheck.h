@@ -59,7 +59,6 @@ public:
     // Replaces FetchText (tests).
     void setFetcher(Fetcher fetcher) { m_fetch = std::move(fetcher); }
     const QUrl& versionUrl() const { return m_url; }
-    bool backgroundCheckDone() const { return m_backgroundDone; }
     // From the start of a fetch until its answer has been dealt with.
     bool busy() const { return m_busy; }
     // The program is ending: a fetch still under way ends without a word, and no check

@@ -5,6 +5,7 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/DataFolderNotice.h"
+#include "mainwindow/DateRange.h"
 #include "mainwindow/DesktopCommands.h"
 #include "mainwindow/DesktopNotifier.h"
 #include "mainwindow/DesktopWords.h"
@@ -12,7 +13,6 @@
 #include "mainwindow/FirstStartNotice.h"
 #include "mainwindow/Geometry.h"
 #include "mainwindow/HealthNotice.h"
-#include "mainwindow/HealthText.h"
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/QuietNotice.h"
 #include "mainwindow/StatusBar.h"
@@ -150,6 +150,11 @@ void frmPubMain::buildControls()
                 showDetailView();
             }
         });
+        connect(list, &LogListView::rowCountChanged, this, [this, list] {
+            if (list == visibleList()) {
+                refreshRowCount();
+            }
+        });
     }
     m_history->hide();
 
@@ -260,9 +265,7 @@ void frmPubMain::startUp()
             [this](int ms) { QTimer::singleShot(ms, this, [this] { m_hide->retryHeld(); }); });
         m_health->watch(m_hide.get());
         ApplyStoredExclusions(m_folder.configurationFile(), m_hide->source());
-        if (!m_hide->load()) {
-            m_hide->reportIncident(healthtext::CaptureRefused());
-        }
+        m_hide->load(); // a failed start is told by the capture itself
         // The start may have noted the span since the last run, or the last run's end.
         refreshTodayGaps();
     }
@@ -335,6 +338,14 @@ void frmPubMain::refreshRowCount()
     m_stb->setRowCountText(visibleList()->rowCountText());
 }
 
+void frmPubMain::showList(LogListView* list)
+{
+    list->show();
+    (list == m_today ? m_history : m_today)->hide();
+    // Another list now shows: its count, which changes by its own signal from here on.
+    refreshRowCount();
+}
+
 void frmPubMain::layoutLists()
 {
     // The lists keep their corner and a 90-twip margin to the right edge and to the
@@ -380,9 +391,7 @@ void frmPubMain::showTodayView()
     m_optTod->setChecked(true);
     m_dtpF->setEnabled(false);
     m_dtpT->setEnabled(false);
-    m_today->show();
-    m_history->hide();
-    refreshRowCount();
+    showList(m_today);
 }
 
 void frmPubMain::showHistoryView()
@@ -402,31 +411,29 @@ void frmPubMain::runRangeCheck()
     const Date now = today();
     const Date from = FromQDate(m_dtpF->date());
     const Date to = FromQDate(m_dtpT->date());
-    switch (layout::CheckRange(from, to, now)) {
-    case layout::RangeVerdict::EndTooLate: {
+    switch (CheckRange(from, to, now)) {
+    case RangeVerdict::EndTooLate: {
         refuseDate(m_dtpT, "The end date cannot be later than yesterday.");
         const QSignalBlocker quiet(m_dtpT);
         m_dtpT->setDate(ToQDate(now.addDays(-1)));
         m_dtpT->setFocus();
         return;
     }
-    case layout::RangeVerdict::StartAfterEnd: {
+    case RangeVerdict::StartAfterEnd: {
         refuseDate(m_dtpF, "The start date cannot be later than the end date.");
         const QSignalBlocker quiet(m_dtpF);
         m_dtpF->setDate(m_dtpT->date());
         m_dtpF->setFocus();
         return;
     }
-    case layout::RangeVerdict::Valid:
+    case RangeVerdict::Valid:
         break;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_history->loadRange(m_folder, from, to);
     m_history->setGapStamps(gapmarks::CollectStamps(m_folder, from, to));
     QApplication::restoreOverrideCursor();
-    m_history->show();
-    m_today->hide();
-    refreshRowCount();
+    showList(m_history);
 }
 
 void frmPubMain::refuseDate(QDateEdit* picker, const char* message)
@@ -464,10 +471,9 @@ void frmPubMain::rebuildToday()
 {
     m_todayTimer.stop(); // whatever it waited for is read now
     m_sinceToday.start();
-    m_today->rebuildToday(m_folder.dayFilePath(today()));
     // A record arriving in the History view updates the Today list behind it; the user
-    // keeps looking at the range they chose.
-    refreshRowCount();
+    // keeps looking at the range they chose, and its row count.
+    m_today->rebuildToday(m_folder.dayFilePath(today()));
 }
 
 void frmPubMain::refreshTodayGaps()

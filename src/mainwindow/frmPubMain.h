@@ -67,9 +67,6 @@ public:
     TrayIcon* trayIcon() const { return m_tray; }
     StatusBar* statusBarPanels() const { return m_stb; }
     HealthNotice* healthNotice() const { return m_health; }
-    // The desktop's notifications, for whatever the user should hear of while away from
-    // the window.
-    DesktopNotifier* desktopNotifier() const { return m_notifier; }
     QPushButton* progressBanner() const { return m_cmbProgress; }
 
     // Commands of the menus, the toolbar and the keys.
@@ -111,6 +108,8 @@ private:
     void placeWindow();
     void layoutLists();
     void refreshRowCount();
+    // Shows `list` (Today or History) in place of the other.
+    void showList(LogListView* list);
     void shutDown();
     bool confirmClose();
     // Says why `picker`'s date is refused, once for each pick.

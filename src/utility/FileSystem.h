@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utility/FileState.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,13 +40,6 @@ bool CreateEmptyFileIfMissing(const std::string& path);
 // A folder that is not a directory or belongs to someone else is left alone (false).
 bool RestrictFolderToOwner(const std::string& path);
 
-// What identifies one file on disk, so that a reader notices when it was replaced.
-struct FileState
-{
-    std::uint64_t size = 0;
-    std::uint64_t identity = 0; // inode (Linux) or file index (Windows)
-    std::uint64_t device = 0;   // device (Linux) or volume serial number (Windows)
-};
 std::optional<FileState> StatFile(const std::string& path);
 
 // Appends to one file at a time with a single write per call, keeping the file open

@@ -62,10 +62,6 @@ RegularFile::Status RegularFile::open(const std::string& path)
     m_info.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     m_info.identity = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     m_info.device = info.dwVolumeSerialNumber;
-    m_info.modifiedNs =
-        static_cast<std::int64_t>(((std::uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                   info.ftLastWriteTime.dwLowDateTime) *
-                                  100);
     return Status::Open;
 }
 
@@ -141,8 +137,6 @@ RegularFile::Status RegularFile::open(const std::string& path)
     m_info.size = static_cast<std::uint64_t>(st.st_size);
     m_info.identity = static_cast<std::uint64_t>(st.st_ino);
     m_info.device = static_cast<std::uint64_t>(st.st_dev);
-    m_info.modifiedNs =
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return Status::Open;
 }
 
@@ -212,9 +206,9 @@ RegularFile::Status ReadRegularRange(const std::string& path, std::uint64_t offs
     return status;
 }
 
-void WarnNotRegular(const std::string& path, const char* what)
+void WarnNotRegular(const std::string& path, const char* what, std::FILE* to)
 {
-    std::fprintf(stderr, "zelvory: %s \"%s\" is not a regular file; it is not read.\n", what,
+    std::fprintf(to, "zelvory: %s \"%s\" is not a regular file; it is not read.\n", what,
                  path.c_str());
 }
 

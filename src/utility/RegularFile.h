@@ -1,6 +1,9 @@
 #pragma once
 
+#include "utility/FileState.h"
+
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -22,21 +25,13 @@ public:
         Failed      // present but unreadable (permissions, I/O)
     };
 
-    struct Info
-    {
-        std::uint64_t size = 0;
-        std::uint64_t identity = 0; // inode (Linux) or file index (Windows)
-        std::uint64_t device = 0;
-        std::int64_t modifiedNs = 0;
-    };
-
     RegularFile() = default;
     ~RegularFile();
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
 
     Status open(const std::string& path);
-    const Info& info() const { return m_info; }
+    const fs::FileState& info() const { return m_info; }
     // The file was found to have grown to `size` since it was opened (a stat of its path
     // that still names it); readAt goes that far.
     void grewTo(std::uint64_t size) { m_info.size = size; }
@@ -50,7 +45,7 @@ public:
 private:
     void close();
 
-    Info m_info;
+    fs::FileState m_info;
 #ifdef _WIN32
     void* m_handle = nullptr;
 #else
@@ -68,7 +63,8 @@ RegularFile::Status ReadRegularFile(const std::string& path, std::uint64_t maxBy
 RegularFile::Status ReadRegularRange(const std::string& path, std::uint64_t offset,
                                      std::uint64_t maxBytes, std::string& out);
 
-// One line on standard error saying that `path` was skipped for not being a regular file.
-void WarnNotRegular(const std::string& path, const char* what);
+// One line (on standard error unless told otherwise) saying that `path` was skipped for
+// not being a regular file.
+void WarnNotRegular(const std::string& path, const char* what, std::FILE* to = stderr);
 
 } // namespace zlv

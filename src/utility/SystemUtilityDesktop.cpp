@@ -14,7 +14,7 @@
 #include <windows.h>
 #include <winnetwk.h>
 #else
-#include "utility/NetworkDrives.h"
+#include "utility/NetworkDriveDialogs.h"
 #endif
 
 namespace zlv {

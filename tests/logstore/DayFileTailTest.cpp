@@ -84,32 +84,3 @@ TEST(DayFileTail, StartsOverWhenTheFileIsCutReplacedOrRewrittenInPlace)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("not a regular file"), std::string::npos);
 #endif
 }
-
-TEST(DayFileTail, SkipsOnlyOwnAppendsThatFollowWhatItHasRead)
-{
-    TempDir dir;
-    const std::string file = dir / "05.log";
-    DayFileTail tail;
-    WriteAll(file, "one\r\n");
-    tail.poll(file);
-
-    zlv::fs::FileState after;
-    ASSERT_TRUE(zlv::fs::AppendWhole(file, "two\r\n", &after));
-    EXPECT_TRUE(tail.skipOwnAppend(file, after, 5));
-    EXPECT_TRUE(tail.poll(file).bytes.empty()) << "our own line is not read back";
-
-    // Someone else wrote between our last look and our append: nothing may be skipped.
-    Append(file, "foreign\r\n");
-    ASSERT_TRUE(zlv::fs::AppendWhole(file, "three\r\n", &after));
-    EXPECT_FALSE(tail.skipOwnAppend(file, after, 7));
-    EXPECT_EQ(tail.poll(file).bytes, "foreign\r\nthree\r\n");
-
-    // A file replaced under us is never skipped over either.
-    WriteAll(dir / "new.log", "x\r\n");
-    std::filesystem::rename(dir / "new.log", file);
-    ASSERT_TRUE(zlv::fs::AppendWhole(file, "four\r\n", &after));
-    EXPECT_FALSE(tail.skipOwnAppend(file, after, 6));
-    const auto chunk = tail.poll(file);
-    EXPECT_TRUE(chunk.restarted);
-    EXPECT_EQ(chunk.bytes, "x\r\nfour\r\n");
-}

@@ -36,6 +36,7 @@ void AppendLine(const std::string& path, const std::string& line)
 struct DeadSource final : NotificationSource
 {
     bool start(Sink) override { return false; }
+    std::string startFailure() const override { return "The system refused to watch."; }
     void stop() override {}
 };
 
@@ -281,10 +282,10 @@ private Q_SLOTS:
         auto* warning = w->healthNotice()->warning();
         QTest::qWait(20); // the status bar's first layout
         const QRect versionPanel = w->statusBarPanels()->panel(3)->geometry();
-        CaptureIncident limit;
-        limit.reason = GapReason::WatchLimit;
-        limit.sentence = "12 folders are not watched.";
-        limit.ongoing = limit.needsAction = true;
+        const CaptureIncident limit{.reason = GapReason::WatchLimit,
+                                    .sentence = "12 folders are not watched.",
+                                    .ongoing = true,
+                                    .needsAction = true};
         w->capture()->reportIncident(limit);
         QVERIFY(m_messages->shown().empty()); // never from inside capture
         QTRY_COMPARE(m_messages->shown().size(), std::size_t(1));
@@ -304,10 +305,7 @@ private Q_SLOTS:
         QTRY_COMPARE(w->lsvToday()->rowCount(), 1);
         m_clock->advanceSeconds(5);
         w->capture()->reportIncident(limit);
-        CaptureIncident burst;
-        burst.sentence = "The event queue overflowed.";
-        burst.missing = 3;
-        w->capture()->reportIncident(burst);
+        w->capture()->reportIncident({.sentence = "The event queue overflowed.", .missing = 3});
         QTRY_VERIFY(warning->toolTip().contains(QStringLiteral("Operations missing: 3.")));
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
         QCOMPARE(w->lsvToday()->rowCount(), 1);
@@ -326,8 +324,12 @@ private Q_SLOTS:
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
         dead.show();
         QTRY_COMPARE(m_messages->shown().size(), std::size_t(2));
-        QVERIFY(m_messages->shown()[1].text.find("could not start") != std::string::npos);
+        QVERIFY(m_messages->shown()[1].text.starts_with("The system refused to watch."));
         QVERIFY(dead.healthNotice()->warning()->isVisible());
+        std::ifstream gaps(dead.dataFolder().gapFilePath(m_clock->now().date));
+        const std::string text{std::istreambuf_iterator<char>(gaps), {}};
+        QCOMPARE(text.find("capture-stopped"), text.rfind("capture-stopped")); // told once
+        QVERIFY(text.find("capture-stopped") != std::string::npos);
     }
 
     void aCloseWaitsForTheVersionCheckAndALogoutAsksOnce()

@@ -104,11 +104,10 @@ private Q_SLOTS:
         QVERIFY(!w->close()); // the close question, as the new-version question's OK asks it
         QCOMPARE(m_dismissed.size(), std::size_t(2));
         // A condition the user must act on waits for the window; the tooltip tells at once.
-        CaptureIncident full;
-        full.reason = GapReason::WriteFailed;
-        full.sentence = "The data folder is full.";
-        full.ongoing = full.needsAction = true;
-        w->capture()->reportIncident(full);
+        w->capture()->reportIncident({.reason = GapReason::WriteFailed,
+                                      .sentence = "The data folder is full.",
+                                      .ongoing = true,
+                                      .needsAction = true});
         QTRY_VERIFY(w->trayIcon()->toolTip().contains(QStringLiteral("The data folder is full.")));
         QTest::qWait(200);
         QCOMPARE(m_dismissed.size(), std::size_t(2));

@@ -1,7 +1,6 @@
-#include "utility/NetworkDrives.h"
-
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
+#include "utility/NetworkDriveDialogs.h"
 #include "utility/SystemUtility.h"
 #include "utility/WebPages.h"
 

@@ -60,13 +60,11 @@ bool LinuxNotificationSource::start(Sink sink)
     }
     auto tree = std::make_unique<linuxcapture::WatchTree>(CanonicalPath(m_options.dataFolder),
                                                           m_options.watchLimit);
+    m_startFailure.clear();
     if (!tree->open()) {
-        if (m_healthSink) {
-            m_healthSink(
-                CaptureStoppedIncident(std::string("File operations cannot be recorded: the system "
-                                                   "refused to watch folders (") +
-                                       std::strerror(errno) + ")."));
-        }
+        m_startFailure = std::string("File operations cannot be recorded: the system refused "
+                                     "to watch folders (") +
+                         std::strerror(errno) + ").";
         return false;
     }
     tree->beforeRead = m_options.beforeRead;
@@ -159,12 +157,6 @@ bool LinuxNotificationSource::waitUntilWatching(std::chrono::milliseconds timeou
 {
     std::unique_lock lock(m_mutex);
     return m_watchingChanged.wait_for(lock, timeout, [this] { return m_watching; });
-}
-
-bool LinuxNotificationSource::watchesMedia() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_media;
 }
 
 void LinuxNotificationSource::publish(std::vector<Delivery>& batch)
@@ -262,12 +254,6 @@ void LinuxNotificationSource::deliver(const Delivery& d)
     } else if (m_healthSink) {
         m_healthSink(std::get<CaptureIncident>(d));
     }
-}
-
-std::unique_ptr<NotificationSource>
-CreatePlatformNotificationSource(const LinuxCaptureOptions& options)
-{
-    return std::make_unique<LinuxNotificationSource>(options);
 }
 
 } // namespace zlv

@@ -77,8 +77,9 @@ public:
     LinuxNotificationSource& operator=(const LinuxNotificationSource&) = delete;
 
     // Starts the reader thread, which first puts watches on the folders that exist. False
-    // when the kernel refused us an inotify instance (told to the health sink too).
+    // when the kernel refused us an inotify instance (startFailure() says so).
     bool start(Sink sink) override;
+    std::string startFailure() const override { return m_startFailure; }
     void setHealthSink(HealthSink sink) override { m_healthSink = std::move(sink); }
     void setIdleSink(IdleSink sink) override { m_idleSink = std::move(sink); }
     // Stops reading and delivers what was captured until now before returning, what is
@@ -90,8 +91,6 @@ public:
     // Blocks until the folders present at start are watched; false on timeout or when not
     // started.
     bool waitUntilWatching(std::chrono::milliseconds timeout) const;
-    // Whether udev reports media changes to us (known once watching).
-    bool watchesMedia() const;
 
 private:
     class Reader;
@@ -107,6 +106,7 @@ private:
     LinuxCaptureOptions m_options;
     Sink m_sink;
     HealthSink m_healthSink;
+    std::string m_startFailure;
     IdleSink m_idleSink;
     std::unique_ptr<QObject> m_context; // lives on the sink's thread; drains are posted to it
     std::thread m_thread;
@@ -122,14 +122,9 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_watchingChanged;
     bool m_watching = false;
-    bool m_media = false;
     std::deque<Delivery> m_queue;
     bool m_drainPosted = false; // a drain is queued or running and will look at m_queue again
     bool m_exclusionsChanged = false;
 };
-
-// What the main window uses to capture on this platform.
-std::unique_ptr<NotificationSource>
-CreatePlatformNotificationSource(const LinuxCaptureOptions& options);
 
 } // namespace zlv

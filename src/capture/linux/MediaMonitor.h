@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/RecordPipeline.h"
+#include "capture/Notification.h"
 #include "capture/linux/MountTable.h"
 
 #include <cstdint>

@@ -6,7 +6,7 @@ namespace zlv {
 
 std::unique_ptr<NotificationSource> CreatePlatformNotificationSource(const DataFolder& folder)
 {
-    return CreatePlatformNotificationSource(LinuxCaptureOptions::ForDataFolder(folder));
+    return std::make_unique<LinuxNotificationSource>(LinuxCaptureOptions::ForDataFolder(folder));
 }
 
 } // namespace zlv

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/CaptureHealth.h"
-#include "capture/RecordPipeline.h"
+#include "capture/Notification.h"
 
 #include <chrono>
 #include <cstdint>

@@ -87,11 +87,12 @@ void LinuxNotificationSource::Reader::run()
     if (m_mountFd >= 0) {
         mountsChanged();
     }
-    const bool media = options.watchMedia && m_media.open();
+    if (options.watchMedia) {
+        m_media.open();
+    }
     {
         std::lock_guard lock(m_owner.m_mutex);
         m_owner.m_watching = true;
-        m_owner.m_media = media;
     }
     m_owner.m_watchingChanged.notify_all();
     publish(false); // what the start has to tell

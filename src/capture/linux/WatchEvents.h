@@ -1,7 +1,7 @@
 #pragma once
 
 // Small pieces the parts of the watch tree share: paths and the notifications they make.
-#include "capture/RecordPipeline.h"
+#include "capture/Notification.h"
 #include "capture/ShellEvents.h"
 #include "capture/linux/NameKinds.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capture/CaptureHealth.h"
-#include "capture/RecordPipeline.h"
+#include "capture/Notification.h"
 #include "capture/linux/FolderScan.h"
 #include "capture/linux/FolderTree.h"
 #include "capture/linux/GitIgnore.h"

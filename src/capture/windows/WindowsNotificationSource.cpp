@@ -212,9 +212,4 @@ void WindowsNotificationSource::receive(WPARAM wParam, LPARAM lParam)
     sink(n);
 }
 
-std::unique_ptr<NotificationSource> CreateWindowsNotificationSource()
-{
-    return std::make_unique<WindowsNotificationSource>();
-}
-
 } // namespace zlv

@@ -3,7 +3,6 @@
 #include "capture/NotificationSource.h"
 #include "capture/windows/mdlPubSHNotify.h"
 
-#include <memory>
 #include <string>
 #include <windows.h>
 
@@ -50,8 +49,5 @@ private:
     Sink m_sink;
     bool m_comInitialised = false;
 };
-
-// The capture form's source on Windows.
-std::unique_ptr<NotificationSource> CreateWindowsNotificationSource();
 
 } // namespace zlv

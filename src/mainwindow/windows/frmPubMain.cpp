@@ -1,8 +1,8 @@
 #include "mainwindow/windows/frmPubMain.h"
 
 #include "logstore/GapMarks.h"
+#include "mainwindow/DateRange.h"
 #include "mainwindow/DesktopWords.h"
-#include "mainwindow/Geometry.h"
 #include "mainwindow/HealthText.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/mdlPubTrayIcon.h"
@@ -20,7 +20,6 @@ namespace {
 
 constexpr const wchar_t* kWindowClass = L"ZelvoryMainWindow";
 constexpr ULONGLONG kTodayRefreshMs = 200;
-constexpr UINT kHeldPollMs = 1000;
 
 HICON LoadProductIcon(int size)
 {
@@ -276,9 +275,13 @@ void frmPubMain::startCapture()
     });
     m_hide->setHealthCallback(
         [this](const CaptureIncident& incident, bool askUser) { noteIncident(incident, askUser); });
-    if (!m_hide->load()) {
-        m_hide->reportIncident(healthtext::CaptureRefused());
-    }
+    // Held records are written by a retry of their own, with no incident to tell.
+    m_hide->setHeldCallback([this] {
+        if (!m_heldLater.active()) {
+            m_heldLater.start(0, [this] { refreshHealth(); });
+        }
+    });
+    m_hide->load(); // a failed start is told by the capture itself
 }
 
 Date frmPubMain::today() const
@@ -368,20 +371,20 @@ void frmPubMain::runRangeCheck()
     const Date now = today();
     const Date from = pickerDate(m_dtpF);
     const Date to = pickerDate(m_dtpT);
-    switch (layout::CheckRange(from, to, now)) {
-    case layout::RangeVerdict::EndTooLate:
+    switch (CheckRange(from, to, now)) {
+    case RangeVerdict::EndTooLate:
         MessageBox::show("The end date cannot be later than yesterday.",
                          MessageBox::Icon::Information);
         setPickerDate(m_dtpT, now.addDays(-1));
         SetFocus(m_dtpT);
         return;
-    case layout::RangeVerdict::StartAfterEnd:
+    case RangeVerdict::StartAfterEnd:
         MessageBox::show("The start date cannot be later than the end date.",
                          MessageBox::Icon::Information);
         setPickerDate(m_dtpF, to);
         SetFocus(m_dtpF);
         return;
-    case layout::RangeVerdict::Valid:
+    case RangeVerdict::Valid:
         break;
     }
     const HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -463,15 +466,6 @@ void frmPubMain::refreshHealth()
     m_stb.setWarning(Widen(headline), Widen(details));
     mdlPubTrayIcon::SetTip(m_hwnd, headline.empty() ? std::string(mdlPubTrayIcon::kProductTip)
                                                     : std::string("Zelvory - ") + headline);
-    // Held records are written by a retry of their own, with no incident to tell us.
-    if (m_hide && m_hide->health().heldRecords() > 0) {
-        if (!m_heldPoll.active()) {
-            m_heldPoll.start(
-                kHeldPollMs, [this] { refreshHealth(); }, true);
-        }
-    } else {
-        m_heldPoll.stop();
-    }
 }
 
 void frmPubMain::showPendingMessages()
@@ -512,7 +506,7 @@ void frmPubMain::shutDown()
         mdlPubTrayIcon::RemoveTrayIcon(m_hwnd);
         mdlPubTrayIcon::PutBackProcedure(m_hwnd);
     }
-    for (CallbackTimer* timer : {&m_todayTimer, &m_retryTimer, &m_heldPoll, &m_healthLater,
+    for (CallbackTimer* timer : {&m_todayTimer, &m_retryTimer, &m_heldLater, &m_healthLater,
                                  &m_messagesLater, &m_clockTimer}) {
         timer->stop();
     }

@@ -74,7 +74,6 @@ public:
     void mapNetworkDrive();
     void disconnectNetworkDrive();
     void switchStartWithWindows();
-    VersionCheck* versionCheck() const { return m_version.get(); }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -142,7 +141,7 @@ private:
     // the notification area, where its own procedure reacts to nothing.
     CallbackTimer m_todayTimer;
     CallbackTimer m_retryTimer;
-    CallbackTimer m_heldPoll;
+    CallbackTimer m_heldLater;
     CallbackTimer m_healthLater;
     CallbackTimer m_messagesLater;
     CallbackTimer m_clockTimer;

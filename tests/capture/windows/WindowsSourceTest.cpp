@@ -57,7 +57,7 @@ protected:
     TempDir work;
     DataFolder folder;
     ManualClock clock{LocalDateTime{{2024, 3, 5}, 14, 7, 9}};
-    frmPubHide form{folder, CreateWindowsNotificationSource(), clock};
+    frmPubHide form{folder, std::make_unique<WindowsNotificationSource>(), clock};
     WindowsNotificationSource* source = nullptr;
     int recorded = 0;
 };

@@ -485,10 +485,9 @@ TEST_F(MainWindowWin, AnIncidentIsShownInTheStatusBarAndAskedAboutOnce)
     WriteDay(kToday, 2);
     Open(true);
     EXPECT_EQ(Status(1).find(L"gaps"), std::wstring::npos) << "no warning while complete";
-    CaptureIncident lost;
-    lost.reason = GapReason::Overflow;
-    lost.sentence = "Too many operations at once.";
-    lost.needsAction = true;
+    const CaptureIncident lost{.reason = GapReason::Overflow,
+                               .sentence = "Too many operations at once.",
+                               .needsAction = true};
     window->capture()->reportIncident(lost);
     ASSERT_TRUE(PumpUntil([&] { return Status(1) == L" Journal has gaps "; })) << Status(1);
     EXPECT_EQ(Status(0), L" Rows: 2 ");

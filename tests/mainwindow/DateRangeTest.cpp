@@ -1,11 +1,10 @@
-#include "mainwindow/Geometry.h"
+#include "mainwindow/DateRange.h"
 
 #include <gtest/gtest.h>
 
 using namespace zlv;
-using namespace zlv::layout;
 
-TEST(Geometry, TheRangeCheckTestsTheEndDateFirst)
+TEST(DateRange, TheRangeCheckTestsTheEndDateFirst)
 {
     const Date today{2024, 3, 5};
     const Date yesterday{2024, 3, 4};
