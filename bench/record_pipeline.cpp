@@ -3,6 +3,7 @@
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
 #include "logstore/DayFile.h"
+#include "mock/ManualClock.h"
 
 #include <chrono>
 #include <cstdio>

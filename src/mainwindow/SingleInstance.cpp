@@ -61,11 +61,11 @@ bool SingleInstance::acquireAt(const std::string& path)
     if (path.empty()) {
         return true;
     }
-    struct stat held
+    struct stat ours
     {
     }, named{};
-    if (m_fd >= 0 && ::fstat(m_fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
-        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+    if (m_fd >= 0 && ::fstat(m_fd, &ours) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        ours.st_dev == named.st_dev && ours.st_ino == named.st_ino) {
         return true; // a second lock of our own on the same file would fail against the first
     }
     // lockPath() only names the place (--status must not create anything); the first start

@@ -90,9 +90,9 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
 
     const auto& entries = DisplayFormatEntries();
     for (int slot = 0; slot < 6; ++slot) {
-        const ListLayout& entry = kListLayouts[slot];
-        QLabel* label = Label(frame, entry.label, entry.caption);
-        form.placeSizedToText(label, entry.labelLeft, entry.labelTop, entry.left,
+        const ListLayout& layout = kListLayouts[slot];
+        QLabel* label = Label(frame, layout.label, layout.caption);
+        form.placeSizedToText(label, layout.labelLeft, layout.labelTop, layout.left,
                               kLabelHeightTwips);
         auto* list = new QComboBox(frame);
         list->setObjectName(QStringLiteral("cbb%1").arg(slot));
@@ -101,7 +101,7 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
         for (const std::string& entry : entries[slot]) {
             list->addItem(QString::fromStdString(entry));
         }
-        form.place(list, entry.left, entry.top, entry.width, kComboHeightTwips);
+        form.place(list, layout.left, layout.top, layout.width, kComboHeightTwips);
         label->setBuddy(list);
         // Its drop-down part is a list of its own to a screen reader, named as its label.
         list->view()->setAccessibleName(label->text().remove(QLatin1Char('&')));

@@ -96,17 +96,6 @@ LocalDateTime SystemClock::now() const
     return result;
 }
 
-void ManualClock::advanceSeconds(long long seconds)
-{
-    long long total = m_now.date.toDayNumber() * 86400 + m_now.secondsOfDay() + seconds;
-    long long days = total >= 0 ? total / 86400 : (total - 86399) / 86400;
-    long long rest = total - days * 86400;
-    m_now.date = Date::fromDayNumber(days);
-    m_now.hour = static_cast<int>(rest / 3600);
-    m_now.minute = static_cast<int>(rest / 60 % 60);
-    m_now.second = static_cast<int>(rest % 60);
-}
-
 std::string FormatStamp(const LocalDateTime& at)
 {
     char buffer[32];

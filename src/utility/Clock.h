@@ -76,17 +76,4 @@ public:
     LocalDateTime now() const override;
 };
 
-// A clock that stands still until it is told to move.
-class ManualClock final : public Clock
-{
-public:
-    explicit ManualClock(LocalDateTime at) : m_now(at) {}
-    LocalDateTime now() const override { return m_now; }
-    void set(LocalDateTime at) { m_now = at; }
-    void advanceSeconds(long long seconds);
-
-private:
-    LocalDateTime m_now;
-};
-
 } // namespace zlv

@@ -17,9 +17,28 @@ namespace zlv {
 class MessageBox final
 {
 public:
-    enum class Icon { None, Critical, Question, Exclamation, Information };
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Icon
+    {
+        None,
+        Critical,
+        Question,
+        Exclamation,
+        Information
+    };
+    enum class Buttons
+    {
+        Ok,
+        OkCancel,
+        YesNo,
+        YesNoCancel
+    };
+    enum class Answer
+    {
+        Ok,
+        Cancel,
+        Yes,
+        No
+    };
 
     struct Request
     {

@@ -99,8 +99,8 @@ struct Home
         const std::time_t now = std::time(nullptr);
         char day[16];
         std::strftime(day, sizeof day, "%Y%m/%d", std::localtime(&now));
-        const std::string path = data + "/logs/" + day + extension;
-        return read ? zlv::test::ReadAll(path) : path;
+        const std::string file = data + "/logs/" + day + extension;
+        return read ? zlv::test::ReadAll(file) : file;
     }
 
     std::vector<std::string> make(const std::string& prefix, int count) const

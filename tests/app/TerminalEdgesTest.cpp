@@ -3,6 +3,7 @@
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
 #include "logstore/GapFile.h"
+#include "mock/ManualClock.h"
 #include "support/TempDir.h"
 #include "support/Within.h"
 

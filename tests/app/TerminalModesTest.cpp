@@ -5,6 +5,7 @@
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
 #include "logstore/GapFile.h"
+#include "mock/ManualClock.h"
 #include "settings/DisplayFormat.h"
 #include "support/TempDir.h"
 #include "utility/FileSystem.h"

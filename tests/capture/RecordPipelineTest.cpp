@@ -2,6 +2,7 @@
 
 #include "capture/ShellEvents.h"
 #include "capture/frmPubHide.h"
+#include "mock/ManualClock.h"
 #include "support/TempDir.h"
 #include "utility/FileSystem.h"
 

@@ -4,6 +4,7 @@
 #include "capture/ShellEvents.h"
 #include "capture/frmPubHide.h"
 #include "logstore/GapFile.h"
+#include "mock/ManualClock.h"
 #include "support/TempDir.h"
 
 #include <filesystem>

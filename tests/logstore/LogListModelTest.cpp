@@ -112,17 +112,14 @@ private Q_SLOTS:
                  Text("6/3/24 9|5/3/24 10:0:9 AM"));
     }
 
-    void skipsWhatIsNoRecordAndSurvivesDamage()
+    void showsDamagedBytesAndHugeFieldsBounded()
     {
         const std::string path = file("damaged.log");
         const std::string last = CreatedLine(Stamp(9, 0, 3), "last");
         const std::string giant = std::string(5u << 20, 'x') + "\r\n"; // longer than a read
+        // Which lines are records is the list's to say (its own tests read every kind of
+        // damage); here, what the model makes of their bytes.
         WriteBytes(path, "\r\n\n" + CreatedLine(Stamp(9, 0, 0), "caf\xC3\xA9") + "garbage\r\n" +
-                             "2024-03-05 09:00:00\tFile\tCreated\t/p/\r\n" + // too few tabs
-                             "2024-02-30 09:00:00\tFile\tCreated\t/p/\tx\t\r\n" +
-                             " 2024-03-05 09:00:00\tFile\tCreated\t/p/\tx\t\r\n" +
-                             "2024-03-05T09:00:00\tFile\tCreated\t/p/\tx\t\r\n" +
-                             "2024-03-05 1\xFF:00:00\tFile\tCreated\t/p/\tx\t\r\n" +
                              CreatedLine(Stamp(9, 0, 1), "caf\xE9") + giant +
                              CreatedLine(Stamp(9, 0, 2), std::string("a\0b", 3)) +
                              last.substr(0, last.size() - 2));

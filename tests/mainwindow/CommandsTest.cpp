@@ -66,8 +66,10 @@ private:
             }
         });
         probe.start();
+        const std::size_t told = m_messages->shown().size();
         route();
-        QTest::qWait(30);
+        // Either the dialog came up or a box said why not.
+        (void)QTest::qWaitFor([&] { return opened || m_messages->shown().size() > told; }, 5000);
         return opened;
     }
 
@@ -197,8 +199,12 @@ private Q_SLOTS:
                 script.close();
             }
             const std::size_t before = m_messages->shown().size();
+            // Each run of the opener is the application's child until it has been judged.
+            const qsizetype runs = qApp->children().size();
             command();
-            QTest::qWait(300);
+            if (!QTest::qWaitFor([&] { return qApp->children().size() == runs; }, 10000)) {
+                return std::string("(the opener's run never ended)");
+            }
             return m_messages->shown().size() > before ? m_messages->shown().back().text
                                                        : std::string();
         };

@@ -5,6 +5,7 @@
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/VersionRule.h"
 #include "mainwindow/frmPubMain.h"
+#include "mock/ManualClock.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"

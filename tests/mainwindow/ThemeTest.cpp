@@ -3,6 +3,7 @@
 // them, never compared with a colour written down for the dark theme.
 #include "capture/ShellEvents.h"
 #include "logstore/LogListView.h"
+#include "mock/ManualClock.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/TestWindow.h"

@@ -3,6 +3,7 @@
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/VersionServer.h"
+#include "utility/ProductVersion.h"
 #include "utility/WebPages.h"
 
 #include <QDesktopServices>
@@ -101,8 +102,8 @@ private Q_SLOTS:
                             VersionAnswer answer) {
             QTest::newRow(name) << QByteArray(status) << QByteArray(body) << answer;
         };
-        row("2.0", "200 OK", "2.0", VersionAnswer::NoNewVersion);
-        row("2.1", "200 OK", "2.1", VersionAnswer::NewVersion);
+        row("running version", "200 OK", zlv::kProgramVersion, VersionAnswer::NoNewVersion);
+        row("newer", "200 OK", "999.0", VersionAnswer::NewVersion);
         // A short error page would pass for a version: the status must decide.
         row("404", "404 Not Found", "Not found", VersionAnswer::NoConnection);
         row("empty", "200 OK", "", VersionAnswer::NoConnection);

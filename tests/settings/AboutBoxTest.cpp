@@ -1,11 +1,13 @@
 #include "settings/PictureLink.h"
 #include "settings/frmPubAbout.h"
 #include "support/OpenedUrls.h"
+#include "utility/ProductVersion.h"
 #include "utility/WebPages.h"
 
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QtTest>
 
 using zlv::frmPubAbout;
@@ -21,8 +23,15 @@ private Q_SLOTS:
     void showsTheVersionLinksItsLogosAndClosesOnEsc()
     {
         frmPubAbout about;
-        QCOMPARE(about.findChild<QLabel*>(QStringLiteral("lVer"))->text(),
-                 QStringLiteral("Version 2.0 (Build 015)"));
+        // The version as project(VERSION) gives it: major.minor and a three-digit build.
+        const QString version = about.findChild<QLabel*>(QStringLiteral("lVer"))->text();
+        QCOMPARE(version,
+                 QStringLiteral("Version %1 (Build %2)")
+                     .arg(QLatin1String(zlv::kProgramVersion), QLatin1String(zlv::kBuildNumber)));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Version \\d+\\.\\d+ \\(Build \\d{3}\\)$"))
+                     .match(version)
+                     .hasMatch(),
+                 qPrintable(version));
         QVERIFY(!about.productLogo()->pixmap().isNull());
         // 10 twips from the frame's right edge, which rounds to one pixel, whatever the width.
         for (int width : {0, 100, 200}) {

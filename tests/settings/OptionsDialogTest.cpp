@@ -1,3 +1,4 @@
+#include "mock/ManualClock.h"
 #include "settings/frmPubOptions.h"
 #include "support/ScriptedMessages.h"
 #include "utility/SystemUtility.h"

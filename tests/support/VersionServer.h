@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utility/ProductVersion.h"
+
 #include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -14,8 +16,8 @@ class VersionServer final : public QObject
 {
 public:
     QByteArray status = "200 OK";
-    QByteArray body = "2.0";
-    std::function<void()> onRequest; // runs while the client waits for the answer
+    QByteArray body = zlv::kProgramVersion; // the running version: nothing newer
+    std::function<void()> onRequest;        // runs while the client waits for the answer
 
     VersionServer()
     {

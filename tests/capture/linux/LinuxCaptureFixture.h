@@ -5,6 +5,7 @@
 #include "capture/frmPubHide.h"
 #include "capture/linux/LinuxNotificationSource.h"
 #include "logstore/DayFile.h"
+#include "mock/ManualClock.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>

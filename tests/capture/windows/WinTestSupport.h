@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/windows/WindowDriver.h"
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -62,28 +64,5 @@ private:
 
     HWND m_hwnd;
 };
-
-// Dispatches this thread's messages until `done` holds or `timeoutMs` passes; the last
-// value of `done`.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
-        if (done() || GetTickCount64() >= end) {
-            return done();
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-// Dispatches whatever comes within `ms`, to see that nothing more does.
-inline void PumpFor(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
 
 } // namespace zlv::test

@@ -2,6 +2,7 @@
 #include "capture/frmPubHide.h"
 #include "capture/windows/WindowsNotificationSource.h"
 #include "capture/windows/mdlPubSHNotify.h"
+#include "mock/ManualClock.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 

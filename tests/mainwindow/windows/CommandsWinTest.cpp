@@ -2,6 +2,7 @@
 #include "logstore/DayFile.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/frmPubMain.h"
+#include "mock/ManualClock.h"
 #include "settings/Settings.h"
 #include "settings/windows/frmPubAbout.h"
 #include "settings/windows/frmPubOptions.h"

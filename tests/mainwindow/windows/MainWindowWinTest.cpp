@@ -2,10 +2,12 @@
 #include "logstore/DayFile.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/frmPubMain.h"
+#include "mock/ManualClock.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 #include "support/windows/WindowDriver.h"
 #include "utility/FileSystem.h"
+#include "utility/ProductVersion.h"
 #include "utility/windows/FormMetrics.h"
 
 #include <algorithm>
@@ -220,7 +222,9 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     EXPECT_EQ(ItemText(Today(), SelectedRow(Today()), 4), L"item99999");
     EXPECT_NE(Status(1).find(L"2024"), std::wstring::npos) << "today's date";
     EXPECT_NE(Status(2).find(L"2"), std::wstring::npos) << "the time of day";
-    EXPECT_EQ(Status(3), L" Version 2.0 (Build 015) ");
+    const std::string version =
+        std::string(" Version ") + zlv::kProgramVersion + " (Build " + zlv::kBuildNumber + ") ";
+    EXPECT_EQ(Status(3), std::wstring(version.begin(), version.end()));
 
     for (int id : {IDC_dtpF, IDC_dtpT}) {
         EXPECT_EQ(DateOf(Control(id)), kToday.addDays(-1)) << "yesterday in " << id;
