@@ -3,6 +3,8 @@
 #include "logstore/DayFile.h"
 #include "utility/RegularFile.h"
 
+#include <algorithm>
+
 namespace zlv {
 
 namespace {
@@ -10,6 +12,10 @@ namespace {
 // How much of what was read last is kept to recognise the file by. An append leaves it as
 // it was; a rewrite in place (an editor saving, a shell's ">") almost never does.
 constexpr std::size_t kCheckBytes = 4096;
+// Runs shorter than this are read: mapping them would cost more than it saves. Longer
+// ones are mapped up to the most a list's row can reach into one block.
+constexpr std::uint64_t kMapBytes = 64u << 10;
+constexpr std::uint64_t kMostMapped = 1u << 30;
 
 void KeepLast(std::string& block, std::string_view bytes)
 {
@@ -80,7 +86,7 @@ std::optional<fs::FileState> DayFileTail::look(const std::string& path)
     return m_file->info();
 }
 
-DayFileTail::Chunk DayFileTail::poll(const std::string& path)
+DayFileTail::Chunk DayFileTail::poll(const std::string& path, bool mayMap)
 {
     const LetGoOnWindows letGo{m_file};
     Chunk chunk;
@@ -114,6 +120,21 @@ DayFileTail::Chunk DayFileTail::poll(const std::string& path)
     }
     m_state = *state;
 
+    if (!read && mayMap && state->size - m_offset >= kMapBytes) {
+        const auto length = static_cast<std::size_t>(std::min(state->size - m_offset, kMostMapped));
+        if (auto view = m_file->mapAt(m_offset, length)) {
+            const std::size_t whole = dayfile::WholeLinesEnd({view->data(), view->size()});
+            if (whole > 0) {
+                chunk.offset = m_offset;
+                chunk.more = m_offset + whole < state->size;
+                m_offset += whole;
+                KeepLast(m_lastBlock, {view->data(), whole});
+                chunk.mapped = std::move(view);
+                chunk.mappedLength = whole;
+                return chunk;
+            }
+        }
+    }
     if (!read) {
         bytes.clear();
         if (!m_file->readAt(m_offset, m_maxChunk, bytes)) {

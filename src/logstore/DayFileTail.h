@@ -1,11 +1,13 @@
 #pragma once
 
 #include "utility/FileSystem.h"
+#include "utility/MappedBytes.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zlv {
 
@@ -26,6 +28,16 @@ public:
         std::uint64_t offset = 0; // file offset of bytes[0]
         std::string bytes;        // whole lines only, line ends included
         bool more = false;        // the file holds more than this chunk: poll again
+        // Instead of `bytes`, when the caller let a large read be mapped: the whole lines
+        // are the first `mappedLength` bytes of the view.
+        std::shared_ptr<MappedBytes> mapped;
+        std::size_t mappedLength = 0;
+
+        std::string_view text() const
+        {
+            return mapped ? std::string_view(mapped->data(), mappedLength)
+                          : std::string_view(bytes);
+        }
     };
 
     explicit DayFileTail(std::uint64_t maxChunkBytes = 4u << 20);
@@ -34,8 +46,9 @@ public:
     DayFileTail& operator=(DayFileTail&&) noexcept;
 
     // The next run of complete lines of `path`; empty bytes when nothing new is there.
-    // Call again until it comes back empty to catch up with a large file.
-    Chunk poll(const std::string& path);
+    // Call again until it comes back empty to catch up with a large file. With `mayMap`, a
+    // large run is handed out mapped rather than read (see MappedBytes), all at once.
+    Chunk poll(const std::string& path, bool mayMap = false);
 
     // Forgets the file, so the next poll starts over.
     void reset();

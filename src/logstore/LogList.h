@@ -18,7 +18,7 @@
 //   LogListFollow.cpp           following today's file as it grows
 //   LogListHighlight.cpp        every sixth row green
 //   DayFileTail.h/.cpp          what a day file gained since the last look
-//   LogRowStore.h/.cpp          the records: day-file bytes kept as read, 12 bytes of index a row
+//   LogRowStore.h/.cpp          the records: day files mapped or kept as read, 12 bytes a row
 //   RowOrdering.h/.cpp          the sort itself, on a copy another thread may use
 //   RecordFilter.h/.cpp         which records show a find text (over utility/TextMatcher)
 //   ShownTimes.h/.cpp           the time texts, rendered once for finding

@@ -73,6 +73,18 @@ std::string_view Time(std::string_view line, const CompiledPattern& pattern, std
 
 } // namespace rowtext
 
+void PageRelease::releaseTouched()
+{
+    m_rows = 0;
+    for (const std::uint16_t block : m_list) {
+        m_touched[block] = 0;
+        if (const auto& view = m_blocks[block]->mapped) {
+            view->release();
+        }
+    }
+    m_list.clear();
+}
+
 void LogRowStore::clear()
 {
     m_blocks.clear();
@@ -125,23 +137,24 @@ bool LogRowStore::addBlock(Block block)
 
 bool LogRowStore::copyInto(std::string_view bytes, std::size_t& offset)
 {
-    const bool fits =
-        m_fillBlock != kNoFill && m_blocks[m_fillBlock]->capacity() - m_fillUsed >= bytes.size();
+    const bool fits = m_fillBlock != kNoFill &&
+                      m_blocks[m_fillBlock]->owned.capacity() - m_fillUsed >= bytes.size();
     if (!fits) {
-        const std::size_t previous = m_fillBlock == kNoFill ? 0 : m_blocks[m_fillBlock]->capacity();
+        const std::size_t previous =
+            m_fillBlock == kNoFill ? 0 : m_blocks[m_fillBlock]->owned.capacity();
         const std::size_t size =
             std::max(bytes.size(), std::clamp(previous * 2, kFirstFillBytes, kLastFillBytes));
-        auto block = std::make_shared<std::string>();
+        auto block = std::make_shared<Bytes>();
         // Reserved, not resized: pages are touched only as lines arrive, and appending
         // within the capacity never moves what rows already point at.
-        block->reserve(size);
+        block->owned.reserve(size);
         if (!addBlock(std::move(block))) {
             return false;
         }
         m_fillBlock = static_cast<std::uint16_t>(m_blocks.size() - 1);
         m_fillUsed = 0;
     }
-    m_blocks[m_fillBlock]->append(bytes);
+    m_blocks[m_fillBlock]->owned.append(bytes);
     offset = m_fillUsed;
     m_fillUsed += static_cast<std::uint32_t>(bytes.size());
     return true;
@@ -182,11 +195,33 @@ std::size_t LogRowStore::adoptLines(std::string&& bytes, std::uint8_t pattern)
     if (bytes.capacity() - bytes.size() > bytes.size() / 8) {
         bytes.shrink_to_fit();
     }
-    if (!addBlock(std::make_shared<std::string>(std::move(bytes)))) {
+    auto block = std::make_shared<Bytes>();
+    block->owned = std::move(bytes);
+    if (!addBlock(std::move(block))) {
         return 0;
     }
+    return indexBlock(m_blocks.back()->owned, pattern);
+}
+
+std::size_t LogRowStore::adoptMapped(std::shared_ptr<MappedBytes> view, std::size_t length,
+                                     std::uint8_t pattern)
+{
+    if (length > std::numeric_limits<std::uint32_t>::max()) {
+        return 0;
+    }
+    auto block = std::make_shared<Bytes>();
+    block->mapped = std::move(view);
+    if (!addBlock(block)) {
+        return 0;
+    }
+    const std::size_t added = indexBlock({block->mapped->data(), length}, pattern);
+    block->mapped->release(); // read once to index it; the rows shown bring back their pages
+    return added;
+}
+
+std::size_t LogRowStore::indexBlock(std::string_view kept, std::uint8_t pattern)
+{
     const auto block = static_cast<std::uint16_t>(m_blocks.size() - 1);
-    const std::string& kept = *m_blocks.back();
     // Day-file lines are rarely shorter than this: room for them all at once, and what is
     // never filled costs no memory.
     MakeRoom(m_rows, kept.size() / 48);
@@ -231,7 +266,7 @@ LogRowStore::ReadResult LogRowStore::readFile(DayFileTail& tail, const std::stri
     const std::size_t start = m_rows.size();
     bool atEnd = false; // the last chunk ended where the file ends
     for (bool first = true;; first = false) {
-        DayFileTail::Chunk chunk = tail.poll(path);
+        DayFileTail::Chunk chunk = tail.poll(path, true);
         if (chunk.restarted) {
             if (first) {
                 result.restarted = true;
@@ -239,10 +274,13 @@ LogRowStore::ReadResult LogRowStore::readFile(DayFileTail& tail, const std::stri
                 rollBackTo(start); // replaced while being read: what came before is gone
             }
         }
-        if (chunk.bytes.empty()) {
+        if (chunk.mapped) {
+            adoptMapped(std::move(chunk.mapped), chunk.mappedLength, pattern);
+        } else if (chunk.bytes.empty()) {
             break;
+        } else {
+            adoptLines(std::move(chunk.bytes), pattern);
         }
-        adoptLines(std::move(chunk.bytes), pattern);
         if (!chunk.more) {
             atEnd = true;
             break;

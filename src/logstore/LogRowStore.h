@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/DisplayFormat.h"
+#include "utility/MappedBytes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,11 +17,13 @@ namespace zlv {
 class DayFileTail;
 
 // The records of one log list, each a reference to its day-file line where the line
-// already is: a day file read whole is kept as the one block it was read into, and the
-// rows point into it. Only small files and the lines appended to today's file later are
-// copied, into blocks that fill up one after the other. A row costs 12 bytes beyond the
-// file's own bytes. The time column is rendered from the stored stamp only when asked
-// for, with the display pattern in force when the record was read.
+// already is: a large day file is mapped (MappedBytes) or, where it cannot be, kept as the
+// one block it was read into, and the rows point into it. Only small files and the lines
+// appended to today's file later are copied, into blocks that fill up one after the other.
+// A row costs 12 bytes beyond the file's own bytes, and a mapped file's bytes are the page
+// cache's, in this process only while they are looked at. The time column is rendered from
+// the stored stamp only when asked for, with the display pattern in force when the record
+// was read.
 class LogRowStore final
 {
 public:
@@ -38,10 +41,17 @@ public:
         std::uint8_t pattern; // index into patterns()
         std::uint8_t flags;
     };
-    // Bytes that never move once a row refers to them. Shared, so that a sort running on
-    // another thread keeps reading the lines it was given even when the list is cleared
-    // under it; nothing is written to a block where a row already points.
-    using Block = std::shared_ptr<std::string>;
+    // Bytes that never move once a row refers to them: lines copied or read, or a file's
+    // own bytes mapped. Shared, so that a sort running on another thread keeps reading the
+    // lines it was given even when the list is cleared under it; nothing is written to a
+    // block where a row already points.
+    struct Bytes
+    {
+        std::string owned;
+        std::shared_ptr<MappedBytes> mapped;
+        const char* data() const { return mapped ? mapped->data() : owned.data(); }
+    };
+    using Block = std::shared_ptr<Bytes>;
 
     struct ReadResult
     {
@@ -76,6 +86,9 @@ public:
     // The same for a whole file's bytes, which the store keeps where they are when that
     // is cheaper than copying them.
     std::size_t adoptLines(std::string&& bytes, std::uint8_t pattern);
+    // The same for the first `length` bytes of a mapped file, always kept where they are.
+    std::size_t adoptMapped(std::shared_ptr<MappedBytes> view, std::size_t length,
+                            std::uint8_t pattern);
     // Reads what `tail` has not seen of the file; a last line without its line end is
     // appended as well and named in the result, so that it can be taken back later.
     ReadResult readFile(DayFileTail& tail, const std::string& path);
@@ -84,6 +97,7 @@ public:
 
 private:
     void appendRecord(std::string_view line, std::uint8_t pattern);
+    std::size_t indexBlock(std::string_view kept, std::uint8_t pattern);
     bool addBlock(Block block);
     bool copyInto(std::string_view bytes, std::size_t& offset);
 
@@ -106,6 +120,38 @@ template <typename T> void MakeRoom(std::vector<T>& v, std::size_t more)
         v.reserve(std::max(v.size() + more, v.size() + v.size() / 8 + 1024));
     }
 }
+
+// A walk over many rows (a sort, a find) lets go of the mapped pages it touched every so
+// many rows, so that walking a year of lines holds a few of its pages at a time rather
+// than the year. Call step() with the block of each row read.
+class PageRelease final
+{
+public:
+    explicit PageRelease(const std::vector<LogRowStore::Block>& blocks)
+        : m_blocks(blocks), m_touched(blocks.size())
+    {}
+    ~PageRelease() { releaseTouched(); }
+    PageRelease(const PageRelease&) = delete;
+    PageRelease& operator=(const PageRelease&) = delete;
+    void step(std::uint16_t block)
+    {
+        if (block < m_touched.size() && !m_touched[block]) {
+            m_touched[block] = 1;
+            m_list.push_back(block);
+        }
+        if (++m_rows == kRows) {
+            releaseTouched();
+        }
+    }
+
+private:
+    void releaseTouched();
+    static constexpr std::size_t kRows = 32768;
+    const std::vector<LogRowStore::Block>& m_blocks;
+    std::vector<std::uint8_t> m_touched;
+    std::vector<std::uint16_t> m_list;
+    std::size_t m_rows = 0;
+};
 
 // The displayed fields of a stored line. Free functions over bytes, so that a sort on
 // another thread can use them on its own copy of a store's parts.

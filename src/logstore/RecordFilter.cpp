@@ -104,33 +104,43 @@ std::vector<LogRowStore::RecordId> FilterRecords(const LogRowStore& store, Shown
     if (matcher.checksTimes()) {
         times.update(store);
     }
-    std::vector<std::uint8_t> hit(from.size());
+    // Looked at by record id, which is the order of the lines in their blocks: memory is
+    // read front to back whatever the shown order. The pages of a mapped file stay for
+    // the next key typed.
+    constexpr std::uint8_t kAsk = 2;
+    std::vector<std::uint8_t> hit(store.size());
+    for (const LogRowStore::RecordId id : from) {
+        hit[id] = kAsk;
+    }
     const auto scan = [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            const LogRowStore::RecordId id = from[i];
-            hit[i] = matcher.matches(store.line(id),
-                                     matcher.checksTimes() ? times.at(id) : std::string_view());
+        for (std::size_t id = begin; id < end; ++id) {
+            if (hit[id] != kAsk) {
+                continue;
+            }
+            const auto record = static_cast<LogRowStore::RecordId>(id);
+            hit[id] = matcher.matches(
+                store.line(record), matcher.checksTimes() ? times.at(record) : std::string_view());
         }
     };
     const std::size_t n = from.size();
+    const std::size_t ids = store.size();
     const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
     if (n < 50000 || cores == 1) {
-        scan(0, n);
+        scan(0, ids);
     } else {
         std::vector<std::thread> helpers;
         for (unsigned c = 1; c < cores; ++c) {
-            helpers.emplace_back(scan, n * c / cores, n * (c + 1) / cores);
+            helpers.emplace_back(scan, ids * c / cores, ids * (c + 1) / cores);
         }
-        scan(0, n / cores);
+        scan(0, ids / cores);
         for (std::thread& t : helpers) {
             t.join();
         }
     }
     std::vector<LogRowStore::RecordId> out;
-    out.reserve(static_cast<std::size_t>(std::count(hit.begin(), hit.end(), 1)));
-    for (std::size_t i = 0; i < n; ++i) {
-        if (hit[i]) {
-            out.push_back(from[i]);
+    for (const LogRowStore::RecordId id : from) {
+        if (hit[id] == 1) {
+            out.push_back(id);
         }
     }
     return out;

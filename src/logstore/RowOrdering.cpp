@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <optional>
+#include <string>
 
 namespace zlv {
 
@@ -63,15 +65,23 @@ template <typename T> struct BulkAllocator
 
 template <typename T> using BulkVector = std::vector<T, BulkAllocator<T>>;
 
-template <typename LineOf> void Sort(const LineOf& lineOf, std::vector<RecordId>& order, int column)
+// Keys of the same length and bytes up to this many after the shared ones are compared
+// in their items alone; longer ones that tie there are compared again from copies.
+constexpr std::size_t kInlineKey = 24;
+
+template <typename LineOf>
+void Sort(const LineOf& lineOf, const std::vector<LogRowStore::Block>& blocks,
+          const std::vector<LogRowStore::Row>& rows, std::vector<RecordId>& order, int column)
 {
     const std::size_t n = order.size();
     if (n < 2) {
         return;
     }
-    const auto inOrder = [n, &order](auto keyAt) {
+    const auto inOrder = [&](auto keyAt) {
+        PageRelease pages(blocks);
         std::string_view previous = keyAt(0);
         for (std::size_t i = 1; i < n; ++i) {
+            pages.step(rows[order[i]].block);
             const std::string_view k = keyAt(i);
             const int c = previous.compare(k);
             if (c > 0 || (c == 0 && order[i - 1] > order[i])) {
@@ -82,64 +92,77 @@ template <typename LineOf> void Sort(const LineOf& lineOf, std::vector<RecordId>
         return true;
     };
     // A fresh load by time is in order already: one look at each stamp, which starts its
-    // line, and no scratch at all.
-    if (column == 0 && inOrder([&](std::size_t i) { return SortKey(lineOf(order[i]), 0); })) {
+    // line, and no scratch at all. Other columns find out from their items.
+    const auto keyOf = [&](std::size_t i) { return SortKey(lineOf(order[i]), column); };
+    if (column == 0 && inOrder(keyOf)) {
         return;
     }
 
-    struct Item
-    {
-        std::uint64_t high;
-        std::uint64_t low;
-        const char* rest; // the key past the shared bytes, for the rare ties of sixteen
-        std::uint32_t length;
-        RecordId id;
-    };
-    // Each key is looked up in its line once.
-    BulkVector<Item> items;
-    items.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view k = SortKey(lineOf(order[i]), column);
-        items.push_back(Item{0, 0, k.data(), static_cast<std::uint32_t>(k.size()), order[i]});
+    // The keys are read in id order, which is the order of the lines in their blocks, so
+    // that the pages of a mapped file are read front to back and let go behind, however
+    // the rows stand now.
+    std::vector<std::uint8_t> present(rows.size());
+    for (const RecordId id : order) {
+        present[id] = 1;
     }
-    const auto keyOf = [&items](std::size_t i) {
-        return std::string_view(items[i].rest, items[i].length);
+    const auto forEachKey = [&](auto use) {
+        PageRelease pages(blocks);
+        for (std::size_t id = 0; id < present.size(); ++id) {
+            if (present[id]) {
+                const auto record = static_cast<RecordId>(id);
+                pages.step(rows[id].block);
+                use(record, SortKey(lineOf(record), column));
+            }
+        }
     };
-    if (column != 0 && inOrder(keyOf)) {
-        return;
-    }
 
-    // Bytes that every key shares (a common folder, the year) decide nothing; the sixteen
-    // after them, held in the item itself, decide most comparisons without touching the
-    // lines.
-    const std::string_view first = keyOf(0);
-    std::size_t shared = first.size();
-    for (std::size_t i = 1; i < n && shared > 0; ++i) {
-        const std::string_view k = keyOf(i);
+    // Bytes that every key shares (a common folder, the year) decide nothing; the next
+    // kInlineKey, held in the item itself, decide nearly every comparison. Only the items
+    // are compared while sorting, never the lines, so that the order stays consistent
+    // even if a mapped file changes under the sort.
+    std::optional<std::string> first;
+    std::size_t shared = 0;
+    forEachKey([&](RecordId, std::string_view key) {
+        if (!first) {
+            first.emplace(key);
+            shared = key.size();
+        }
         std::size_t same = 0;
-        const std::size_t limit = std::min(shared, k.size());
-        while (same < limit && k[same] == first[same]) {
+        const std::size_t limit = std::min(shared, key.size());
+        while (same < limit && key[same] == (*first)[same]) {
             ++same;
         }
         shared = same;
+    });
+    struct Item
+    {
+        std::uint64_t key[3];
+        std::uint32_t length; // of the key past the shared bytes
+        RecordId id;
+    };
+    BulkVector<Item> items;
+    items.reserve(n);
+    forEachKey([&](RecordId id, std::string_view key) {
+        const std::string_view rest = key.substr(std::min(shared, key.size()));
+        Item item{{}, static_cast<std::uint32_t>(rest.size()), id};
+        for (std::size_t w = 0; w < 3; ++w) {
+            item.key[w] = Prefix(rest.substr(std::min(rest.size(), w * 8)));
+        }
+        items.push_back(item);
+    });
+    if (items.size() != n) {
+        return; // a record named twice: no order of these ids holds every one
     }
-    for (Item& item : items) {
-        const std::string_view rest = std::string_view(item.rest, item.length).substr(shared);
-        item.high = Prefix(rest);
-        item.low = Prefix(rest.substr(std::min<std::size_t>(8, rest.size())));
-        item.rest = rest.data();
-        item.length = static_cast<std::uint32_t>(rest.size());
-    }
+    const auto sameInline = [](const Item& a, const Item& b) {
+        return a.key[0] == b.key[0] && a.key[1] == b.key[1] && a.key[2] == b.key[2];
+    };
     const auto less = [](const Item& a, const Item& b) {
-        if (a.high != b.high) {
-            return a.high < b.high;
+        for (std::size_t w = 0; w < 3; ++w) {
+            if (a.key[w] != b.key[w]) {
+                return a.key[w] < b.key[w];
+            }
         }
-        if (a.low != b.low) {
-            return a.low < b.low;
-        }
-        const int c =
-            std::string_view(a.rest, a.length).compare(std::string_view(b.rest, b.length));
-        return c != 0 ? c < 0 : a.id < b.id;
+        return a.length != b.length ? a.length < b.length : a.id < b.id;
     };
     // Loaded day files are mostly in order already for the time column: one day file is
     // one ascending run. Merging the runs costs far less than sorting from scratch; rows
@@ -174,6 +197,29 @@ template <typename LineOf> void Sort(const LineOf& lineOf, std::vector<RecordId>
             runs.swap(merged);
         }
     }
+    // Keys longer than the items hold that tie in them: ordered again by copies of the
+    // whole keys, one run of ties at a time.
+    std::vector<std::pair<std::string, RecordId>> ties;
+    for (std::size_t begin = 0; begin < n;) {
+        std::size_t end = begin + 1;
+        bool longKey = items[begin].length > kInlineKey;
+        while (end < n && sameInline(items[begin], items[end])) {
+            longKey = longKey || items[end].length > kInlineKey;
+            ++end;
+        }
+        if (longKey && end - begin > 1) {
+            ties.clear();
+            for (std::size_t i = begin; i < end; ++i) {
+                const std::string_view key = SortKey(lineOf(items[i].id), column);
+                ties.emplace_back(key.substr(std::min(shared, key.size())), items[i].id);
+            }
+            std::sort(ties.begin(), ties.end());
+            for (std::size_t i = begin; i < end; ++i) {
+                items[i].id = ties[i - begin].second;
+            }
+        }
+        begin = end;
+    }
     for (std::size_t i = 0; i < n; ++i) {
         order[i] = items[i].id;
     }
@@ -198,12 +244,14 @@ std::string_view SortKey(std::string_view line, int column)
 
 void SortRecords(const LogRowStore& store, std::vector<RecordId>& order, int column)
 {
-    Sort([&store](RecordId id) { return store.line(id); }, order, column);
+    Sort([&store](RecordId id) { return store.line(id); }, store.blocks(), store.rows(), order,
+         column);
 }
 
 void SortRecords(const RowSnapshot& snapshot, std::vector<RecordId>& order, int column)
 {
-    Sort([&snapshot](RecordId id) { return snapshot.line(id); }, order, column);
+    Sort([&snapshot](RecordId id) { return snapshot.line(id); }, snapshot.keep, snapshot.rows,
+         order, column);
 }
 
 } // namespace zlv

@@ -1,5 +1,7 @@
 #include "utility/RegularFile.h"
 
+#include "utility/MappedBytes.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -61,6 +63,11 @@ RegularFile::Status RegularFile::open(const std::string& path)
     m_info.identity = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     m_info.device = info.dwVolumeSerialNumber;
     return Status::Open;
+}
+
+std::shared_ptr<MappedBytes> RegularFile::mapAt(std::uint64_t, std::size_t) const
+{
+    return nullptr;
 }
 
 bool RegularFile::readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const
@@ -131,6 +138,11 @@ RegularFile::Status RegularFile::open(const std::string& path)
     m_info.identity = static_cast<std::uint64_t>(st.st_ino);
     m_info.device = static_cast<std::uint64_t>(st.st_dev);
     return Status::Open;
+}
+
+std::shared_ptr<MappedBytes> RegularFile::mapAt(std::uint64_t offset, std::size_t length) const
+{
+    return MappedBytes::map(m_fd, offset, length);
 }
 
 bool RegularFile::readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const

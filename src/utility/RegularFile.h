@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace zlv {
+
+class MappedBytes;
 
 // A file opened for reading only when it is a plain regular file. The open never waits: a
 // FIFO, socket or device planted where a day file or the settings file belongs is refused
@@ -35,6 +38,9 @@ public:
 
     // Up to `maxBytes` from `offset` on (fewer at the end of the file). False on a read error.
     bool readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const;
+    // The bytes [offset, offset + length) where the kernel keeps them (MappedBytes), or
+    // nullptr when they must be read.
+    std::shared_ptr<MappedBytes> mapAt(std::uint64_t offset, std::size_t length) const;
 
 private:
     void close();

@@ -354,3 +354,67 @@ TEST_F(LogListTest, EveryRecordIsFoundAtItsRowThroughSortsFindsAndArrivals)
     list.setFilter("0");
     expectRows("times refreshed, found by the seconds");
 }
+
+TEST_F(LogListTest, LongKeysThatTieInTheirFirstBytesSortByTheWholeKeyAndStayStable)
+{
+    // Paths that share long starts and differ only far in, equal paths, NULs and keys that
+    // are one another's prefix, in a file large enough to be kept where it lies.
+    const std::string deep = "/home/u/projects/customer-archive/2024/";
+    const char* tails[] = {"b/x/", "a/", "a/x/", "b/", ""};
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string tail = i % 6 == 5 ? std::string("a\0/", 3) : tails[i % 6];
+        std::string name = "n";
+        name += std::to_string(i);
+        bytes += RecordLine(Stamp(i / 3600, i / 60 % 60, i % 60), "File", "Created",
+                            deep + std::string(static_cast<std::size_t>(i % 4) * 9, 'q') + tail,
+                            name);
+    }
+    const std::string day = m_dir / "deep.log";
+    WriteBytes(day, bytes);
+    LogList list;
+    ASSERT_TRUE(list.appendFile(day));
+    list.sortBy(3, SortOrder::Ascending);
+
+    std::vector<std::pair<std::string, std::string>> expected; // path, whole line
+    for (const std::string& line : LinesOf(bytes)) {
+        if (const auto record = dayfile::ParseLine(line)) {
+            expected.emplace_back(record->path, line);
+        }
+    }
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    ASSERT_EQ(list.rowCount(), static_cast<int>(expected.size()));
+    for (int row = 0; row < list.rowCount(); ++row) {
+        ASSERT_EQ(list.storedLine(row), expected[static_cast<std::size_t>(row)].second) << row;
+    }
+}
+
+TEST_F(LogListTest, ADayFileCutShortUnderItsRowsReadsAsDamageNotACrash)
+{
+    // A hand edit saving in place takes the bytes from under rows that refer to them.
+    const std::string day = m_dir / "cut.log";
+    std::string bytes;
+    for (int i = 0; i < 2000; ++i) {
+        bytes += CreatedLine(Stamp(i / 3600, i / 60 % 60, i % 60));
+    }
+    WriteBytes(day, bytes);
+    LogList today, history;
+    today.rebuildFrom(day);
+    ASSERT_TRUE(history.appendFile(day));
+    ASSERT_EQ(history.rowCount(), 2000);
+    WriteBytes(day, "");
+    for (LogList* list : {&today, &history}) {
+        for (int row = 0; row < list->rowCount(); ++row) {
+            for (int column = 0; column < LogList::kColumnCount; ++column) {
+                list->cellText(row, column);
+            }
+        }
+        list->sortBy(4, SortOrder::Ascending);
+        list->setFilter("f 10");
+    }
+    EXPECT_EQ(history.rowCount(), 0); // no byte of the old records is left to find
+    WriteBytes(day, Lines(3));
+    today.rebuildFrom(day);
+    EXPECT_EQ(today.rowCount(), 3);
+}

@@ -114,19 +114,20 @@ std::optional<int> WatchTree::addWatch(int dirFd, const std::string& dir)
 
 WatchTree::Folder& WatchTree::bind(int wd, const std::string& path)
 {
-    const auto known = m_folders.find(wd);
-    if (known != m_folders.end()) {
-        if (known->second.path == path) {
-            return known->second;
-        }
-        const auto old = m_wdOf.find(known->second.path);
-        if (old != m_wdOf.end() && old->second == wd) {
-            m_wdOf.erase(old);
-        }
-    }
     Folder& folder = m_folders[wd];
-    folder.path = path;
-    m_wdOf[path] = wd;
+    const FolderTree::Id old = folder.node;
+    if (old != FolderTree::kNone && m_paths.path(old) == path) {
+        return folder;
+    }
+    folder.node = m_paths.setWatch(path, wd);
+    m_paths.hold(folder.node);
+    if (old != FolderTree::kNone) {
+        // A folder moved over this one may own the old path by now.
+        if (m_paths.watch(old) == wd) {
+            m_paths.clearWatch(old);
+        }
+        m_paths.letGo(old);
+    }
     return folder;
 }
 
@@ -136,12 +137,30 @@ void WatchTree::forget(int wd)
     if (known == m_folders.end()) {
         return;
     }
-    const auto byPath = m_wdOf.find(known->second.path);
-    // A folder moved over this one may own the path by now.
-    if (byPath != m_wdOf.end() && byPath->second == wd) {
-        m_wdOf.erase(byPath);
-    }
+    const FolderTree::Id node = known->second.node;
     m_folders.erase(known);
+    if (node != FolderTree::kNone) {
+        if (m_paths.watch(node) == wd) {
+            m_paths.clearWatch(node);
+        }
+        m_paths.letGo(node);
+    }
+}
+
+std::vector<std::pair<std::string, int>> WatchTree::watchedFrom(const std::string& root,
+                                                                bool self) const
+{
+    std::vector<std::pair<std::string, int>> out;
+    const FolderTree::Id top = m_paths.find(root);
+    if (top == FolderTree::kNone) {
+        return out;
+    }
+    if (self && m_paths.watch(top) != FolderTree::kNoWatch) {
+        out.emplace_back(root, m_paths.watch(top));
+    }
+    m_paths.forEachWatchedBelow(
+        top, [&](FolderTree::Id id) { out.emplace_back(m_paths.path(id), m_paths.watch(id)); });
+    return out;
 }
 
 void WatchTree::walk(const std::string& dir, std::optional<Stamp> reportSince)
@@ -255,17 +274,7 @@ void WatchTree::walkArrived(const std::string& dir)
 
 void WatchTree::unwatchSubtree(const std::string& root)
 {
-    std::vector<int> gone;
-    const auto self = m_wdOf.find(root);
-    if (self != m_wdOf.end()) {
-        gone.push_back(self->second);
-    }
-    const std::string prefix = root == "/" ? root : root + "/";
-    for (auto it = m_wdOf.lower_bound(prefix);
-         it != m_wdOf.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
-        gone.push_back(it->second);
-    }
-    for (const int wd : gone) {
+    for (const auto& [path, wd] : watchedFrom(root, true)) {
         // The kernel answers with IN_IGNORED, which then finds nothing left to forget.
         ::inotify_rm_watch(m_fd, wd);
         forget(wd);
@@ -276,21 +285,8 @@ void WatchTree::unwatchSubtree(const std::string& root)
 
 void WatchTree::repathSubtree(const std::string& from, const std::string& to)
 {
-    std::vector<std::pair<std::string, int>> moved;
-    if (const auto self = m_wdOf.find(from); self != m_wdOf.end()) {
-        moved.emplace_back(self->first, self->second);
-        m_wdOf.erase(self);
-    }
-    const std::string prefix = from + "/";
-    for (auto it = m_wdOf.lower_bound(prefix);
-         it != m_wdOf.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
-        moved.emplace_back(it->first, it->second);
-        it = m_wdOf.erase(it);
-    }
-    for (const auto& [path, wd] : moved) {
-        const std::string now = to + path.substr(from.size());
-        m_wdOf[now] = wd;
-        m_folders[wd].path = now;
+    for (const auto& [path, wd] : watchedFrom(from, true)) {
+        bind(wd, to + path.substr(from.size()));
     }
     // Folders left unwatched under it keep their place in the queue for a watch.
     std::vector<std::pair<std::string, std::size_t>> skipped;
@@ -389,14 +385,15 @@ void WatchTree::handle(std::uint32_t mask, int wd, std::uint32_t cookie, const s
         return;
     }
     if (mask & IN_MOVE_SELF) {
-        expireMovedFolder(dir->second.path);
+        expireMovedFolder(pathOf(dir->second));
         return;
     }
     if (name.empty()) {
         return; // IN_UNMOUNT and the other events about the watched folder itself
     }
     Folder& folder = dir->second;
-    const std::string path = Join(folder.path, name);
+    const std::string folderPath = pathOf(folder);
+    const std::string path = Join(folderPath, name);
     const bool isDir = (mask & IN_ISDIR) != 0;
     if (excluded(path) && path != m_dataFolder) {
         if (mask & (IN_DELETE | IN_MOVED_FROM)) {
@@ -408,7 +405,7 @@ void WatchTree::handle(std::uint32_t mask, int wd, std::uint32_t cookie, const s
     const RepoId repo = folder.repo;
     const bool ignored = m_git.ignored(repo, path, isDir);
     if (mask & IN_MODIFY) {
-        const std::string where = folder.path;
+        const std::string where = folderPath;
         if (noticeSpecialName(where, name, isDir)) {
             return;
         }
@@ -426,7 +423,7 @@ void WatchTree::handle(std::uint32_t mask, int wd, std::uint32_t cookie, const s
     }
     if (mask & IN_DELETE) {
         folder.names.erase(name);
-        noticeSpecialName(folder.path, name, isDir);
+        noticeSpecialName(folderPath, name, isDir);
         m_scanned.erase(path);
         forgetRemembered(path, isDir);
         if (isDir && m_skipped.erase(path)) {
@@ -488,7 +485,7 @@ void WatchTree::overflowed()
     // a watch, folders gone lose theirs.
     std::unordered_map<int, Folder> before = std::move(m_folders);
     m_folders.clear();
-    m_wdOf.clear();
+    m_paths.clear();
     m_skipped.clear();
     m_skippedChanged = true;
     for (const std::string& root : m_roots) {

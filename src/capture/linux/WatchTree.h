@@ -3,6 +3,7 @@
 #include "capture/CaptureHealth.h"
 #include "capture/Notification.h"
 #include "capture/linux/FolderScan.h"
+#include "capture/linux/FolderTree.h"
 #include "capture/linux/GitIgnore.h"
 #include "capture/linux/NameSet.h"
 
@@ -145,10 +146,11 @@ public:
 private:
     using RepoId = GitIgnore::RepoId;
 
-    // A watched folder: where it is, the names it holds, and the Git repository it is in.
+    // A watched folder: where it is (its entry in m_paths, which it holds), the names it
+    // holds, and the Git repository it is in.
     struct Folder
     {
-        std::string path;
+        FolderTree::Id node = FolderTree::kNone;
         NameSet names;
         RepoId repo = 0;
     };
@@ -202,6 +204,13 @@ private:
     Folder& bind(int wd, const std::string& path);
     void forget(int wd);
     void unwatchSubtree(const std::string& root);
+    std::string pathOf(const Folder& folder) const { return m_paths.path(folder.node); }
+    bool watched(const std::string& path) const
+    {
+        return m_paths.watchOf(path) != FolderTree::kNoWatch;
+    }
+    // The folders watched at (with `self`) and below `root`, parents first.
+    std::vector<std::pair<std::string, int>> watchedFrom(const std::string& root, bool self) const;
     void repathSubtree(const std::string& from, const std::string& to);
     bool ownFolder(const std::string& path) const;
 
@@ -244,7 +253,7 @@ private:
     bool m_onlyWrites = false;
 
     std::unordered_map<int, Folder> m_folders;
-    std::map<std::string, int> m_wdOf; // ordered, so a subtree is one contiguous range
+    FolderTree m_paths; // every watched folder's path and watch, its names shared
     std::uint32_t m_watchMask = 0;
 
     std::vector<std::string> m_excluded; // sorted

@@ -46,7 +46,7 @@ void WatchTree::movedTo(const std::string& path, const std::string& name, bool i
         repathRemembered(from.path, path);
         if (ignored || !mayEnter(path, name, repo)) {
             unwatchSubtree(from.path);
-        } else if (m_wdOf.count(from.path)) {
+        } else if (watched(from.path)) {
             repathSubtree(from.path, path);
         } else {
             // A hidden folder given a visible name, or one left unwatched at the limit.

@@ -45,11 +45,11 @@ bool WatchTree::mayEnter(const std::string& path, const std::string& name, RepoI
 
 WatchTree::RepoId WatchTree::repoOfParent(const std::string& path) const
 {
-    const auto parent = m_wdOf.find(ParentOf(path));
-    if (parent == m_wdOf.end()) {
+    const int parent = m_paths.watchOf(ParentOf(path));
+    if (parent == FolderTree::kNoWatch) {
         return 0;
     }
-    const auto folder = m_folders.find(parent->second);
+    const auto folder = m_folders.find(parent);
     return folder == m_folders.end() ? 0 : folder->second.repo;
 }
 
@@ -101,7 +101,7 @@ void WatchTree::applyDueRules(TimePoint now)
         }
     }
     for (const std::string& folder : due) {
-        if (m_wdOf.count(folder)) {
+        if (watched(folder)) {
             applyRules(folder);
         }
     }
@@ -116,10 +116,7 @@ void WatchTree::applyRules(const std::string& top)
     // is not allowed any longer loses its watches after it.
     walk(top, std::nullopt);
     std::vector<std::string> gone;
-    const std::string prefix = top == "/" ? top : top + "/";
-    for (auto it = m_wdOf.lower_bound(prefix);
-         it != m_wdOf.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
-        const std::string& path = it->first;
+    for (const auto& [path, wd] : watchedFrom(top, false)) {
         if (!gone.empty() && IsSameOrBelow(path, gone.back())) {
             continue;
         }
@@ -154,7 +151,7 @@ void WatchTree::setExcluded(std::vector<std::string> folders)
         // Watched again only where its parent is: below a folder still excluded, hidden or
         // ignored it stays unwatched.
         const std::string name(BaseName(folder));
-        if (m_wdOf.count(ParentOf(folder)) && mayEnter(folder, name, repoOfParent(folder))) {
+        if (watched(ParentOf(folder)) && mayEnter(folder, name, repoOfParent(folder))) {
             walk(folder, std::nullopt);
         }
     }
@@ -180,8 +177,7 @@ void WatchTree::remount(const std::string& mountPoint)
     // file system's watches are gone and the folder underneath is in sight again.
     unwatchSubtree(mountPoint);
     const std::string name(BaseName(mountPoint));
-    if (m_wdOf.count(ParentOf(mountPoint)) &&
-        mayEnter(mountPoint, name, repoOfParent(mountPoint))) {
+    if (watched(ParentOf(mountPoint)) && mayEnter(mountPoint, name, repoOfParent(mountPoint))) {
         walk(mountPoint, std::nullopt);
     }
     reviewSkipped();
