@@ -366,9 +366,9 @@ TEST_F(LogListTest, LongKeysThatTieInTheirFirstBytesSortByTheWholeKeyAndStayStab
         const std::string tail = i % 6 == 5 ? std::string("a\0/", 3) : tails[i % 6];
         std::string name = "n";
         name += std::to_string(i);
-        bytes += RecordLine(Stamp(i / 3600, i / 60 % 60, i % 60), "File", "Created",
-                            deep + std::string(static_cast<std::size_t>(i % 4) * 9, 'q') + tail,
-                            name);
+        bytes +=
+            RecordLine(Stamp(i / 3600, i / 60 % 60, i % 60), "File", "Created",
+                       deep + std::string(static_cast<std::size_t>(i % 4) * 9, 'q') + tail, name);
     }
     const std::string day = m_dir / "deep.log";
     WriteBytes(day, bytes);
