@@ -2,9 +2,10 @@
 // unless QT_QPA_PLATFORM says otherwise) with the Linux source over a home of 50,000
 // folders, 20 operations a second, and `inotifywait -m -r` over the same tree at the same
 // time, each in a process of its own. Each run is made twice: with the window shown, and
-// started in the notification area (as a session start does), where nothing is painted. The CPU and the context switches of every thread are
-// read from /proc before and after; latency runs from an operation's return to its line
-// in the day file, the settle time included. Several runs; medians printed.
+// started in the notification area (as a session start does), where nothing is painted. The CPU and
+// the context switches of every thread are read from /proc before and after; latency runs from an
+// operation's return to its line in the day file, the settle time included. Several runs; medians
+// printed.
 //
 //   steady_load [--seconds 30] [--runs 3] [--rate 20] [--folders 50000] [--large 1]
 //
@@ -337,8 +338,7 @@ double Median(std::vector<double> v)
 }
 
 RunFigures RunOnce(const Settings& s, const std::string& self, const std::string& root,
-                   const std::string& home, const std::string& prefilled, bool tray,
-                   int runIndex)
+                   const std::string& home, const std::string& prefilled, bool tray, int runIndex)
 {
     const std::string data = root + "/data" + std::to_string(runIndex);
     const std::string runtime = root + "/run" + std::to_string(runIndex);
@@ -522,13 +522,16 @@ int main(int argc, char** argv)
             }
             const bool big = kind == Kind::Shown1M;
             const bool tray = kind == Kind::Tray;
-            const RunFigures f = RunOnce(s, self, root, home, big ? prefilled : std::string(),
-                                         tray, run * 3 + static_cast<int>(kind));
+            const RunFigures f = RunOnce(s, self, root, home, big ? prefilled : std::string(), tray,
+                                         run * 3 + static_cast<int>(kind));
             std::fprintf(stderr,
                          "run %d%s: %d/%d records, %.3f ms cpu, %.2f wake-ups a record, p99 "
                          "%.2f ms, idle %.1f/s, inotifywait %.0f ms; busiest %s\n",
-                         run + 1, big ? " (1M)" : tray ? " (tray)" : "", f.records,
-                         s.seconds * s.rate, f.cpuMsPerRecord, f.wakeupsPerRecord,
+                         run + 1,
+                         big    ? " (1M)"
+                         : tray ? " (tray)"
+                                : "",
+                         f.records, s.seconds * s.rate, f.cpuMsPerRecord, f.wakeupsPerRecord,
                          f.latencyP99Ms, f.idleWakeupsPerSecond, f.referenceCpuMs,
                          f.busiest.c_str());
             (big ? cpu1M : tray ? trayCpu : cpu).push_back(f.cpuMsPerRecord);
