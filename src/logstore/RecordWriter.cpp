@@ -71,6 +71,26 @@ bool RecordWriter::appendLine(std::string& out, std::string_view line)
 std::size_t RecordWriter::appendLines(std::string& out, std::string_view bytes)
 {
     std::size_t written = 0;
+    if (m_find.empty()) {
+        // Every line is printed that is a record: each is cut and checked in one pass.
+        std::string_view line;
+        if (m_form == Form::Tsv) {
+            while (!bytes.empty()) {
+                if (m_scanner.next(bytes, line)) {
+                    out.append(line.data(), line.size()).push_back('\n');
+                    ++written;
+                }
+            }
+            return written;
+        }
+        while (!bytes.empty()) {
+            if (m_scanner.next(bytes, line)) {
+                appendRecord(out, line);
+                ++written;
+            }
+        }
+        return written;
+    }
     std::size_t from = 0;
     // Each candidate names a line that may show the find text; the lines before it cannot,
     // and are passed over without being cut apart.

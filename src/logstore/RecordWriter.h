@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logstore/RecordFormats.h"
+#include "logstore/RecordScanner.h"
 #include "settings/DisplayFormat.h"
 #include "utility/TextMatcher.h"
 
@@ -44,6 +45,7 @@ private:
 
     Form m_form;
     TextMatcher m_find;
+    dayfile::RecordScanner m_scanner;
     CompiledPattern m_pattern;
     // The display form renders a stamp once for all the records of its second.
     std::string m_stamp;
