@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zlv::recordformat {
 
@@ -55,6 +58,63 @@ Fields Split(std::string_view line)
         line.remove_prefix(tab == std::string_view::npos ? line.size() : tab + 1);
     }
     f.rest[4] = line;
+    return f;
+}
+
+// The fields after a stamp where they need no more than their separators changed: ASCII
+// only (so valid UTF-8) and no quote; for json also no backslash and no control character
+// but tabs. Most records are such, and go out in a few copies instead of byte by byte.
+struct PlainFields
+{
+    bool plain = false;
+    std::size_t tabs = 0;   // how many, counted up to five
+    std::size_t at[4] = {}; // where the first four are
+};
+
+PlainFields Plain(std::string_view rest, bool json)
+{
+    PlainFields f;
+    const auto tabAt = [&f](std::size_t i) {
+        if (f.tabs < 4) {
+            f.at[f.tabs] = i;
+        }
+        f.tabs += f.tabs < 5 ? 1 : 0;
+    };
+    const char* p = rest.data();
+    const std::size_t n = rest.size();
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i other = _mm_set1_epi8(json ? '\\' : ',');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i space = _mm_set1_epi8(' ');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i tabs = _mm_cmpeq_epi8(block, tab);
+        __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, other));
+        if (json) {
+            // Signed: bytes from 0x80 up count as below the space too, and are refused anyway.
+            bad = _mm_or_si128(bad, _mm_andnot_si128(tabs, _mm_cmplt_epi8(block, space)));
+        }
+        if (_mm_movemask_epi8(_mm_or_si128(bad, block)) != 0) {
+            return f;
+        }
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(tabs)); hits != 0 && f.tabs < 5;
+             hits &= hits - 1) {
+            tabAt(i + static_cast<std::size_t>(__builtin_ctz(hits)));
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c >= 0x80 || c == '"' || c == (json ? '\\' : ',') || (json && c < 0x20 && c != '\t')) {
+            return f;
+        }
+        if (c == '\t') {
+            tabAt(i);
+        }
+    }
+    f.plain = true;
     return f;
 }
 
@@ -142,6 +202,24 @@ void AppendDisplay(std::string& out, std::string_view line, const CompiledPatter
 
 void AppendCsv(std::string& out, std::string_view line)
 {
+    const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
+    if (const PlainFields plain = Plain(rest, false);
+        plain.plain && line.size() > dayfile::kStampLength) {
+        out += line.substr(0, dayfile::kStampLength);
+        out += ',';
+        const std::size_t at = out.size();
+        out += rest;
+        // The four tabs between the fields become commas (a field lost, a comma all the
+        // same); tabs after them belong to the New Name.
+        for (std::size_t k = 0; k < 4; ++k) {
+            if (k < plain.tabs) {
+                out[at + plain.at[k]] = ',';
+            } else {
+                out += ',';
+            }
+        }
+        return;
+    }
     const Fields f = Split(line);
     out += f.stamp;
     for (const std::string_view field : f.rest) {
@@ -154,6 +232,24 @@ void AppendJson(std::string& out, std::string_view line)
 {
     static constexpr std::string_view kKeys[] = {"object", "action", "path", "original_name",
                                                  "new_name"};
+    const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
+    if (const PlainFields plain = Plain(rest, true);
+        plain.plain && plain.tabs == 4 && line.size() > dayfile::kStampLength) {
+        static constexpr std::string_view kJoins[] = {"\",\"object\":\"", "\",\"action\":\"",
+                                                      "\",\"path\":\"", "\",\"original_name\":\"",
+                                                      "\",\"new_name\":\""};
+        out += "{\"time\":\"";
+        out += line.substr(0, dayfile::kStampLength);
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < 5; ++i) {
+            const std::size_t to = i < 4 ? plain.at[i] : rest.size();
+            out += kJoins[i];
+            out += rest.substr(from, to - from);
+            from = to + 1;
+        }
+        out += "\"}";
+        return;
+    }
     const Fields f = Split(line);
     out += "{\"time\":\"";
     out += f.stamp;

@@ -43,3 +43,32 @@ TEST(RecordScanner, CopiedHoursAndOnePassChecksReadAsEachLineAlone)
         }
     }
 }
+
+TEST(RecordScanner, CsvAndJsonOfPlainLinesReadAsFieldByField)
+{
+    const std::string_view keys[] = {"object", "action", "path", "original_name", "new_name"};
+    const std::string name = "a-name-longer-than-sixteen-bytes";
+    for (const std::string_view odd :
+         {""sv, ","sv, "\""sv, "\\"sv, "\x01"sv, "\xFF"sv, "\xC3\xA9"sv, "\t"sv}) {
+        for (std::size_t at = 0; at <= name.size(); at += 5) {
+            // A tab only where it stays inside a field: in the New Name.
+            std::string fields[5] = {"File", "Created", "/h/" + name, name, name};
+            std::string& field = fields[odd == "\t" ? 4 : at % 5];
+            field.insert(std::min(at, field.size()), odd);
+            std::string line = "2023-05-06 09:10:11", csv = line,
+                        json = "{\"time\":\"" + line + '"';
+            for (std::size_t i = 0; i < 5; ++i) {
+                line += '\t' + fields[i];
+                recordformat::AppendCsvField(csv += ',', fields[i]);
+                recordformat::AppendJsonString(json.append(",\"").append(keys[i]) += "\":",
+                                               fields[i]);
+            }
+            std::string printed;
+            recordformat::AppendCsv(printed, line);
+            EXPECT_EQ(printed, csv);
+            printed.clear();
+            recordformat::AppendJson(printed, line);
+            EXPECT_EQ(printed, json + '}');
+        }
+    }
+}
