@@ -26,21 +26,21 @@ TEST(RecordScanner, CopiedHoursAndOnePassChecksReadAsEachLineAlone)
     for (const std::string& pattern :
          {"yyyy-mm-dd hh:mm:ss"s, "d mmm yyyy h:m:s AM/PM"s, "h:mm"s, "ss hh:mm ss"s, "03 h:mm:ss"s,
           std::string(250, 'x') + "hh:mm:ss"}) {
-        for (const Form form : {Form::Tsv, Form::Display}) {
-            recordformat::RecordWriter writer(form, "", pattern);
-            std::string block, lines;
-            writer.appendLines(block, bytes);
-            for (std::string_view rest = bytes; !rest.empty();) {
-                const std::string_view line = dayfile::NextLine(rest);
-                if (dayfile::RecordTextOfLine(line)) {
-                    form == Form::Tsv
-                        ? recordformat::AppendTsv(lines, line)
-                        : recordformat::AppendDisplay(lines, line, CompiledPattern(pattern));
-                    lines += '\n';
-                }
+        recordformat::RecordWriter tsv(Form::Tsv, "", pattern), display(Form::Display, "", pattern);
+        std::string tsvBlock, displayBlock, tsvLines, displayLines;
+        tsv.appendLines(tsvBlock, bytes);
+        display.appendLines(displayBlock, bytes);
+        for (std::string_view rest = bytes; !rest.empty();) {
+            if (const std::string_view line = dayfile::NextLine(rest);
+                dayfile::RecordTextOfLine(line)) {
+                recordformat::AppendTsv(tsvLines, line);
+                recordformat::AppendDisplay(displayLines, line, CompiledPattern(pattern));
+                tsvLines += '\n';
+                displayLines += '\n';
             }
-            ASSERT_EQ(block, lines) << pattern;
         }
+        ASSERT_EQ(tsvBlock, tsvLines);
+        ASSERT_EQ(displayBlock, displayLines) << pattern;
     }
 }
 
