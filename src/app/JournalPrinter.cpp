@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #ifndef _WIN32
 #include <poll.h>
 #include <sys/stat.h>
@@ -29,9 +28,8 @@ constexpr std::size_t kFlushAt = 1 << 20;
 // a socket); a file on disk and the null device never hold one up.
 bool WritesMayWait(int fd)
 {
-    struct stat out
-    {
-    }, null{};
+    struct stat out = {};
+    struct stat null = {};
     if (::fstat(fd, &out) != 0) {
         return true;
     }
