@@ -88,8 +88,13 @@ PlainFields Plain(std::string_view rest, bool json)
     const __m128i other = _mm_set1_epi8(json ? '\\' : ',');
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i space = _mm_set1_epi8(' ');
-    for (; i + 16 <= n; i += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    // Sixteen bytes a step; the last one ends at the last byte, and of the bytes it looks at
+    // again only counts no tab twice.
+    for (std::size_t step = 0; i < n && n >= 16; i = step) {
+        step = i + 16 <= n ? i + 16 : n;
+        const std::size_t at = step - 16;
+        const unsigned fresh = 0xFFFFu << (i - at);
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
         const __m128i tabs = _mm_cmpeq_epi8(block, tab);
         __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, other));
         if (json) {
@@ -99,9 +104,9 @@ PlainFields Plain(std::string_view rest, bool json)
         if (_mm_movemask_epi8(_mm_or_si128(bad, block)) != 0) {
             return f;
         }
-        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(tabs)); hits != 0 && f.tabs < 5;
-             hits &= hits - 1) {
-            tabAt(i + static_cast<std::size_t>(__builtin_ctz(hits)));
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(tabs)) & fresh;
+             hits != 0 && f.tabs < 5; hits &= hits - 1) {
+            tabAt(at + static_cast<std::size_t>(__builtin_ctz(hits)));
         }
     }
 #endif

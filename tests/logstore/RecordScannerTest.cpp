@@ -51,8 +51,9 @@ TEST(RecordScanner, CsvAndJsonOfPlainLinesReadAsFieldByField)
     for (const std::string_view odd :
          {""sv, ","sv, "\""sv, "\\"sv, "\x01"sv, "\xFF"sv, "\xC3\xA9"sv, "\t"sv}) {
         for (std::size_t at = 0; at <= name.size(); at += 5) {
-            // A tab only where it stays inside a field: in the New Name.
-            std::string fields[5] = {"File", "Created", "/h/" + name, name, name};
+            // A tab only where it stays inside a field: in the New Name, short or empty at times.
+            std::string fields[5] = {"File", "Created", "/h/" + name, name,
+                                     name.substr(0, at * 7 % 33)};
             std::string& field = fields[odd == "\t" ? 4 : at % 5];
             field.insert(std::min(at, field.size()), odd);
             std::string line = "2023-05-06 09:10:11", csv = line,
