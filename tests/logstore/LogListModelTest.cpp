@@ -87,8 +87,6 @@ private Q_SLOTS:
         QCOMPARE(Column(model, 1), Text("Folder|File|File|File"));
         QCOMPARE(Column(model, 3), Text("/home/u/|/x/|/home/u/|/home/u/"));
         QCOMPARE(Column(model, 4), Text("d|old|b.txt|a.txt"));
-        // A New Name only for a rename, and all of what follows the fifth tab.
-        QCOMPARE(Column(model, 5), Text("|new\twith tab|c.txt|"));
         QCOMPARE(model.data(model.index(3, 0), LogListModel::StampRole).toString(),
                  QStringLiteral("2024-03-05 10:00:00"));
 

@@ -378,11 +378,7 @@ TEST_F(MainWindowWin, AnOperationTheShellReportsBecomesALineAndATopRow)
     EXPECT_EQ(ItemText(Today(), 0, 3),
               std::wstring(work.path().begin(), work.path().end()) + L"\\");
     EXPECT_EQ(ItemText(Today(), 0, 4), L"report.txt");
-    EXPECT_EQ(Status(0), L" Rows: 11 ");
-    EXPECT_NE(
-        ReadAll(folder.dayFilePath(kToday))
-            .find("2024-03-05 14:07:09\tFile\tCreated\t" + work.path() + "\\\treport.txt\t\r\n"),
-        std::string::npos);
+    EXPECT_EQ(Status(0), L" Rows: 11 "); // the day file's line: WindowsSourceTest
 
     // In the History view the Today list follows behind, and the count stays History's.
     SendMessageW(window->hwnd(), WM_COMMAND, ID_menlh, 0);
