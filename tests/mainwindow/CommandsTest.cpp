@@ -4,9 +4,9 @@
 #include "browse/frmPubDetail.h"
 #include "capture/ShellEvents.h"
 #include "logstore/LogListView.h"
-#include "mainwindow/DesktopWords.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/frmPubMain.h"
+#include "support/Modal.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
@@ -146,8 +146,6 @@ private Q_SLOTS:
         QCOMPARE(m_urls.urls.mid(2),
                  QList<QUrl>({m_urls.urls[0], QUrl(m_urls.urls[0].toString() +
                                                    QStringLiteral("?selectedTab=recommend"))}));
-        QCOMPARE(toolbarButton(QStringLiteral("Manage Log Files"))->toolTip(),
-                 QString::fromLatin1(words::For().manageLogFilesTip));
     }
 
     void f1OpensTheHelpThatCameWithABuildWithoutAServer()
@@ -290,16 +288,11 @@ private Q_SLOTS:
 
     void theVersionPanelAndTheRightButtonOpenTheirs()
     {
-        bool opened = false;
-        QTimer::singleShot(50, this, [&] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                opened = modal->windowTitle() == QLatin1String("About Zelvory");
-                modal->close();
-            }
-        });
-        QLabel* version = m_window->statusBarPanels()->panel(3);
-        QTest::mouseClick(version, Qt::LeftButton);
-        QVERIFY(opened);
+        QString title;
+        zlv::test::WithModal(
+            [this] { QTest::mouseClick(m_window->statusBarPanels()->panel(3), Qt::LeftButton); },
+            [&](QWidget& modal) { title = modal.windowTitle(); });
+        QCOMPARE(title, QStringLiteral("About Zelvory"));
 
         // The other panels do nothing; the right button pops up the Logs menu.
         QTest::mouseClick(m_window->statusBarPanels()->panel(0), Qt::LeftButton);
