@@ -228,16 +228,6 @@ private Q_SLOTS:
         m_source->deliver(shell::SHCNE_CREATE, ShellItem{"alpha2", "/h/alpha2"});
         QTRY_COMPARE(count->text(), QStringLiteral(" Rows: 3 of 4 "));
 
-        // The Detail View steps through the rows found, newest first.
-        frmPubDetail detail(m_window.get(),
-                            [this]() -> QTreeView* { return m_window->visibleList(); });
-        detail.last();
-        QCOMPARE(detail.field(4)->text(), QStringLiteral("alpha.txt"));
-        detail.previous();
-        QCOMPARE(detail.field(4)->text(), QStringLiteral("Alphabet"));
-        detail.first();
-        QCOMPARE(detail.field(4)->text(), QStringLiteral("alpha2"));
-
         // History has a search of its own; Esc clears the one of Today.
         QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
         QVERIFY(m_window->findChild<QRadioButton*>(QStringLiteral("optHis"))->isChecked());
