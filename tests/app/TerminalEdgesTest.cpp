@@ -1,4 +1,5 @@
 // The terminal modes where files and clocks do odd things.
+#include "FollowOnThread.h"
 #include "app/TerminalModes.h"
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
@@ -8,11 +9,8 @@
 #include "support/Within.h"
 
 #include <filesystem>
-#include <future>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace zlv;
 using namespace zlv::cli;
@@ -53,12 +51,7 @@ struct TerminalEdgesTest : ::testing::Test
 // The next json line's original name, or its gap reason.
 std::string NextName(int fd)
 {
-    std::string line;
-    char c = 0;
-    pollfd p{fd, POLLIN, 0};
-    while (poll(&p, 1, 5000) == 1 && read(fd, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
+    const std::string line = test::ReadLine(fd);
     for (const std::string key : {"\"original_name\":\"", "\"reason\":\""}) {
         if (const std::size_t at = line.find(key); at != std::string::npos) {
             return line.substr(at + key.size(), line.find('"', at + key.size()) - at - key.size());
@@ -92,14 +85,9 @@ TEST_F(TerminalEdgesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcross
     ASSERT_TRUE(Create("before.txt"));
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::promise<void> started;
     std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = std::async(std::launch::async, [&] {
-        const Arguments a = Parse(QStringLiteral("zelvory --follow --format=json").split(u' '));
-        return RunTerminalMode(a, folder, {}, clock, printed, stderr, stop[0],
-                               [&] { started.set_value(); });
-    });
-    started.get_future().wait();
+    std::future<int> status =
+        test::FollowOnThread("--follow --format=json", folder, clock, printed, stderr, stop[0]);
 
     // An editor's save: a copy of what was printed put in the file's place.
     const std::string day = folder.dayFilePath(clock.now().date);

@@ -1,5 +1,6 @@
 #include "app/TerminalModes.h"
 
+#include "FollowOnThread.h"
 #include "app/InstanceStatus.h"
 #include "app/JournalFollow.h"
 #include "capture/RecordPipeline.h"
@@ -12,14 +13,12 @@
 #include "utility/SystemUtility.h"
 
 #include <csignal>
-#include <future>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 using namespace zlv;
 using namespace zlv::cli;
+using zlv::test::ReadLine;
 
 namespace {
 
@@ -47,18 +46,10 @@ struct TerminalModesTest : ::testing::Test
         return r;
     }
 
-    // Starts --follow --format=tsv on another thread, printing to `printed` until `stopFd`
-    // is readable; returns once it follows.
     std::future<int> Follow(std::FILE* printed, int stopFd)
     {
-        std::promise<void> started;
-        std::future<int> status = std::async(std::launch::async, [&, printed, stopFd] {
-            const Arguments a = Parse(QStringLiteral("zelvory --follow --format=tsv").split(u' '));
-            return RunTerminalMode(a, folder, {}, clock, printed, stderr, stopFd,
-                                   [&] { started.set_value(); });
-        });
-        started.get_future().wait();
-        return status;
+        return test::FollowOnThread("--follow --format=tsv", folder, clock, printed, stderr,
+                                    stopFd);
     }
 
     test::TempDir appData;
@@ -66,17 +57,6 @@ struct TerminalModesTest : ::testing::Test
     bool established = folder.establish(appData.path());
     ManualClock clock{LocalDateTime{{2026, 2, 1}, 12, 0, 0}};
 };
-
-std::string ReadLine(int fd)
-{
-    std::string line;
-    char c = 0;
-    pollfd p{fd, POLLIN, 0};
-    while (poll(&p, 1, 5000) == 1 && read(fd, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
-    return line;
-}
 
 } // namespace
 
@@ -245,13 +225,7 @@ TEST_F(TerminalModesTest, FollowingSaysOnceWhyNothingComesAndGoesOnWaiting)
     int stop[2];
     ASSERT_TRUE(writerEnd >= 0 && pipe(stop) == 0);
     std::FILE* err = std::tmpfile();
-    std::promise<void> started;
-    std::future<int> status = std::async(std::launch::async, [&] {
-        const Arguments a = Parse(QStringLiteral("zelvory --follow").split(u' '));
-        return RunTerminalMode(a, folder, {}, clock, stdout, err, stop[0],
-                               [&] { started.set_value(); });
-    });
-    started.get_future().wait();
+    std::future<int> status = test::FollowOnThread("--follow", folder, clock, stdout, err, stop[0]);
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     EXPECT_EQ(status.get(), 1);
     std::string said(200, '\0');

@@ -3,6 +3,7 @@
 #include "logstore/LogLines.h"
 #include "logstore/LogList.h"
 #include "settings/DisplayFormat.h"
+#include "support/Modal.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 
@@ -11,7 +12,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QTest>
-#include <QTimer>
 
 using namespace zlv;
 using namespace zlv::test;
@@ -100,13 +100,13 @@ private Q_SLOTS:
         QDir(QString::fromStdString(m_dir.path())).mkpath(QStringLiteral("Documents"));
         const QString target = SuggestedExportPath(Clock::instance().now().date, ExportForm::Csv);
         bool answered = false;
-        QTimer::singleShot(200, this, [&] {
-            if (QWidget* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                static_cast<QDialog*>(dialog)->accept();
-                answered = true;
-            }
-        });
-        ExportList(nullptr, m_list);
+        WithModal([this] { ExportList(nullptr, m_list); },
+                  [&](QWidget& modal) {
+                      if (auto* dialog = qobject_cast<QFileDialog*>(&modal)) {
+                          static_cast<QDialog*>(dialog)->accept();
+                          answered = true;
+                      }
+                  });
         QVERIFY(answered);
         QVERIFY(QFileInfo::exists(target));
         QVERIFY(!QFileInfo::exists(config + QStringLiteral("/QtProject.conf")));

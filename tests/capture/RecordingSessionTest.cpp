@@ -4,6 +4,7 @@
 #include "capture/ShellEvents.h"
 #include "capture/frmPubHide.h"
 #include "logstore/GapFile.h"
+#include "mock/FakeSource.h"
 #include "mock/ManualClock.h"
 #include "support/TempDir.h"
 
@@ -17,36 +18,23 @@ namespace stdfs = std::filesystem;
 
 namespace {
 
-// The platform as a test plays it: it hands the capture form created files itself.
-class HandSource final : public NotificationSource
-{
-public:
-    bool start(Sink sink) override
-    {
-        m_sink = std::move(sink);
-        return true;
-    }
-    void stop() override { m_sink = nullptr; }
-    void create(const std::string& name) const
-    {
-        const std::string path = std::string(1, fs::kSeparator) + "d" + fs::kSeparator + name;
-        m_sink(Notification{shell::SHCNE_CREATE, ShellItem{name, path}, {}});
-    }
-
-private:
-    Sink m_sink;
-};
-
-// One run of the program: a capture form that keeps the run's state, started at once.
+// One run of the program: a capture form that keeps the run's state, started at once; the
+// test hands it created files in /d/.
 struct ProgramRun
 {
     ProgramRun(const DataFolder& folder, const Clock& clock)
-        : source(new HandSource), form(folder, std::unique_ptr<NotificationSource>(source), clock)
+        : source(new test::FakeSource),
+          form(folder, std::unique_ptr<NotificationSource>(source), clock)
     {
         form.keepRunState();
         form.load();
     }
-    HandSource* source;
+    void create(const std::string& name) const
+    {
+        const std::string path = std::string(1, fs::kSeparator) + "d" + fs::kSeparator + name;
+        source->deliver(shell::SHCNE_CREATE, ShellItem{name, path});
+    }
+    test::FakeSource* source;
     frmPubHide form;
 };
 
@@ -132,7 +120,7 @@ TEST_F(SessionTest, ARecoveredFailureLeavesNoTraceAndWhatTheEndCouldNotWriteIsTo
         ProgramRun run(folder, clock);
         run.form.setHoldLimits(2, 1 << 20);
         Block(true);
-        run.source->create("a");
+        run.create("a");
         EXPECT_FALSE(run.form.health().complete());
         Block(false);
         run.form.retryHeld();
@@ -142,7 +130,7 @@ TEST_F(SessionTest, ARecoveredFailureLeavesNoTraceAndWhatTheEndCouldNotWriteIsTo
         Block(true);
         for (const char* name : {"b", "c", "d", "e"}) {
             clock.advanceSeconds(1);
-            run.source->create(name);
+            run.create(name);
         }
     }
     Block(false);

@@ -4,18 +4,6 @@
 
 namespace dayfile = zlv::dayfile;
 
-TEST(DayFile, StampsAreZeroPaddedAndOnlyRealMomentsParse)
-{
-    EXPECT_EQ(dayfile::FormatStamp({{2024, 3, 5}, 4, 7, 9}), "2024-03-05 04:07:09");
-    EXPECT_TRUE(dayfile::ParseStamp("2024-02-29 23:59:59"));
-    for (const char* bad :
-         {"2023-02-29 10:00:00", "2024-13-01 10:00:00", "2024-01-01 24:00:00",
-          "2024-01-01 10:60:00", "2024-1-01 10:00:00", "2024-01-01T10:00:00", "2024-01-01 10:00:0x",
-          "2024-01-01 10:00:00 ", "", "0000-01-01 00:00:00"}) {
-        EXPECT_FALSE(dayfile::ParseStamp(bad)) << bad;
-    }
-}
-
 TEST(DayFile, LinesParseBackIntoTheirFieldsAndDamageIsSkipped)
 {
     // Everything after the fifth tab is the new name, tabs and all; bytes that are not

@@ -100,23 +100,12 @@ private Q_SLOTS:
         };
         QTRY_VERIFY_WITH_TIMEOUT(probed(), 15000);
 
-        // Each step once the one before is on record: within the settle time they would add
-        // up to nothing. A save through a hidden temporary name leaves no line.
-        const auto recorded = [this, &w](const char* line) {
-            return today().contains(w + QLatin1String(line) + QStringLiteral("\r\n"));
-        };
+        // What each kind of operation and each program's way of saving leaves is the capture
+        // tests' to say; here, that the program records through them.
         QFile(w + QStringLiteral("note.txt")).open(QIODevice::WriteOnly);
-        QTRY_VERIFY_WITH_TIMEOUT(recorded("\tnote.txt\t"), 10000);
-        QFile(w + QStringLiteral(".goutputstream-5Z1BQ3")).open(QIODevice::WriteOnly);
-        QVERIFY(::rename(qPrintable(w + QStringLiteral(".goutputstream-5Z1BQ3")),
-                         qPrintable(w + QStringLiteral("note.txt"))) == 0);
-        QVERIFY(QFile::rename(w + QStringLiteral("note.txt"), w + QStringLiteral("renamed.txt")));
-        QTRY_VERIFY_WITH_TIMEOUT(recorded("\tnote.txt\trenamed.txt"), 10000);
-        QVERIFY(QFile::remove(w + QStringLiteral("renamed.txt")));
-        QTRY_VERIFY_WITH_TIMEOUT(recorded("\trenamed.txt\t"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(today().contains(w + QStringLiteral("\tnote.txt\t\r\n")), 10000);
         const QString text = today();
-        QCOMPARE(text.count(QLatin1Char('\n')) - text.count(QStringLiteral("\tprobe")), 3);
-        QVERIFY(text.contains(QStringLiteral("\tFile\tDeleted\t") + w));
+        QCOMPARE(text.count(QLatin1Char('\n')) - text.count(QStringLiteral("\tprobe")), 1);
         QVERIFY2(!text.contains(QStringLiteral("QBS/ZLV")),
                  "the program's own writes are not journalled");
         QCOMPARE(

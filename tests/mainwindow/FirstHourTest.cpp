@@ -6,6 +6,7 @@
 #include "mainwindow/VersionRule.h"
 #include "mainwindow/frmPubMain.h"
 #include "mock/ManualClock.h"
+#include "support/Modal.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempDir.h"
@@ -46,17 +47,6 @@ class FirstHourTest : public QObject
         return zlv::test::MakeTestWindow(m_appData->path(), m_source);
     }
 
-    // Runs `inside` on the next modal window once `open` has brought it up.
-    template <typename Open> void withModal(Open open, const std::function<void(QWidget&)>& inside)
-    {
-        QTimer::singleShot(0, this, [inside] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                inside(*modal);
-            }
-        });
-        open();
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -95,11 +85,11 @@ private Q_SLOTS:
         QCOMPARE(m_urls.urls, QList<QUrl>{QUrl::fromLocalFile(logs)});
 
         QString named; // and the About box names the data folder
-        withModal([&] { w->showAbout(); },
-                  [&](QWidget& about) {
-                      named = about.findChild<QLineEdit*>(QStringLiteral("txtDataFolder"))->text();
-                      about.close();
-                  });
+        test::WithModal(
+            [&] { w->showAbout(); },
+            [&](QWidget& about) {
+                named = about.findChild<QLineEdit*>(QStringLiteral("txtDataFolder"))->text();
+            });
         QCOMPARE(named.toStdString(), w->dataFolder().dataFolder());
 
         m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/home/u/a.txt"});
@@ -205,15 +195,12 @@ private Q_SLOTS:
         SetMessageBoxOwner(&main);
         QDialog options(&main); // as "Save successfully!" comes from the Options dialog
         QWidget* owner = nullptr;
-        withModal([&] { options.exec(); },
-                  [&](QWidget&) {
-                      withModal([] { MessageBox::show("Saved.", MessageBox::Icon::Information); },
-                                [&](QWidget& box) {
-                                    owner = box.parentWidget();
-                                    box.close();
-                                });
-                      options.close();
-                  });
+        test::WithModal([&] { options.exec(); },
+                        [&](QWidget&) {
+                            test::WithModal(
+                                [] { MessageBox::show("Saved.", MessageBox::Icon::Information); },
+                                [&](QWidget& box) { owner = box.parentWidget(); });
+                        });
         MessageBox::setHandler(scripted);
         QCOMPARE(owner, &options);
     }

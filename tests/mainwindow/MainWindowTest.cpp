@@ -35,13 +35,6 @@ void AppendLine(const std::string& path, const std::string& line)
     std::ofstream(path, std::ios::binary | std::ios::app) << line << "\r\n";
 }
 
-struct DeadSource final : NotificationSource
-{
-    bool start(Sink) override { return false; }
-    std::string startFailure() const override { return "The system refused to watch."; }
-    void stop() override {}
-};
-
 } // namespace
 
 class MainWindowTest : public QObject
@@ -141,25 +134,17 @@ private Q_SLOTS:
         QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 1 "));
         QVERIFY(m_messages->shown().empty());
 
-        // Both rules broken at once: only the end date is reported and corrected.
-        {
-            const QSignalBlocker quiet(dtpF);
-            dtpF->setDate(QDate(2024, 3, 9));
-        }
         dtpT->setDate(QDate(2024, 3, 6));
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text,
-                 std::string("The end date cannot be later than yesterday."));
+        QCOMPARE(m_messages->texts(),
+                 std::vector<std::string>{"The end date cannot be later than yesterday."});
         QCOMPARE(m_messages->shown()[0].icon, MessageBox::Icon::Information);
         QCOMPARE(dtpT->date(), QDate(2024, 3, 4));
-        QCOMPARE(dtpF->date(), QDate(2024, 3, 9));
         QCOMPARE(w->lsvHistory()->rowCount(), 1);
 
         m_messages->clear();
         dtpF->setDate(QDate(2024, 3, 8));
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text,
-                 std::string("The start date cannot be later than the end date."));
+        QCOMPARE(m_messages->texts(),
+                 std::vector<std::string>{"The start date cannot be later than the end date."});
         QCOMPARE(dtpF->date(), QDate(2024, 3, 4));
         QCOMPARE(w->lsvHistory()->rowCount(), 1);
 
@@ -282,18 +267,15 @@ private Q_SLOTS:
         w->capture()->reportIncident({.sentence = "The event queue overflowed.", .missing = 3});
         QTRY_VERIFY(warning->toolTip().contains(QStringLiteral("Operations missing: 3.")));
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(w->lsvToday()->rowCount(), 1);
-        const QImage shot = w->lsvToday()->viewport()->grab().toImage();
-        const int top = w->lsvToday()->visualRect(w->lsvToday()->model()->index(0, 0)).top();
-        QCOMPARE(shot.pixelColor(5, top), QColor(220, 40, 30));
-        QVERIFY(shot.pixelColor(5, top + 6) != QColor(220, 40, 30));
+        QCOMPARE(w->lsvToday()->rowCount(), 1); // the marker's colour and place: ThemeTest
 
         // Capture that cannot start at all is an incident too, told once the window shows.
-        frmPubMain dead({m_appData->path(),
-                         [](auto&) { return std::make_unique<DeadSource>(); },
-                         false,
-                         0,
-                         {}});
+        frmPubMain dead(
+            {m_appData->path(),
+             [](auto&) { return std::make_unique<FakeSource>("The system refused to watch."); },
+             false,
+             0,
+             {}});
         QTest::qWait(20);
         QCOMPARE(m_messages->shown().size(), std::size_t(1));
         dead.show();
@@ -320,9 +302,8 @@ private Q_SLOTS:
         w->checkLatestVersion();
         QCOMPARE(askedDuringFetch, std::size_t(0));
         QTRY_COMPARE(m_messages->shown().size(), std::size_t(2));
-        QCOMPARE(m_messages->shown()[0].text,
-                 std::string("No available new version for upgrading."));
-        QVERIFY(m_messages->shown()[1].text.starts_with("Are you sure"));
+        QCOMPARE(m_messages->texts()[0], std::string("No available new version for upgrading."));
+        QVERIFY(m_messages->texts()[1].starts_with("Are you sure"));
         QVERIFY(w->isVisible());
 
         // Yes at logout, even while a check waits: one question, no answer of the check after.

@@ -7,7 +7,6 @@
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QtTest>
 
 using zlv::frmPubAbout;
@@ -23,15 +22,9 @@ private Q_SLOTS:
     void showsTheVersionLinksItsLogosAndClosesOnEsc()
     {
         frmPubAbout about;
-        // The version as project(VERSION) gives it: major.minor and a three-digit build.
-        const QString version = about.findChild<QLabel*>(QStringLiteral("lVer"))->text();
-        QCOMPARE(version,
+        QCOMPARE(about.findChild<QLabel*>(QStringLiteral("lVer"))->text(),
                  QStringLiteral("Version %1 (Build %2)")
                      .arg(QLatin1String(zlv::kProgramVersion), QLatin1String(zlv::kBuildNumber)));
-        QVERIFY2(QRegularExpression(QStringLiteral("^Version \\d+\\.\\d+ \\(Build \\d{3}\\)$"))
-                     .match(version)
-                     .hasMatch(),
-                 qPrintable(version));
         QVERIFY(!about.productLogo()->pixmap().isNull());
         // 10 twips from the frame's right edge, which rounds to one pixel, whatever the width.
         for (int width : {0, 100, 200}) {

@@ -3,6 +3,7 @@
 #include "utility/MessageBox.h"
 
 #include <deque>
+#include <string>
 #include <vector>
 
 namespace zlv::test {
@@ -30,6 +31,15 @@ public:
 
     void answerNext(MessageBox::Answer a) { m_answers.push_back(a); }
     const std::vector<MessageBox::Request>& shown() const { return m_shown; }
+    // The texts of the boxes shown so far, in order.
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> out;
+        for (const MessageBox::Request& r : m_shown) {
+            out.push_back(r.text);
+        }
+        return out;
+    }
     void clear() { m_shown.clear(); }
 
 private:

@@ -45,4 +45,8 @@ TEST(Clock, StampsParseAsTheirDigitsSayAndNothingElseParses)
             }
         }
     }
+    // Shorter or longer than a stamp, whatever the digits.
+    for (const char* bad : {"2024-1-01 10:00:00", "2024-01-01 10:00:00 ", ""}) {
+        EXPECT_FALSE(zlv::ParseStamp(bad)) << bad;
+    }
 }

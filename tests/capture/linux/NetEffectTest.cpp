@@ -130,22 +130,6 @@ TEST_F(LinuxCapture, AFileStillBeingWrittenIsRecordedWithinFiveSecondsAndOnceOnl
               std::vector<std::string>{Rec("File", "Created", home + "/", "recording.mkv")});
 }
 
-TEST_F(LinuxCapture, ACreationAfterADeletionIsNoRepeatHoweverQuick)
-{
-    // The clock stands still: every record falls within five seconds of the others.
-    Start({}, {}, {}, 300ms);
-    Touch(home + "/x");
-    Settle();
-    sfs::remove(home + "/x");
-    Settle();
-    Touch(home + "/x");
-    Settle();
-    const std::string h = home + "/";
-    EXPECT_EQ(Records(), (std::vector<std::string>{Rec("File", "Created", h, "x"),
-                                                   Rec("File", "Deleted", h, "x"),
-                                                   Rec("File", "Created", h, "x")}));
-}
-
 TEST_F(LinuxCapture, AStopWritesWhatIsStillSettlingAsItsNetEffect)
 {
     sfs::create_directory(home + "/kept");

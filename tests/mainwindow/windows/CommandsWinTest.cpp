@@ -1,14 +1,9 @@
 #include "browse/windows/frmPubDetail.h"
 #include "logstore/DayFile.h"
-#include "mainwindow/windows/CommandIds.h"
-#include "mainwindow/windows/frmPubMain.h"
-#include "mock/ManualClock.h"
 #include "settings/Settings.h"
 #include "settings/windows/frmPubAbout.h"
 #include "settings/windows/frmPubOptions.h"
-#include "support/ScriptedMessages.h"
-#include "support/TempDir.h"
-#include "support/windows/WindowDriver.h"
+#include "support/windows/MainWindowFixture.h"
 #include "utility/FileSystem.h"
 #include "utility/WebPages.h"
 #include "utility/windows/CallbackTimer.h"
@@ -22,12 +17,9 @@
 using namespace zlv;
 using namespace zlv::test;
 using zlv::win::frmPubDetail;
-using zlv::win::frmPubMain;
 using zlv::win::frmPubOptions;
 
 namespace {
-
-const Date kToday{2024, 3, 5};
 
 // The dialog the main window shows now: a visible window of this thread that it owns.
 HWND OwnedDialog(HWND owner)
@@ -73,17 +65,12 @@ void Press(HWND dialog, int id)
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-class CommandsWin : public ::testing::Test
+class CommandsWin : public MainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX),
-                                  ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES |
-                                      ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-        ASSERT_TRUE(InitCommonControlsEx(&init));
-        Clock::setInstance(&clock);
-        ASSERT_TRUE(folder.establish(appData.path()));
+        MainWindowFixture::SetUp();
         // Nothing leaves the test: every hand-over to another program is noted instead.
         win::shell::SetCalls({[this](const std::wstring& target) {
                                   opened.push_back(target);
@@ -102,33 +89,22 @@ protected:
     {
         window.reset();
         win::shell::SetCalls({});
-        Clock::setInstance(nullptr);
+        MainWindowFixture::TearDown();
     }
 
+    // Today's records, one a second from 09:00, each in a folder of its own with a space.
     void WriteRecords(int count)
     {
-        ASSERT_TRUE(folder.ensureMonthFolder(kToday));
+        ASSERT_TRUE(folder.ensureMonthFolder(kWinToday));
         std::string text;
         for (int i = 0; i < count; ++i) {
-            const LocalDateTime at{kToday, 9, 0, i};
+            const LocalDateTime at{kWinToday, 9, 0, i};
             text += dayfile::FormatLine(LogRecord{dayfile::FormatStamp(at), "File", "Created",
                                                   "C:\\Data\\Folder " + std::to_string(i) + "\\",
                                                   "item" + std::to_string(i), ""});
         }
-        WriteAll(folder.dayFilePath(kToday), text);
+        WriteAll(folder.dayFilePath(kWinToday), text);
     }
-
-    void Open()
-    {
-        frmPubMain::Options options;
-        options.appData = appData.path();
-        options.quitOnDestroy = false;
-        window = std::make_unique<frmPubMain>(std::move(options));
-        ASSERT_TRUE(window->create(SW_SHOWNORMAL));
-        PumpFor(50);
-    }
-    HWND Control(int id) const { return GetDlgItem(window->hwnd(), id); }
-    HWND Today() const { return Control(IDC_lsvToday); }
 
     // Runs `open`, which shows a modal dialog over the main window, and hands the dialog to
     // `drive` from inside its modal loop; the dialog is closed afterwards whatever `drive`
@@ -163,11 +139,6 @@ protected:
         return RunDialog([&] { Command(id); }, drive);
     }
 
-    ScriptedMessages messages;
-    TempDir appData;
-    DataFolder folder;
-    ManualClock clock{LocalDateTime{kToday, 14, 7, 9}};
-    std::unique_ptr<frmPubMain> window;
     std::vector<std::wstring> opened;
     std::vector<std::wstring> started;
     std::vector<std::wstring> drives;
@@ -233,8 +204,7 @@ TEST_F(CommandsWin, DetailViewOfAnEmptyListSaysSoInsteadOfOpening)
 {
     Open();
     EXPECT_EQ(RunCommandDialog(ID_menlv), L"");
-    ASSERT_EQ(messages.shown().size(), 1u);
-    EXPECT_EQ(messages.shown()[0].text, "No available data for display.");
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"No available data for display."});
 }
 
 TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDefaults)
@@ -265,8 +235,7 @@ TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDef
                                }),
               L"Options");
     EXPECT_EQ(preview, L"2024-Mar-05 14:07:09") << "the clock's moment in the choice";
-    ASSERT_EQ(messages.shown().size(), 1u);
-    EXPECT_EQ(messages.shown()[0].text, "Save successfully!");
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"Save successfully!"});
     const std::string stored = ReadAll(folder.configurationFile());
     EXPECT_NE(stored.find("Sequence=Year Month Day"), std::string::npos) << stored;
     EXPECT_NE(stored.find("Separator=-"), std::string::npos) << stored;
@@ -340,10 +309,6 @@ TEST_F(CommandsWin, EveryOtherCommandHandsItsWorkToWhatItNames)
     click(L"Homepage");
     EXPECT_EQ(started.size(), 2u);
     EXPECT_EQ(opened.back(), win::FromUtf8(web::ProductPage()));
-    messages.answerNext(MessageBox::Answer::No);
-    click(L"Exit");
-    EXPECT_TRUE(IsWindow(window->hwnd())) << "No to the close question keeps it running";
-    EXPECT_EQ(messages.shown().back().buttons, MessageBox::Buttons::YesNoCancel);
 
     // Start with Windows switches the user's Run key, and the menu shows what it holds.
     const bool was = win::runatlogon::IsEnabled();

@@ -1,11 +1,5 @@
-#include "capture/PlatformSource.h"
 #include "logstore/DayFile.h"
-#include "mainwindow/windows/CommandIds.h"
-#include "mainwindow/windows/frmPubMain.h"
-#include "mock/ManualClock.h"
-#include "support/ScriptedMessages.h"
-#include "support/TempDir.h"
-#include "support/windows/WindowDriver.h"
+#include "support/windows/MainWindowFixture.h"
 #include "utility/FileSystem.h"
 #include "utility/ProductVersion.h"
 #include "utility/windows/FormMetrics.h"
@@ -19,11 +13,10 @@
 
 using namespace zlv;
 using namespace zlv::test;
-using zlv::win::frmPubMain;
 
 namespace {
 
-const Date kToday{2024, 3, 5};
+const Date kToday = kWinToday;
 
 std::string Line(const Date& day, int secondOfDay, const std::string& object,
                  const std::string& name)
@@ -84,28 +77,10 @@ private:
     HGDIOBJ m_before = nullptr;
 };
 
-class MainWindowWin : public ::testing::Test
+class MainWindowWin : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        static const bool controls = [] {
-            INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX),
-                                      ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES |
-                                          ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-            return InitCommonControlsEx(&init) != FALSE;
-        }();
-        ASSERT_TRUE(controls);
-        Clock::setInstance(&clock);
-        ASSERT_TRUE(folder.establish(appData.path()));
-    }
-    void TearDown() override
-    {
-        window.reset();
-        Clock::setInstance(nullptr);
-    }
-
-    // Writes `count` records of `day`, one a second from midnight.
+    // Writes `count` records of `day`, spread evenly over `spanSeconds` from midnight.
     void WriteDay(const Date& day, int count, int spanSeconds = 86400)
     {
         ASSERT_TRUE(folder.ensureMonthFolder(day));
@@ -116,26 +91,6 @@ protected:
         }
         WriteAll(folder.dayFilePath(day), text);
     }
-
-    void Open(bool capture = false)
-    {
-        frmPubMain::Options options;
-        options.appData = appData.path();
-        options.quitOnDestroy = false;
-        if (capture) {
-            options.makeSource = [](const DataFolder& f) {
-                return CreatePlatformNotificationSource(f);
-            };
-        }
-        window = std::make_unique<frmPubMain>(std::move(options));
-        ASSERT_TRUE(window->create(SW_SHOWNORMAL));
-        PumpFor(50);
-    }
-
-    HWND Control(int id) const { return GetDlgItem(window->hwnd(), id); }
-    HWND Today() const { return Control(IDC_lsvToday); }
-    HWND History() const { return Control(IDC_lsvHistory); }
-    std::wstring Status(int part) const { return StatusText(Control(IDC_stb), part); }
 
     // One day (or month) later or earlier, with the keys a user presses: the picker is
     // entered afresh (no field chosen), Right chooses its first field, the weekday, and
@@ -156,21 +111,6 @@ protected:
         const SYSTEMTIME at = PickerDate(picker);
         return Date{at.wYear, at.wMonth, at.wDay};
     }
-    // The texts of the message boxes shown so far.
-    std::vector<std::string> Shown() const
-    {
-        std::vector<std::string> texts;
-        for (const MessageBox::Request& r : messages.shown()) {
-            texts.push_back(r.text);
-        }
-        return texts;
-    }
-
-    ScriptedMessages messages;
-    TempDir appData;
-    DataFolder folder;
-    ManualClock clock{LocalDateTime{kToday, 14, 7, 9}};
-    std::unique_ptr<frmPubMain> window;
 };
 
 } // namespace
@@ -196,14 +136,9 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     EXPECT_EQ(ItemText(Today(), 99999, 4), L"item0");
     EXPECT_EQ(window->lsvToday().tagAt(1), "2024-03-05 23:59:58");
     EXPECT_EQ(SelectedRow(Today()), 0) << "a list with rows has one selected";
-    for (int row : {0, 6, 12, 99996}) {
-        EXPECT_TRUE(window->lsvToday().isHighlighted(row)) << row;
-    }
-    for (int row : {1, 5, 7, 99999}) {
-        EXPECT_FALSE(window->lsvToday().isHighlighted(row)) << row;
-    }
     {
-        // Painted so: the text of the seventh row green, of the second not.
+        // Every sixth row highlighted, as painted: the text of the seventh row green, of the
+        // second not.
         const Painted painted(Today());
         EXPECT_TRUE(painted.rowHas(6, RGB(0, 128, 0)));
         EXPECT_FALSE(painted.rowHas(1, RGB(0, 128, 0)));
@@ -313,7 +248,8 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     EXPECT_TRUE(messages.shown().empty());
 
     StepDay(dtpT, true);
-    ASSERT_EQ(Shown(), std::vector<std::string>{"The end date cannot be later than yesterday."});
+    ASSERT_EQ(messages.texts(),
+              std::vector<std::string>{"The end date cannot be later than yesterday."});
     EXPECT_EQ(messages.shown()[0].icon, MessageBox::Icon::Information);
     EXPECT_EQ(DateOf(dtpT), kToday.addDays(-1)) << "set back to yesterday";
     EXPECT_EQ(GetFocus(), dtpT);
@@ -324,8 +260,8 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     StepDay(dtpF, true);
     EXPECT_EQ(ItemCount(History()), 3);
     StepDay(dtpF, true);
-    ASSERT_EQ(Shown().size(), 2u);
-    EXPECT_EQ(Shown()[1], "The start date cannot be later than the end date.");
+    ASSERT_EQ(messages.texts().size(), 2u);
+    EXPECT_EQ(messages.texts()[1], "The start date cannot be later than the end date.");
     EXPECT_EQ(DateOf(dtpF), kToday.addDays(-2)) << "set to the end date";
     EXPECT_EQ(GetFocus(), dtpF);
     EXPECT_EQ(ItemCount(History()), 3);
@@ -442,11 +378,7 @@ TEST_F(MainWindowWin, AnOperationTheShellReportsBecomesALineAndATopRow)
     EXPECT_EQ(ItemText(Today(), 0, 3),
               std::wstring(work.path().begin(), work.path().end()) + L"\\");
     EXPECT_EQ(ItemText(Today(), 0, 4), L"report.txt");
-    EXPECT_EQ(Status(0), L" Rows: 11 ");
-    EXPECT_NE(
-        ReadAll(folder.dayFilePath(kToday))
-            .find("2024-03-05 14:07:09\tFile\tCreated\t" + work.path() + "\\\treport.txt\t\r\n"),
-        std::string::npos);
+    EXPECT_EQ(Status(0), L" Rows: 11 "); // the day file's line: WindowsSourceTest
 
     // In the History view the Today list follows behind, and the count stays History's.
     SendMessageW(window->hwnd(), WM_COMMAND, ID_menlh, 0);

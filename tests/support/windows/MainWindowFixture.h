@@ -1,0 +1,70 @@
+#pragma once
+
+// The Windows main window on a data folder of its own, at 14:07:09 on 5 March 2024 by the
+// test clock, with every message box it shows scripted.
+#include "capture/PlatformSource.h"
+#include "logstore/DataFolder.h"
+#include "mainwindow/windows/CommandIds.h"
+#include "mainwindow/windows/frmPubMain.h"
+#include "mock/ManualClock.h"
+#include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
+#include "support/windows/WindowDriver.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace zlv::test {
+
+inline constexpr Date kWinToday{2024, 3, 5};
+
+class MainWindowFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static const bool controls = [] {
+            INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX),
+                                      ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES |
+                                          ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+            return InitCommonControlsEx(&init) != FALSE;
+        }();
+        ASSERT_TRUE(controls);
+        Clock::setInstance(&clock);
+        ASSERT_TRUE(folder.establish(appData.path()));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        Clock::setInstance(nullptr);
+    }
+
+    // The window shown, capturing from the real shell source when `capture` says so.
+    void Open(bool capture = false)
+    {
+        win::frmPubMain::Options options;
+        options.appData = appData.path();
+        options.quitOnDestroy = false;
+        if (capture) {
+            options.makeSource = [](const DataFolder& f) {
+                return CreatePlatformNotificationSource(f);
+            };
+        }
+        window = std::make_unique<win::frmPubMain>(std::move(options));
+        ASSERT_TRUE(window->create(SW_SHOWNORMAL));
+        PumpFor(50);
+    }
+
+    HWND Control(int id) const { return GetDlgItem(window->hwnd(), id); }
+    HWND Today() const { return Control(IDC_lsvToday); }
+    HWND History() const { return Control(IDC_lsvHistory); }
+    std::wstring Status(int part) const { return StatusText(Control(IDC_stb), part); }
+
+    ScriptedMessages messages;
+    TempDir appData;
+    DataFolder folder;
+    ManualClock clock{LocalDateTime{kWinToday, 14, 7, 9}};
+    std::unique_ptr<win::frmPubMain> window;
+};
+
+} // namespace zlv::test
