@@ -5,14 +5,15 @@
 #include "logstore/RecordFormats.h"
 #include "logstore/RecordWriter.h"
 #include "settings/Settings.h"
+#include "utility/MappedBytes.h"
 #include "utility/RegularFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #ifndef _WIN32
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -21,6 +22,24 @@ namespace zlv::cli {
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
+
+#ifndef _WIN32
+// Whether a write to `fd` can be held up for as long as nobody reads (a pipe, a terminal,
+// a socket); a file on disk and the null device never hold one up.
+bool WritesMayWait(int fd)
+{
+    struct stat out = {};
+    struct stat null = {};
+    if (::fstat(fd, &out) != 0) {
+        return true;
+    }
+    if (S_ISREG(out.st_mode)) {
+        return false;
+    }
+    return !(S_ISCHR(out.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+             null.st_rdev == out.st_rdev);
+}
+#endif
 
 recordformat::Form FormOf(Format format)
 {
@@ -90,6 +109,21 @@ void JournalPrinter::emit(std::string_view bytes)
         // that a terminal or a pipe nobody reads never holds a stop up.
         const int fd = fileno(m_out);
         std::fflush(m_out);
+        if (!m_writesMayWait) {
+            m_writesMayWait = WritesMayWait(fd);
+        }
+        while (!bytes.empty() && !m_stopped && !*m_writesMayWait) {
+            // A file or the null device takes it all at once, whoever reads it or not.
+            const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR) {
+                stopped();
+                continue;
+            }
+            if (n <= 0) {
+                return;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
         while (!bytes.empty() && !m_stopped) {
             pollfd fds[2] = {{fd, POLLOUT, 0}, {m_stopFd, POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) {
@@ -197,33 +231,42 @@ void JournalPrinter::day(const DataFolder& folder, const Date& date)
             record(line);
         }
     };
-    // Read in blocks, so that a day file of any size costs the same memory; a line cut by
-    // a block's end waits for the next block.
+    // Read in blocks, so that a day file of any size costs the same memory; where the
+    // kernel lets the file be mapped its pages are read where they lie, uncopied. A line cut
+    // by a block's end starts the next block.
     RegularFile file;
     const RegularFile::Status status = file.open(folder.dayFilePath(date));
     if (status == RegularFile::Status::NotRegular) {
         warnNotRegular(folder.dayFilePath(date), "day file");
     }
-    constexpr std::size_t kBlock = 4 << 20;
-    std::size_t kept = 0;
+    const std::uint64_t size = status == RegularFile::Status::Open ? file.info().size : 0;
     std::uint64_t offset = 0;
+    std::size_t want = m_block;
     std::string chunk;
     // A stop is looked for between blocks: a block takes a few milliseconds.
-    while (status == RegularFile::Status::Open && !stopped()) {
-        m_fileBuffer.resize(kept + kBlock);
-        const long got = file.readAt(offset, kBlock, chunk) ? static_cast<long>(chunk.size()) : 0;
-        if (got <= 0) {
+    while (offset < size && !stopped()) {
+        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, size - offset));
+        const std::shared_ptr<MappedBytes> view = file.mapAt(offset, want);
+        std::string_view block;
+        if (view) {
+            block = std::string_view(view->data(), view->size());
+        } else if (file.readAt(offset, want, chunk) && !chunk.empty()) {
+            block = chunk;
+        } else {
             break;
         }
-        offset += chunk.size();
-        std::memcpy(m_fileBuffer.data() + kept, chunk.data(), chunk.size());
-        const std::string_view block(m_fileBuffer.data(), kept + static_cast<std::size_t>(got));
-        const std::size_t end = dayfile::WholeLinesEnd(block);
+        // The file's end (or what is left of a file cut short since it was opened) ends
+        // its last line too.
+        const bool last = block.size() < want || offset + block.size() >= size;
+        const std::size_t end = last ? block.size() : dayfile::WholeLinesEnd(block);
+        if (end == 0) {
+            want *= 2; // a line longer than a block: read on to its end
+            continue;
+        }
         lines(block.substr(0, end));
-        kept = block.size() - end;
-        std::memmove(m_fileBuffer.data(), m_fileBuffer.data() + end, kept);
+        offset += end;
+        want = m_block;
     }
-    lines(std::string_view(m_fileBuffer.data(), kept)); // a last line without its end
     for (; nextGap != gaps.end(); ++nextGap) {
         gap(*nextGap);
     }

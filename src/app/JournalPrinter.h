@@ -7,7 +7,9 @@
 #include "settings/DisplayFormat.h"
 #include "utility/TextMatcher.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +44,8 @@ public:
     void flush();
 
     long long recordsPrinted() const { return m_printed; }
+    // How many bytes of a day file are looked at in one go (a line longer is read whole).
+    void setReadBlock(std::size_t bytes) { m_block = std::max<std::size_t>(bytes, 1); }
 
 private:
     void lineDone();
@@ -56,9 +60,10 @@ private:
     bool m_flushEachLine = false;
     long long m_printed = 0;
     std::string m_buffer;
-    std::vector<char> m_fileBuffer;
+    std::size_t m_block = 4 << 20;
     int m_stopFd = -1;
     bool m_stopped = false;
+    std::optional<bool> m_writesMayWait; // known from the first write on
     std::FILE* m_err = nullptr;
 };
 

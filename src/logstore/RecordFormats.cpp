@@ -6,12 +6,18 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zlv::recordformat {
 
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+// More than the keys, quotes and braces of a json record take.
+constexpr std::size_t kJsonKeysLength = 96;
 // A time text is cut here; only a hand-edited format makes one this long.
 constexpr std::size_t kMaxTimeText = 256;
 
@@ -55,6 +61,68 @@ Fields Split(std::string_view line)
         line.remove_prefix(tab == std::string_view::npos ? line.size() : tab + 1);
     }
     f.rest[4] = line;
+    return f;
+}
+
+// The fields after a stamp where they need no more than their separators changed: ASCII
+// only (so valid UTF-8) and no quote; for json also no backslash and no control character
+// but tabs. Most records are such, and go out in a few copies instead of byte by byte.
+struct PlainFields
+{
+    bool plain = false;
+    std::size_t tabs = 0;   // how many, counted up to five
+    std::size_t at[4] = {}; // where the first four are
+};
+
+PlainFields Plain(std::string_view rest, bool json)
+{
+    PlainFields f;
+    const auto tabAt = [&f](std::size_t i) {
+        if (f.tabs < 4) {
+            f.at[f.tabs] = i;
+        }
+        f.tabs += f.tabs < 5 ? 1 : 0;
+    };
+    const char* p = rest.data();
+    const std::size_t n = rest.size();
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i other = _mm_set1_epi8(json ? '\\' : ',');
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i space = _mm_set1_epi8(' ');
+    // Sixteen bytes a step; the last one ends at the last byte, and of the bytes it looks at
+    // again only counts no tab twice.
+    for (std::size_t step = 0; i < n && n >= 16; i = step) {
+        step = i + 16 <= n ? i + 16 : n;
+        const std::size_t at = step - 16;
+        const unsigned fresh = 0xFFFFu << (i - at);
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        const __m128i tabs = _mm_cmpeq_epi8(block, tab);
+        __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, other));
+        if (json) {
+            // Signed: bytes from 0x80 up count as below the space too, and are refused anyway.
+            bad = _mm_or_si128(bad, _mm_andnot_si128(tabs, _mm_cmplt_epi8(block, space)));
+        }
+        if (_mm_movemask_epi8(_mm_or_si128(bad, block)) != 0) {
+            return f;
+        }
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(tabs)) & fresh;
+             hits != 0 && f.tabs < 5; hits &= hits - 1) {
+            tabAt(at + static_cast<std::size_t>(__builtin_ctz(hits)));
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c >= 0x80 || c == '"' || c == (json ? '\\' : ',') || (json && c < 0x20 && c != '\t')) {
+            return f;
+        }
+        if (c == '\t') {
+            tabAt(i);
+        }
+    }
+    f.plain = true;
     return f;
 }
 
@@ -142,6 +210,24 @@ void AppendDisplay(std::string& out, std::string_view line, const CompiledPatter
 
 void AppendCsv(std::string& out, std::string_view line)
 {
+    const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
+    if (const PlainFields plain = Plain(rest, false);
+        plain.plain && line.size() > dayfile::kStampLength) {
+        out += line.substr(0, dayfile::kStampLength);
+        out += ',';
+        const std::size_t at = out.size();
+        out += rest;
+        // The four tabs between the fields become commas (a field lost, a comma all the
+        // same); tabs after them belong to the New Name.
+        for (std::size_t k = 0; k < 4; ++k) {
+            if (k < plain.tabs) {
+                out[at + plain.at[k]] = ',';
+            } else {
+                out += ',';
+            }
+        }
+        return;
+    }
     const Fields f = Split(line);
     out += f.stamp;
     for (const std::string_view field : f.rest) {
@@ -154,6 +240,39 @@ void AppendJson(std::string& out, std::string_view line)
 {
     static constexpr std::string_view kKeys[] = {"object", "action", "path", "original_name",
                                                  "new_name"};
+    const std::string_view rest = line.substr(std::min(line.size(), dayfile::kStampLength + 1));
+    if (const PlainFields plain = Plain(rest, true);
+        plain.plain && plain.tabs == 4 && line.size() > dayfile::kStampLength) {
+        // Sized once (room to spare, given back after) and filled in place: a dozen appends
+        // a record cost more than the copies.
+        const std::size_t start = out.size();
+        out.resize(start + kJsonKeysLength + dayfile::kStampLength + rest.size());
+        char* to = out.data() + start;
+        const auto literal = [&to](const auto& text) {
+            std::memcpy(to, text, sizeof text - 1);
+            to += sizeof text - 1;
+        };
+        const auto field = [&to, rest](std::size_t from, std::size_t end) {
+            std::memcpy(to, rest.data() + from, end - from);
+            to += end - from;
+        };
+        literal("{\"time\":\"");
+        std::memcpy(to, line.data(), dayfile::kStampLength);
+        to += dayfile::kStampLength;
+        literal("\",\"object\":\"");
+        field(0, plain.at[0]);
+        literal("\",\"action\":\"");
+        field(plain.at[0] + 1, plain.at[1]);
+        literal("\",\"path\":\"");
+        field(plain.at[1] + 1, plain.at[2]);
+        literal("\",\"original_name\":\"");
+        field(plain.at[2] + 1, plain.at[3]);
+        literal("\",\"new_name\":\"");
+        field(plain.at[3] + 1, rest.size());
+        literal("\"}");
+        out.resize(static_cast<std::size_t>(to - out.data()));
+        return;
+    }
     const Fields f = Split(line);
     out += "{\"time\":\"";
     out += f.stamp;

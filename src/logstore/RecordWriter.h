@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logstore/RecordFormats.h"
+#include "logstore/RecordScanner.h"
 #include "settings/DisplayFormat.h"
 #include "utility/TextMatcher.h"
 
@@ -44,9 +45,18 @@ private:
 
     Form m_form;
     TextMatcher m_find;
+    dayfile::RecordScanner m_scanner;
     CompiledPattern m_pattern;
-    // The display form renders a stamp once for all the records of its second.
-    std::string m_stamp;
+    // The display form renders a time once for all the records of its hour and writes
+    // their minutes and seconds into the copy, where the pattern shows them as two digits
+    // alone; otherwise once for all the records of its second.
+    std::string renderTime(std::string_view stamp) const;
+    void learnHour(std::string_view stamp);
+    std::string m_hour; // "YYYY-MM-DD HH:" of the hour learnt last
+    std::size_t m_minutePlace = 0;
+    std::size_t m_secondPlace = 0;
+    bool m_eachSecond = true;
+    std::string m_stamp; // the stamp rendered last, where each second is rendered
     std::string m_rendered;
 };
 
