@@ -26,10 +26,7 @@ using namespace std::chrono_literals;
 namespace stdfs = std::filesystem;
 using Steady = std::chrono::steady_clock;
 
-int WaitExit(pid_t pid, double seconds)
-{
-    return zlv::test::WaitWithin(pid, seconds);
-}
+using zlv::test::WaitWithin;
 
 struct Home
 {
@@ -88,7 +85,7 @@ struct Home
     {
         const std::string outPath = scratch / "out.txt";
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int status = WaitExit(start(args, runtime, out), 10);
+        const int status = WaitWithin(start(args, runtime, out), 10);
         ::close(out);
         return {status, zlv::test::ReadAll(outPath)};
     }
@@ -209,7 +206,7 @@ TEST(App, TerminationHangUpAndInterruptDuringABurstLoseNothingMadeBeforeThem)
         const int before = made; // all of these were made before the signal left
         ::kill(app, signal);
         burst.join();
-        EXPECT_EQ(WaitExit(app, 30), 0) << signal;
+        EXPECT_EQ(WaitWithin(app, 30), 0) << signal;
         std::vector<std::string> ledger;
         for (int i = 0; i < before; ++i) {
             ledger.push_back("b" + std::to_string(i) + "-0");
@@ -229,12 +226,12 @@ TEST(App, RecordsHeldWhenTheProgramEndsOrIsKilledAreWrittenByTheNextStart)
         const auto held = home.make(signal == SIGTERM ? "t" : "k", 20);
         EXPECT_TRUE(home.holding(20));
         ::kill(app, signal);
-        EXPECT_EQ(WaitExit(app, 30), signal == SIGTERM ? 0 : 128 + SIGKILL);
+        EXPECT_EQ(WaitWithin(app, 30), signal == SIGTERM ? 0 : 128 + SIGKILL);
         home.block(false);
         const pid_t next = home.start();
         EXPECT_TRUE(home.recorded(held)) << signal;
         ::kill(next, SIGTERM);
-        EXPECT_EQ(WaitExit(next, 30), 0);
+        EXPECT_EQ(WaitWithin(next, 30), 0);
     }
     const std::string gaps = home.today(".gaps");
     EXPECT_EQ(gaps.find("write-failed"), std::string::npos) << "nothing was lost";
@@ -265,12 +262,12 @@ TEST(App, AKillDuringAFullDiskLosesNoneOfTheHeldRecords)
     // page may take a few of them.
     std::this_thread::sleep_for(3s);
     ::kill(app, SIGKILL);
-    WaitExit(app, 30);
+    WaitWithin(app, 30);
     stdfs::remove(share + "/filler");
     const pid_t next = home.start();
     EXPECT_TRUE(home.recorded(ledger));
     ::kill(next, SIGTERM);
-    EXPECT_EQ(WaitExit(next, 30), 0);
+    EXPECT_EQ(WaitWithin(next, 30), 0);
 }
 
 TEST(App, OneInstancePerDataFolderWithOrWithoutARuntimeFolder)
@@ -284,7 +281,7 @@ TEST(App, OneInstancePerDataFolderWithOrWithoutARuntimeFolder)
         // Two recording processes would write this twice.
         EXPECT_TRUE(home.recorded(home.make(firstHasRuntime ? "once-a" : "once-b", 1)));
         ::kill(first, SIGTERM);
-        EXPECT_EQ(WaitExit(first, 30), 0);
+        EXPECT_EQ(WaitWithin(first, 30), 0);
     }
 }
 
@@ -305,7 +302,7 @@ TEST(App, PrintingAllTimeEndsWhenInterruptedEvenWithItsOutputBlocked)
         std::this_thread::sleep_for(500ms); // nobody reads: the output is blocked by now
         const auto asked = Steady::now();
         ::kill(print, signal);
-        EXPECT_NE(WaitExit(print, 5), -1) << "still printing 5 s after the signal";
+        EXPECT_NE(WaitWithin(print, 5), -1) << "still printing 5 s after the signal";
         std::printf("ended %lld ms after signal %d\n",
                     static_cast<long long>((Steady::now() - asked) / 1ms), signal);
         ::close(out[0]);

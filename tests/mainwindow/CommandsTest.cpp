@@ -8,8 +8,6 @@
 #include "mainwindow/frmPubMain.h"
 #include "support/Modal.h"
 #include "support/OpenedUrls.h"
-#include "support/ScriptedMessages.h"
-#include "support/TempDir.h"
 #include "support/TestWindow.h"
 #include "utility/DesktopLaunch.h"
 #include "utility/WebPages.h"
@@ -28,8 +26,6 @@
 #include <QToolBar>
 
 using namespace zlv;
-using zlv::test::FakeSource;
-using zlv::test::ScriptedMessages;
 using zlv::test::TempDir;
 
 class CommandsTest : public QObject
@@ -37,10 +33,8 @@ class CommandsTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempDir> m_appData;
-    std::unique_ptr<ScriptedMessages> m_messages;
+    std::optional<zlv::test::WindowTestState> m_env;
     std::unique_ptr<frmPubMain> m_window;
-    FakeSource* m_source = nullptr;
     zlv::test::OpenedUrls m_urls;
 
     QAction* toolbarButton(const QString& caption) const
@@ -66,10 +60,11 @@ private:
             }
         });
         probe.start();
-        const std::size_t told = m_messages->shown().size();
+        const std::size_t told = m_env->messages.shown().size();
         route();
         // Either the dialog came up or a box said why not.
-        (void)QTest::qWaitFor([&] { return opened || m_messages->shown().size() > told; }, 5000);
+        (void)QTest::qWaitFor([&] { return opened || m_env->messages.shown().size() > told; },
+                              5000);
         return opened;
     }
 
@@ -91,9 +86,8 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_appData = std::make_unique<TempDir>();
-        m_messages = std::make_unique<ScriptedMessages>();
-        m_window = zlv::test::MakeTestWindow(m_appData->path(), m_source);
+        m_env.emplace();
+        m_window = m_env->window();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->lsvToday()->setFocus();
         m_urls.urls.clear();
@@ -102,32 +96,33 @@ private Q_SLOTS:
     void cleanup()
     {
         m_window.reset();
-        m_messages.reset();
+        m_env.reset();
     }
 
     void everyRouteToTheDetailViewBehavesAlike()
     {
         // What an empty list says is the Detail View's own test.
-        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a", "/h/a"});
+        m_env->source->deliver(shell::SHCNE_CREATE, ShellItem{"a", "/h/a"});
         QTRY_COMPARE(m_window->lsvToday()->rowCount(), 1);
         m_window->lsvToday()->setFocus();
         for (const auto& [name, route] : detailRoutes()) {
             QVERIFY2(opensDetailView(route), name);
         }
-        QVERIFY(m_messages->shown().empty());
+        QVERIFY(m_env->messages.shown().empty());
 
         // The History view's list is the one the commands then work on.
         m_window->showHistoryView();
         QVERIFY(!opensDetailView(
             [this] { m_window->findChild<QAction*>(QStringLiteral("menlv"))->trigger(); }));
-        QCOMPARE(m_messages->shown().back().text, std::string("No available data for display."));
+        QCOMPARE(m_env->messages.shown().back().text,
+                 std::string("No available data for display."));
     }
 
     void toolbarButtonsDispatchByTheirExactCaption()
     {
-        m_messages->answerNext(MessageBox::Answer::No);
+        m_env->messages.answerNext(MessageBox::Answer::No);
         QVERIFY(RunToolbarCommand(*m_window, QStringLiteral("Exit")));
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
         QVERIFY(m_window->isVisible());
 
         QVERIFY(RunToolbarCommand(*m_window, QStringLiteral("Homepage")));
@@ -140,7 +135,7 @@ private Q_SLOTS:
         for (const char* other : {"exit", "Home page", "", "Detail View "}) {
             QVERIFY2(!RunToolbarCommand(*m_window, QString::fromLatin1(other)), other);
         }
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
         m_window->findChild<QAction*>(QStringLiteral("menhh"))->trigger();
         m_window->findChild<QAction*>(QStringLiteral("menhr"))->trigger();
         QCOMPARE(m_urls.urls.mid(2),
@@ -164,8 +159,8 @@ private Q_SLOTS:
         QTest::keyClick(m_window.get(), Qt::Key_F1);
         qputenv("XDG_DATA_DIRS", dataDirs);
         QCOMPARE(m_urls.urls, QList<QUrl>{QUrl::fromLocalFile(page)});
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QVERIFY(m_messages->shown()[0].text.find("not installed") != std::string::npos);
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
+        QVERIFY(m_env->messages.shown()[0].text.find("not installed") != std::string::npos);
     }
 
     void aLauncherThatFailsSaysWhatFailedAndWhatToDo()
@@ -187,15 +182,15 @@ private Q_SLOTS:
                 script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
                 script.close();
             }
-            const std::size_t before = m_messages->shown().size();
+            const std::size_t before = m_env->messages.shown().size();
             // Each run of the opener is the application's child until it has been judged.
             const qsizetype runs = qApp->children().size();
             command();
             if (!QTest::qWaitFor([&] { return qApp->children().size() == runs; }, 10000)) {
                 return std::string("(the opener's run never ended)");
             }
-            return m_messages->shown().size() > before ? m_messages->shown().back().text
-                                                       : std::string();
+            return m_env->messages.shown().size() > before ? m_env->messages.shown().back().text
+                                                           : std::string();
         };
         const std::string logs = m_window->dataFolder().logsFolder();
         const auto manage = [&] { m_window->manageLogFiles(); };
@@ -217,7 +212,7 @@ private Q_SLOTS:
     void findFiltersEachListAndTheCountSaysSo()
     {
         for (const char* name : {"alpha.txt", "beta.txt", "Alphabet"}) {
-            m_source->deliver(shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name});
+            m_env->source->deliver(shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name});
         }
         QTRY_COMPARE(m_window->lsvToday()->rowCount(), 3);
         QLabel* count = m_window->statusBarPanels()->panel(0);
@@ -225,7 +220,7 @@ private Q_SLOTS:
         m_window->findChild<QAction*>(QStringLiteral("menlf"))->trigger();
         QTest::keyClicks(find, QStringLiteral("ALPHA"));
         QCOMPARE(count->text(), QStringLiteral(" Rows: 2 of 3 "));
-        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"alpha2", "/h/alpha2"});
+        m_env->source->deliver(shell::SHCNE_CREATE, ShellItem{"alpha2", "/h/alpha2"});
         QTRY_COMPARE(count->text(), QStringLiteral(" Rows: 3 of 4 "));
 
         // History has a search of its own; Esc clears the one of Today.
@@ -251,8 +246,8 @@ private Q_SLOTS:
         SetFolderOpeners({[&](const QUrl& u) { return shown << u, busAnswers; },
                           [&](const QUrl& u) { return opened << u, true; }});
         const std::string from = folder.toStdString() + "/";
-        m_source->deliver(shell::SHCNE_RENAMEITEM, ShellItem{"a.txt", from + "a.txt"},
-                          ShellItem{"b.txt", from + "b.txt"});
+        m_env->source->deliver(shell::SHCNE_RENAMEITEM, ShellItem{"a.txt", from + "a.txt"},
+                               ShellItem{"b.txt", from + "b.txt"});
         QTRY_COMPARE(m_window->lsvToday()->rowCount(), 1);
         QAction* open = m_window->findChild<QAction*>(QStringLiteral("menlo"));
         open->trigger(); // the new name, selected
@@ -260,7 +255,7 @@ private Q_SLOTS:
         busAnswers = false; // no file manager on the bus: the folder through the opener
         open->trigger();
         QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
-        m_source->deliver(shell::SHCNE_DELETE, ShellItem{"b.txt", from + "b.txt"});
+        m_env->source->deliver(shell::SHCNE_DELETE, ShellItem{"b.txt", from + "b.txt"});
         QTRY_COMPARE(m_window->lsvToday()->rowCount(), 2);
         busAnswers = true;
         m_window->lsvToday()->setCurrentIndex(m_window->lsvToday()->model()->index(0, 0));
@@ -271,8 +266,8 @@ private Q_SLOTS:
         QDir(folder).removeRecursively();
         open->trigger();
         QCOMPARE(shown.size() + opened.size(), 4);
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].title, std::string("Zelvory"));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown()[0].title, std::string("Zelvory"));
         SetFolderOpeners({});
     }
 

@@ -22,15 +22,6 @@
 using namespace zlv;
 namespace sfs = std::filesystem;
 
-namespace {
-
-void Touch(const std::string& path)
-{
-    std::ofstream(path, std::ios::binary) << "";
-}
-
-} // namespace
-
 class ExclusionsTest : public QObject
 {
     Q_OBJECT
@@ -68,7 +59,7 @@ private Q_SLOTS:
         const std::size_t all = test::WatchesHeld() - before;
         QCOMPARE(all, std::size_t(23)); // home, work, build and its 20 folders
 
-        Touch(home + "/work/build/a.o");
+        test::WriteAll(home + "/work/build/a.o", "");
         LogListView* today = window.lsvToday();
         QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 1, 10000);
         // The right button on the row opens the lists' menu, on that row.
@@ -81,7 +72,7 @@ private Q_SLOTS:
         menu->close();
         exclude->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all - 21, 10000);
-        Touch(home + "/work/build/d2/b.o");
+        test::WriteAll(home + "/work/build/d2/b.o", "");
         const std::string config = window.dataFolder().configurationFile();
         std::ifstream stored(config);
         const std::string text{std::istreambuf_iterator<char>(stored), {}};
@@ -91,7 +82,7 @@ private Q_SLOTS:
                  text.c_str());
 
         // The home itself is never offered: nothing at all would be recorded.
-        Touch(home + "/top.txt");
+        test::WriteAll(home + "/top.txt", "");
         QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 2, 10000);
         today->setCurrentIndex(today->model()->index(0, 0));
         Q_EMIT menu->aboutToShow();
@@ -120,7 +111,7 @@ private Q_SLOTS:
             });
         QVERIFY(opened);
         QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all, 10000);
-        Touch(home + "/work/build/d3/c.o");
+        test::WriteAll(home + "/work/build/d3/c.o", "");
         QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 3, 10000);
         QVERIFY(messages.shown().empty());
         qputenv("HOME", savedHome);

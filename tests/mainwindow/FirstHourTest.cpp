@@ -5,11 +5,8 @@
 #include "mainwindow/QtMessageBox.h"
 #include "mainwindow/VersionRule.h"
 #include "mainwindow/frmPubMain.h"
-#include "mock/ManualClock.h"
 #include "support/Modal.h"
 #include "support/OpenedUrls.h"
-#include "support/ScriptedMessages.h"
-#include "support/TempDir.h"
 #include "support/TestWindow.h"
 #include "support/VersionServer.h"
 
@@ -28,44 +25,25 @@
 #include <QToolTip>
 
 using namespace zlv;
-using zlv::test::FakeSource;
-using zlv::test::ScriptedMessages;
-using zlv::test::TempDir;
 
 class FirstHourTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TempDir> m_appData;
-    std::unique_ptr<ManualClock> m_clock;
-    FakeSource* m_source = nullptr;
-    std::unique_ptr<ScriptedMessages> m_messages;
+    std::optional<zlv::test::WindowTestState> m_env;
     zlv::test::OpenedUrls m_urls;
-
-    std::unique_ptr<frmPubMain> makeWindow()
-    {
-        return zlv::test::MakeTestWindow(m_appData->path(), m_source);
-    }
 
 private Q_SLOTS:
     void init()
     {
-        m_appData = std::make_unique<TempDir>();
-        m_clock = std::make_unique<ManualClock>(LocalDateTime{{2024, 3, 5}, 14, 7, 9});
-        Clock::setInstance(m_clock.get());
-        m_messages = std::make_unique<ScriptedMessages>();
+        m_env.emplace();
         m_urls.urls.clear();
     }
-    void cleanup()
-    {
-        m_messages.reset();
-        Clock::setInstance(nullptr);
-        m_appData.reset();
-    }
+    void cleanup() { m_env.reset(); }
 
     void anEmptyDaySaysWhatIsRecordedAndWhereTheJournalLives()
     {
-        auto w = makeWindow();
+        auto w = m_env->window();
         auto* notice = w->findChild<QWidget*>(QStringLiteral("fraFirstStart"));
         QVERIFY(notice && notice->isVisible());
         const QString logs = QString::fromStdString(w->dataFolder().logsFolder());
@@ -77,8 +55,8 @@ private Q_SLOTS:
 
         // The list under it still answers as an empty list does.
         QTest::mouseDClick(notice, Qt::LeftButton);
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text, std::string("No available data for display."));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown()[0].text, std::string("No available data for display."));
 
         QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cmbOpenJournal")),
                           Qt::LeftButton);
@@ -92,15 +70,15 @@ private Q_SLOTS:
             });
         QCOMPARE(named.toStdString(), w->dataFolder().dataFolder());
 
-        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/home/u/a.txt"});
+        m_env->source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/home/u/a.txt"});
         QTRY_VERIFY(!notice->isVisible());
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
     }
 
     void aDeepPathLeavesBothNamesOnScreenAndTheUsersWidthsStay()
     {
         DataFolder folder;
-        folder.establish(m_appData->path());
+        folder.establish(m_env->appData.path());
         folder.ensureMonthFolder(Date{2024, 3, 5});
         std::string deep = "/home/u/Documents/Clients";
         for (int i = 0; i < 30; ++i) {
@@ -110,7 +88,7 @@ private Q_SLOTS:
         test::WriteBytes(folder.dayFilePath(Date{2024, 3, 5}),
                          test::RecordLine(test::Stamp(9, 0, 0), "File", "Renamed", deep,
                                           "contract.odt", "contract signed.odt"));
-        auto w = makeWindow();
+        auto w = m_env->window();
         w->resize(760, 480);
         LogListView* list = w->lsvToday();
         QHeaderView* header = list->header();
@@ -147,7 +125,7 @@ private Q_SLOTS:
 
     void theCalendarsPathToTodaySaysOnce()
     {
-        auto w = makeWindow();
+        auto w = m_env->window();
         w->showHistoryView();
         auto* dtpT = w->findChild<QDateEdit*>(QStringLiteral("dtpT"));
         QTest::keyClick(dtpT, Qt::Key_F4);
@@ -162,28 +140,28 @@ private Q_SLOTS:
         }
         QTest::mouseClick(days->viewport(), Qt::LeftButton, {}, days->visualRect(today).center());
         QTest::qWait(20);
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text,
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown()[0].text,
                  std::string("The end date cannot be later than yesterday."));
         QCOMPARE(dtpT->date(), QDate(2024, 3, 4));
         dtpT->setDate(QDate(2024, 3, 5)); // a pick of its own: said again
-        QCOMPARE(m_messages->shown().size(), std::size_t(2));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(2));
     }
 
     void aFailedCheckNobodyAskedForIsOnlyAWordInTheStatusBar()
     {
         test::VersionServer server;
         server.status = "404 Not Found";
-        frmPubMain w({m_appData->path(), {}, false, 1, server.url()});
+        frmPubMain w({m_env->appData.path(), {}, false, 1, server.url()});
         w.show();
         auto* quiet = w.findChild<QToolButton*>(QStringLiteral("stbQuiet"));
         QTRY_VERIFY(quiet->isVisible());
         QCOMPARE(quiet->text(), QString::fromStdString(version::QuietNoConnectionText()));
-        QVERIFY(m_messages->shown().empty());
+        QVERIFY(m_env->messages.shown().empty());
         // Asked for, the whole story, and the word goes.
         QTest::mouseClick(quiet, Qt::LeftButton);
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
-        QCOMPARE(m_messages->shown()[0].text, version::NoConnectionText());
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown()[0].text, version::NoConnectionText());
         QVERIFY(!quiet->isVisible());
     }
 

@@ -5,9 +5,6 @@
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/frmPubMain.h"
-#include "mock/ManualClock.h"
-#include "support/ScriptedMessages.h"
-#include "support/TempDir.h"
 #include "support/TestWindow.h"
 #include "support/VersionServer.h"
 #include "utility/ProductVersion.h"
@@ -24,8 +21,6 @@
 
 using namespace zlv;
 using zlv::test::FakeSource;
-using zlv::test::ScriptedMessages;
-using zlv::test::TempDir;
 using Answer = zlv::MessageBox::Answer;
 
 namespace {
@@ -42,19 +37,11 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempDir> m_appData;
-    std::unique_ptr<ManualClock> m_clock;
-    FakeSource* m_source = nullptr;
-    std::unique_ptr<ScriptedMessages> m_messages;
-
-    std::unique_ptr<frmPubMain> makeWindow(std::optional<bool> tray = false)
-    {
-        return zlv::test::MakeTestWindow(m_appData->path(), m_source, tray);
-    }
+    std::optional<test::WindowTestState> m_env;
 
     std::string todayFile(const frmPubMain& w) const
     {
-        return w.dataFolder().dayFilePath(m_clock->now().date);
+        return w.dataFolder().dayFilePath(m_env->clock.now().date);
     }
 
     static QString panel(const frmPubMain& w, int i)
@@ -63,31 +50,20 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_appData = std::make_unique<TempDir>();
-        m_clock = std::make_unique<ManualClock>(LocalDateTime{{2024, 3, 5}, 14, 7, 9});
-        Clock::setInstance(m_clock.get());
-        m_messages = std::make_unique<ScriptedMessages>();
-    }
-    void cleanup()
-    {
-        m_messages.reset();
-        Clock::setInstance(nullptr);
-        m_appData.reset();
-    }
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
 
     void startUpWritesDefaultsBeforeLoadingTodayAndShowsTheTodayView()
     {
         // Today's file exists before the first start; its rows must already be rendered
         // with the default format, which only exists once the defaults are written.
         DataFolder folder;
-        folder.establish(m_appData->path());
+        folder.establish(m_env->appData.path());
         folder.ensureMonthFolder(Date{2024, 3, 5});
         AppendLine(folder.dayFilePath(Date{2024, 3, 5}),
                    "2024-03-05 09:15:00\tFile\tCreated\t/home/u/\ta.txt\t");
 
-        auto w = makeWindow();
+        auto w = m_env->window();
         QCOMPARE(w->lsvToday()->rowCount(), 1); // rendered with the defaults just written
         QCOMPARE(w->lsvToday()->model()->index(0, 0).data().toString(),
                  QStringLiteral("Mar 05 2024 09:15:00"));
@@ -110,19 +86,19 @@ private Q_SLOTS:
         QCOMPARE(dtpT->date(), QDate(2024, 3, 4));
         QVERIFY(!dtpF->isEnabled() && !dtpT->isEnabled());
         QVERIFY(w->lsvToday()->isVisible() && !w->lsvHistory()->isVisible());
-        QVERIFY(m_messages->shown().empty());
+        QVERIFY(m_env->messages.shown().empty());
     }
 
     void theRangeCheckCorrectsTheEndDateFirstThenTheStartDate()
     {
         DataFolder folder;
-        folder.establish(m_appData->path());
+        folder.establish(m_env->appData.path());
         for (int day : {3, 4}) {
             folder.ensureMonthFolder(Date{2024, 3, day});
             AppendLine(folder.dayFilePath(Date{2024, 3, day}),
                        "2024-03-0" + std::to_string(day) + " 10:00:00\tFile\tDeleted\t/x/\told\t");
         }
-        auto w = makeWindow();
+        auto w = m_env->window();
         auto* optHis = w->findChild<QRadioButton*>(QStringLiteral("optHis"));
         auto* dtpF = w->findChild<QDateEdit*>(QStringLiteral("dtpF"));
         auto* dtpT = w->findChild<QDateEdit*>(QStringLiteral("dtpT"));
@@ -132,25 +108,25 @@ private Q_SLOTS:
         QVERIFY(w->lsvHistory()->isVisible());
         QCOMPARE(w->lsvHistory()->rowCount(), 1); // yesterday only
         QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 1 "));
-        QVERIFY(m_messages->shown().empty());
+        QVERIFY(m_env->messages.shown().empty());
 
         dtpT->setDate(QDate(2024, 3, 6));
-        QCOMPARE(m_messages->texts(),
+        QCOMPARE(m_env->messages.texts(),
                  std::vector<std::string>{"The end date cannot be later than yesterday."});
-        QCOMPARE(m_messages->shown()[0].icon, MessageBox::Icon::Information);
+        QCOMPARE(m_env->messages.shown()[0].icon, MessageBox::Icon::Information);
         QCOMPARE(dtpT->date(), QDate(2024, 3, 4));
         QCOMPARE(w->lsvHistory()->rowCount(), 1);
 
-        m_messages->clear();
+        m_env->messages.clear();
         dtpF->setDate(QDate(2024, 3, 8));
-        QCOMPARE(m_messages->texts(),
+        QCOMPARE(m_env->messages.texts(),
                  std::vector<std::string>{"The start date cannot be later than the end date."});
         QCOMPARE(dtpF->date(), QDate(2024, 3, 4));
         QCOMPARE(w->lsvHistory()->rowCount(), 1);
 
-        m_messages->clear();
+        m_env->messages.clear();
         dtpF->setDate(QDate(2024, 3, 3));
-        QVERIFY(m_messages->shown().empty());
+        QVERIFY(m_env->messages.shown().empty());
         QCOMPARE(w->lsvHistory()->rowCount(), 2);
         QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 2 "));
     }
@@ -159,13 +135,13 @@ private Q_SLOTS:
     // and the list is then what a fresh load of the day shows, colours and count included.
     void switchingViewsKeepsTheTodayListAndCountsTheVisibleOne()
     {
-        auto w = makeWindow();
+        auto w = m_env->window();
         QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 0 ")); // no day file yet
-        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/home/u/a.txt"});
-        m_clock->advanceSeconds(1);
-        m_source->deliver(shell::SHCNE_RENAMEITEM, ShellItem{"a.txt", "/home/u/a.txt"},
-                          ShellItem{"b.txt", "/home/u/b.txt"});
-        m_source->deliver(shell::SHCNE_UPDATEDIR, ShellItem{"u", "/home/u"}); // dropped
+        m_env->source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/home/u/a.txt"});
+        m_env->clock.advanceSeconds(1);
+        m_env->source->deliver(shell::SHCNE_RENAMEITEM, ShellItem{"a.txt", "/home/u/a.txt"},
+                               ShellItem{"b.txt", "/home/u/b.txt"});
+        m_env->source->deliver(shell::SHCNE_UPDATEDIR, ShellItem{"u", "/home/u"}); // dropped
         QTRY_COMPARE(w->lsvToday()->rowCount(), 2);
         // Newest on top with the default format.
         QCOMPARE(w->lsvToday()->model()->index(0, 5).data().toString(), QStringLiteral("b.txt"));
@@ -174,8 +150,8 @@ private Q_SLOTS:
 
         // A record in the History view updates the Today list behind it; the History view
         // stays on screen.
-        m_clock->advanceSeconds(10);
-        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"c", "/h/c"});
+        m_env->clock.advanceSeconds(10);
+        m_env->source->deliver(shell::SHCNE_CREATE, ShellItem{"c", "/h/c"});
         QTRY_COMPARE(w->lsvToday()->rowCount(), 3);
         QVERIFY(w->lsvHistory()->isVisible());
         QCOMPARE(panel(*w, 0), QStringLiteral(" Rows: 0 "));
@@ -191,23 +167,23 @@ private Q_SLOTS:
 
     void everyCloseAsksAndOnlyYesEnds()
     {
-        auto w = makeWindow();
+        auto w = m_env->window();
         auto* exitItem = w->findChild<QAction*>(QStringLiteral("menlx"));
 
-        m_messages->answerNext(Answer::No);
+        m_env->messages.answerNext(Answer::No);
         QVERIFY(!w->close());
-        m_messages->answerNext(Answer::Cancel);
+        m_env->messages.answerNext(Answer::Cancel);
         exitItem->trigger();
         QVERIFY(w->isVisible() && w->capture()->isLoaded());
-        QCOMPARE(m_messages->shown().size(), std::size_t(2));
-        const auto& ask = m_messages->shown()[0];
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(2));
+        const auto& ask = m_env->messages.shown()[0];
         QCOMPARE(ask.text, std::string(words::For().closeQuestion));
         QCOMPARE(ask.icon, MessageBox::Icon::Question);
         QCOMPARE(ask.buttons, MessageBox::Buttons::YesNoCancel);
         QCOMPARE(ask.defaultButton, Answer::Yes);
         QCOMPARE(ask.title, std::string("Zelvory"));
 
-        m_messages->answerNext(Answer::Yes);
+        m_env->messages.answerNext(Answer::Yes);
         exitItem->trigger();
         QVERIFY(!w->isVisible());
         QVERIFY(!w->capture()->isLoaded());
@@ -215,7 +191,7 @@ private Q_SLOTS:
 
     void listsFollowTheWindowButKeepTheirSizeBelowTheMargins()
     {
-        auto w = makeWindow();
+        auto w = m_env->window();
         w->resize(800, 500);
         // The margin to the right edge is the one to the left edge.
         QTRY_COMPARE(w->lsvToday()->width(), w->centralWidget()->width() - 2 * w->lsvToday()->x());
@@ -229,7 +205,7 @@ private Q_SLOTS:
 
     void withoutANotificationAreaMinimisingStaysOnTheTaskbar()
     {
-        auto w = makeWindow(false);
+        auto w = m_env->window(false);
         w->showMinimized();
         QTest::qWait(50);
         QVERIFY(!w->trayIcon()->isShown() && w->isVisible());
@@ -237,7 +213,7 @@ private Q_SLOTS:
 
     void captureIncidentsShowWhereTheUserLooksAndAskOncePerReason()
     {
-        auto w = makeWindow(true);
+        auto w = m_env->window(true);
         auto* warning = w->healthNotice()->warning();
         QTest::qWait(20); // the status bar's first layout
         const QRect versionPanel = w->statusBarPanels()->panel(3)->geometry();
@@ -246,10 +222,10 @@ private Q_SLOTS:
                                     .ongoing = true,
                                     .needsAction = true};
         w->capture()->reportIncident(limit);
-        QVERIFY(m_messages->shown().empty()); // never from inside capture
-        QTRY_COMPARE(m_messages->shown().size(), std::size_t(1));
-        QVERIFY(m_messages->shown()[0].text.starts_with(limit.sentence));
-        QCOMPARE(m_messages->shown()[0].buttons, MessageBox::Buttons::Ok);
+        QVERIFY(m_env->messages.shown().empty()); // never from inside capture
+        QTRY_COMPARE(m_env->messages.shown().size(), std::size_t(1));
+        QVERIFY(m_env->messages.shown()[0].text.starts_with(limit.sentence));
+        QCOMPARE(m_env->messages.shown()[0].buttons, MessageBox::Buttons::Ok);
         QVERIFY(warning->isVisible());
         QCOMPARE(w->statusBarPanels()->panel(3)->geometry(), versionPanel);
         QVERIFY2(warning->toolTip().contains(QStringLiteral("12 folders are not watched.\nSince "
@@ -260,29 +236,29 @@ private Q_SLOTS:
 
         // The same reason again, and a one-off gap: no more boxes, the figures in the tooltip
         // and a marker in the Today list (drawn on screen, never a row).
-        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a", "/h/a"});
+        m_env->source->deliver(shell::SHCNE_CREATE, ShellItem{"a", "/h/a"});
         QTRY_COMPARE(w->lsvToday()->rowCount(), 1);
-        m_clock->advanceSeconds(5);
+        m_env->clock.advanceSeconds(5);
         w->capture()->reportIncident(limit);
         w->capture()->reportIncident({.sentence = "The event queue overflowed.", .missing = 3});
         QTRY_VERIFY(warning->toolTip().contains(QStringLiteral("Operations missing: 3.")));
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
         QCOMPARE(w->lsvToday()->rowCount(), 1); // the marker's colour and place: ThemeTest
 
         // Capture that cannot start at all is an incident too, told once the window shows.
         frmPubMain dead(
-            {m_appData->path(),
+            {m_env->appData.path(),
              [](auto&) { return std::make_unique<FakeSource>("The system refused to watch."); },
              false,
              0,
              {}});
         QTest::qWait(20);
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
         dead.show();
-        QTRY_COMPARE(m_messages->shown().size(), std::size_t(2));
-        QVERIFY(m_messages->shown()[1].text.starts_with("The system refused to watch."));
+        QTRY_COMPARE(m_env->messages.shown().size(), std::size_t(2));
+        QVERIFY(m_env->messages.shown()[1].text.starts_with("The system refused to watch."));
         QVERIFY(dead.healthNotice()->warning()->isVisible());
-        std::ifstream gaps(dead.dataFolder().gapFilePath(m_clock->now().date));
+        std::ifstream gaps(dead.dataFolder().gapFilePath(m_env->clock.now().date));
         const std::string text{std::istreambuf_iterator<char>(gaps), {}};
         QCOMPARE(text.find("capture-stopped"), text.rfind("capture-stopped")); // told once
         QVERIFY(text.find("capture-stopped") != std::string::npos);
@@ -291,30 +267,31 @@ private Q_SLOTS:
     void aCloseWaitsForTheVersionCheckAndALogoutAsksOnce()
     {
         test::VersionServer server;
-        auto w = test::MakeTestWindow(m_appData->path(), m_source, false, server.url());
+        auto w = test::MakeTestWindow(m_env->appData.path(), m_env->source, false, server.url());
         std::size_t askedDuringFetch = 99;
         server.onRequest = [&] {
             w->close();
-            askedDuringFetch = m_messages->shown().size();
+            askedDuringFetch = m_env->messages.shown().size();
         };
-        m_messages->answerNext(Answer::Ok);
-        m_messages->answerNext(Answer::No);
+        m_env->messages.answerNext(Answer::Ok);
+        m_env->messages.answerNext(Answer::No);
         w->checkLatestVersion();
         QCOMPARE(askedDuringFetch, std::size_t(0));
-        QTRY_COMPARE(m_messages->shown().size(), std::size_t(2));
-        QCOMPARE(m_messages->texts()[0], std::string("No available new version for upgrading."));
-        QVERIFY(m_messages->texts()[1].starts_with("Are you sure"));
+        QTRY_COMPARE(m_env->messages.shown().size(), std::size_t(2));
+        QCOMPARE(m_env->messages.texts()[0],
+                 std::string("No available new version for upgrading."));
+        QVERIFY(m_env->messages.texts()[1].starts_with("Are you sure"));
         QVERIFY(w->isVisible());
 
         // Yes at logout, even while a check waits: one question, no answer of the check after.
-        m_messages->clear();
+        m_env->messages.clear();
         server.onRequest = [&] { askedDuringFetch = w->confirmSessionEnd(); };
-        m_messages->answerNext(Answer::Yes);
+        m_env->messages.answerNext(Answer::Yes);
         w->checkLatestVersion();
         QTRY_VERIFY(!w->isVisible());
         QTest::qWait(50);
         QCOMPARE(askedDuringFetch, std::size_t(1));
-        QCOMPARE(m_messages->shown().size(), std::size_t(1));
+        QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
         QVERIFY(!w->capture()->isLoaded());
     }
 };

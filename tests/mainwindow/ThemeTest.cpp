@@ -3,9 +3,6 @@
 // them, never compared with a colour written down for the dark theme.
 #include "capture/ShellEvents.h"
 #include "logstore/LogListView.h"
-#include "mock/ManualClock.h"
-#include "support/ScriptedMessages.h"
-#include "support/TempDir.h"
 #include "support/TestWindow.h"
 #include "utility/Contrast.h"
 
@@ -66,25 +63,21 @@ class ThemeTest : public QObject
 {
     Q_OBJECT
 
-    test::TempDir m_appData;
-    test::FakeSource* m_source = nullptr;
-
 private Q_SLOTS:
     void theHighlightGapLineAndBannerAreReadableOnEitherTheme()
     {
         QApplication::setStyle(QStringLiteral("Fusion"));
-        test::ScriptedMessages messages;
-        ManualClock clock(LocalDateTime{{2024, 3, 5}, 14, 7, 9});
-        Clock::setInstance(&clock);
-        auto w = test::MakeTestWindow(m_appData.path(), m_source);
+        test::WindowTestState env;
+        auto w = env.window();
         w->resize(1200, 900);
         // Strokes wide enough to have pixels of the ink itself, untouched by smoothing.
         w->lsvToday()->setFont(QFont(w->lsvToday()->font().family(), 28, QFont::Bold));
         for (int i = 0; i < 7; ++i) {
-            m_source->deliver(shell::SHCNE_CREATE, ShellItem{"File " + std::to_string(i), "/h/f"});
+            env.source->deliver(shell::SHCNE_CREATE,
+                                ShellItem{"File " + std::to_string(i), "/h/f"});
         }
         QTRY_COMPARE(w->lsvToday()->rowCount(), 7);
-        clock.advanceSeconds(5);
+        env.clock.advanceSeconds(5);
         w->capture()->reportIncident(CaptureIncident{});
         QTest::qWait(50);
 
@@ -112,7 +105,6 @@ private Q_SLOTS:
         const QColor less = QColor::fromHsl(onDark.green.hslHue(), onDark.green.hslSaturation(),
                                             onDark.green.lightness() - 3);
         QVERIFY(contrast::Ratio(less, onDark.base) < contrast::kReadable);
-        Clock::setInstance(nullptr);
     }
 };
 

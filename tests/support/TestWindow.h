@@ -2,6 +2,9 @@
 
 #include "mainwindow/frmPubMain.h"
 #include "mock/FakeSource.h"
+#include "mock/ManualClock.h"
+#include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
 
 #include <memory>
 #include <optional>
@@ -29,5 +32,25 @@ inline std::unique_ptr<frmPubMain> MakeTestWindow(const std::string& appData, Fa
     w->show();
     return w;
 }
+
+// What each test function of the main window starts from: a data folder of its own, the
+// program's clock standing at 14:07:09 on 5 March 2024, and every message box scripted.
+struct WindowTestState
+{
+    WindowTestState() { Clock::setInstance(&clock); }
+    ~WindowTestState() { Clock::setInstance(nullptr); }
+    WindowTestState(const WindowTestState&) = delete;
+    WindowTestState& operator=(const WindowTestState&) = delete;
+
+    std::unique_ptr<frmPubMain> window(std::optional<bool> tray = false)
+    {
+        return MakeTestWindow(appData.path(), source, tray);
+    }
+
+    TempDir appData;
+    ManualClock clock{LocalDateTime{{2024, 3, 5}, 14, 7, 9}};
+    ScriptedMessages messages;
+    FakeSource* source = nullptr;
+};
 
 } // namespace zlv::test

@@ -19,21 +19,14 @@ namespace {
 
 constexpr DWORD kPatienceMs = 30000;
 
-// The program's path as Windows names it: Wine maps the Unix folders to a drive.
-std::wstring ProgramPath()
-{
-    return DosPath(ZLV_APP_PATH);
-}
-
 struct Process
 {
     PROCESS_INFORMATION info{};
 
     bool start()
     {
-        std::wstring command = ProgramPath();
-        command.insert(command.begin(), L'"');
-        command.push_back(L'"');
+        // The program's path as Windows names it: Wine maps the Unix folders to a drive.
+        std::wstring command = L'"' + DosPath(ZLV_APP_PATH) + L'"';
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,

@@ -3,7 +3,6 @@
 #include "LinuxCaptureFixture.h"
 #include "support/InotifyWatches.h"
 
-#include <fstream>
 #include <git2.h>
 #include <sys/mount.h>
 
@@ -14,11 +13,6 @@ namespace {
 
 constexpr auto kSettle = 500ms;
 const std::string kTag = "Signature: 8a477f597d28d172789f06886806bc55\n# a cache\n";
-
-void Write(const std::string& path, const std::string& text = "x")
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 bool MakeRepository(const std::string& folder)
 {
@@ -36,12 +30,12 @@ TEST_F(LinuxCapture, CachesAndWhatGitIgnoresAreNeitherWatchedNorRecorded)
 {
     // home, appdata, appdata/QBS, notcache, proj, proj/src: six folders to watch.
     sfs::create_directories(home + "/cache1/deep/er");
-    Write(home + "/cache1/CACHEDIR.TAG", kTag);
+    WriteAll(home + "/cache1/CACHEDIR.TAG", kTag);
     sfs::create_directories(home + "/notcache");
-    Write(home + "/notcache/CACHEDIR.TAG", "no signature here");
+    WriteAll(home + "/notcache/CACHEDIR.TAG", "no signature here");
     sfs::create_directories(home + "/proj/src");
     ASSERT_TRUE(MakeRepository(home + "/proj"));
-    Write(home + "/proj/.gitignore", "build/\n*.o\nnode_modules/\n");
+    WriteAll(home + "/proj/.gitignore", "build/\n*.o\nnode_modules/\n");
     sfs::create_directories(home + "/proj/node_modules/pkg/lib");
     const std::size_t before = test::WatchesHeld();
     Start({}, {}, {}, kSettle);
@@ -61,7 +55,7 @@ TEST_F(LinuxCapture, CachesAndWhatGitIgnoresAreNeitherWatchedNorRecorded)
     // A program makes its cache, then tags it.
     sfs::create_directories(home + "/cache2/blobs");
     Touch(home + "/cache2/blobs/one");
-    Write(home + "/cache2/CACHEDIR.TAG", kTag);
+    WriteAll(home + "/cache2/CACHEDIR.TAG", kTag);
     Settle();
     Touch(home + "/cache2/blobs/two");
     // Renamed out of what Git ignores, the file comes into sight.

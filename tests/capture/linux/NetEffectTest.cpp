@@ -18,11 +18,6 @@ namespace {
 // steps of one program's sequence does not split it.
 constexpr auto kSettle = 2000ms;
 
-void Write(const std::string& path, const std::string& text = "some text")
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 void Rename(const std::string& from, const std::string& to)
 {
     ASSERT_EQ(::rename(from.c_str(), to.c_str()), 0) << from << " -> " << to;
@@ -38,35 +33,35 @@ TEST_F(LinuxCapture, ProgramsSavingLockingAndDownloadingLeaveOnlyWhatTheUserMade
     sfs::create_directories(dl);
     for (const char* name :
          {"notes.txt", "report.odt", "vim.txt", "chain-a", "back.txt", "draft.txt"}) {
-        Write(doc + "/" + name);
+        WriteAll(doc + "/" + name, "some text");
     }
     Start({}, {}, {}, kSettle);
 
     // A GTK editor saves an existing file, then a new one, through GIO's temporary name.
-    Write(doc + "/.goutputstream-AB12CD", "saved");
+    WriteAll(doc + "/.goutputstream-AB12CD", "saved");
     Rename(doc + "/.goutputstream-AB12CD", doc + "/notes.txt");
-    Write(doc + "/.goutputstream-XY34EF", "new");
+    WriteAll(doc + "/.goutputstream-XY34EF", "new");
     Rename(doc + "/.goutputstream-XY34EF", doc + "/todo.txt");
     // LibreOffice: its lock, a temporary file renamed over the document, the lock removed.
-    Write(doc + "/.~lock.report.odt#");
-    Write(doc + "/lu1234abcd.tmp", "document");
+    WriteAll(doc + "/.~lock.report.odt#", "some text");
+    WriteAll(doc + "/lu1234abcd.tmp", "document");
     Rename(doc + "/lu1234abcd.tmp", doc + "/report.odt");
     sfs::remove(doc + "/.~lock.report.odt#");
     // vim: its swap file, its probe, and the backup dance.
-    Write(doc + "/.vim.txt.swp");
+    WriteAll(doc + "/.vim.txt.swp", "some text");
     Touch(doc + "/4913");
     sfs::remove(doc + "/4913");
     Rename(doc + "/vim.txt", doc + "/vim.txt~");
-    Write(doc + "/vim.txt", "edited");
+    WriteAll(doc + "/vim.txt", "edited");
     sfs::remove(doc + "/vim.txt~");
     sfs::remove(doc + "/.vim.txt.swp");
     // Firefox: an empty placeholder, the .part file, the placeholder removed, .part renamed.
     Touch(dl + "/photo.zip");
-    Write(dl + "/photo.zip.part", "zip");
+    WriteAll(dl + "/photo.zip.part", "zip");
     sfs::remove(dl + "/photo.zip");
     Rename(dl + "/photo.zip.part", dl + "/photo.zip");
     // Chromium: a name of its own, then the final one with its ending, then the final one.
-    Write(dl + "/Unconfirmed 123.crdownload", "pdf");
+    WriteAll(dl + "/Unconfirmed 123.crdownload", "pdf");
     Rename(dl + "/Unconfirmed 123.crdownload", dl + "/doc.pdf.crdownload");
     Rename(dl + "/doc.pdf.crdownload", dl + "/doc.pdf");
     // The user: a chain of renames, a rename back, a file that merely ends in .tmp, and a
@@ -80,12 +75,12 @@ TEST_F(LinuxCapture, ProgramsSavingLockingAndDownloadingLeaveOnlyWhatTheUserMade
     Touch(doc + "/New Folder/in.txt");
     Rename(doc + "/New Folder", doc + "/Project");
     // Saved, then renamed: to the user the saved file is the one that was there.
-    Write(doc + "/.goutputstream-R1", "saved");
+    WriteAll(doc + "/.goutputstream-R1", "saved");
     Rename(doc + "/.goutputstream-R1", doc + "/draft.txt");
     Rename(doc + "/draft.txt", doc + "/final.txt");
     // A download that takes its time: nothing while its name says it is unfinished.
-    Write(dl + "/big.iso.part", "iso");
-    Write(home + "/.viminfo");
+    WriteAll(dl + "/big.iso.part", "iso");
+    WriteAll(home + "/.viminfo", "some text");
     Settle();
 
     const std::string d = doc + "/";
@@ -133,13 +128,13 @@ TEST_F(LinuxCapture, AFileStillBeingWrittenIsRecordedWithinFiveSecondsAndOnceOnl
 TEST_F(LinuxCapture, AStopWritesWhatIsStillSettlingAsItsNetEffect)
 {
     sfs::create_directory(home + "/kept");
-    Write(home + "/kept/old.txt");
+    WriteAll(home + "/kept/old.txt", "some text");
     Start({}, {}, {}, 60s); // nothing would settle by itself during this test
     constexpr int kFiles = 500;
     for (int i = 0; i < kFiles; ++i) {
         Touch(home + "/kept/f" + std::to_string(i));
     }
-    Write(home + "/kept/.goutputstream-Q1", "x");
+    WriteAll(home + "/kept/.goutputstream-Q1", "x");
     Rename(home + "/kept/.goutputstream-Q1", home + "/kept/old.txt");
     Rename(home + "/kept/f0", home + "/kept/first");
     WaitFor([] { return false; }, 300ms);
