@@ -57,7 +57,7 @@ std::optional<std::int64_t> DayFileIndex::take(std::string_view line, std::uint6
     if (!at) {
         return std::nullopt;
     }
-    const Entry entry{offset, static_cast<std::uint32_t>(line.size()), Seconds(*at)};
+    const Entry entry{offset, static_cast<std::uint32_t>(line.size()), Seconds(*at), Hash(*text)};
     for (const std::uint64_t key : ItemKeys(*text)) {
         if (later) {
             m_entries[key] = entry;
@@ -201,6 +201,11 @@ std::optional<std::int64_t> DayFileIndex::latestStamp(const std::string& path,
         if (other == m_entries.end() || other->second.offset != it->second.offset) {
             return std::nullopt;
         }
+    }
+    // Another record about the item, or one too old to count: no repeat, and nothing read.
+    if (it->second.textHash != Hash(recordText) || now - it->second.stamp >= m_window ||
+        it->second.stamp - now >= m_window) {
+        return std::nullopt;
     }
     // Two different items may share a hash; the line itself settles it. A mismatch counts
     // as no repeat, so a collision can at worst write a duplicate, never lose a record.

@@ -61,6 +61,9 @@ private:
         std::uint64_t offset;
         std::uint32_t length;
         std::int64_t stamp;
+        // Of the line's record text: a line that cannot be the record is known without
+        // reading it back, so only a likely repeat costs a read.
+        std::uint64_t textHash;
     };
 
     void rescan(const std::string& path, const fs::FileState& state, std::int64_t now);

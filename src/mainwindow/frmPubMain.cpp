@@ -452,35 +452,6 @@ void frmPubMain::refuseDate(QDateEdit* picker, const char* message)
     QTimer::singleShot(0, this, [this] { m_refused = {}; });
 }
 
-void frmPubMain::scheduleTodayRebuild()
-{
-    // A record after a pause is shown at once. Records that follow one another closely are
-    // shown together, a fifth of a second apart: nobody reads rows arriving faster than
-    // that, and the list's layout and painting are then paid once for all of them. Every
-    // record is on disk already; only its row waits, and the list looks exactly as if it
-    // had been rebuilt after each of them.
-    if (m_todayTimer.isActive()) {
-        return;
-    }
-    const qint64 since = m_sinceToday.isValid() ? m_sinceToday.elapsed() : kTodayRefreshMs;
-    m_todayTimer.start(
-        static_cast<int>(std::clamp<qint64>(kTodayRefreshMs - since, 0, kTodayRefreshMs)));
-}
-
-void frmPubMain::rebuildToday()
-{
-    m_todayTimer.stop(); // whatever it waited for is read now
-    m_sinceToday.start();
-    // A record arriving in the History view updates the Today list behind it; the user
-    // keeps looking at the range they chose, and its row count.
-    m_today->rebuildToday(m_folder.dayFilePath(today()));
-}
-
-void frmPubMain::refreshTodayGaps()
-{
-    m_today->setGapStamps(gapmarks::CollectStamps(m_folder, today(), today()));
-}
-
 void frmPubMain::bringForward(const LaunchTokens& tokens)
 {
     BringForward(this, m_tray, tokens);

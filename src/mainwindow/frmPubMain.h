@@ -99,6 +99,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -115,6 +116,8 @@ private:
     // Says why `picker`'s date is refused, once for each pick.
     void refuseDate(QDateEdit* picker, const char* message);
     void scheduleTodayRebuild();
+    // Hidden in the notification area, where nothing of the list can be seen.
+    bool inTray() const;
     void refreshTodayGaps();
     void dataFolderRemade();
     Date today() const;
@@ -149,6 +152,7 @@ private:
     static constexpr qint64 kTodayRefreshMs = 200;
     QTimer m_todayTimer;        // the Today rebuild that waits for records close together
     QElapsedTimer m_sinceToday; // since the last Today rebuild
+    bool m_todayBehind = false; // records arrived while in the tray; read when shown
     QTimer m_heartbeat;         // keeps the run state's "complete up to" current while quiet
     bool m_shutDown = false;
     bool m_closeConfirmed = false;  // Yes was answered (at logout) for the close to come

@@ -103,7 +103,10 @@ private Q_SLOTS:
         QWindow* icon = minimiseToTray(*w);
         QVERIFY(icon);
         m_source->deliver(shell::SHCNE_CREATE, ShellItem{"t", "/h/t"});
-        QTRY_COMPARE(w->lsvToday()->rowCount(), 1);
+        // On disk at once; the list nobody sees reads it when the window comes back.
+        const std::string day = w->dataFolder().dayFilePath(Clock::instance().now().date);
+        QVERIFY(test::ReadAll(day).find("\tt\t") != std::string::npos);
+        QCOMPARE(w->lsvToday()->rowCount(), 0);
         w->checkLatestVersion();
         QCOMPARE(m_dismissed.size(), std::size_t(1));
         QVERIFY(!w->close()); // the close question, as the new-version question's OK asks it
@@ -119,6 +122,8 @@ private Q_SLOTS:
         QTest::mouseClick(icon, Qt::LeftButton, {}, QPoint(4, 4));
         QTRY_COMPARE(m_dismissed.size(), std::size_t(3));
         QVERIFY(m_dismissed[2].first.startsWith(QStringLiteral("The data folder is full.")));
+        QCOMPARE(w->lsvToday()->rowCount(), 1);
+        QCOMPARE(w->lsvToday()->logModel()->text(0, 3), QStringLiteral("/h/"));
 
         for (const auto& [text, owner] : m_dismissed) {
             QVERIFY2(owner == w.get(), qPrintable(text));

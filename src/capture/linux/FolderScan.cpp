@@ -129,30 +129,28 @@ std::vector<FolderEntry> ListFolder(int fd, std::optional<Stamp> bornSince)
             bornSince.reset();
         }
     }
-    // fdopendir takes the descriptor over; the caller keeps its own.
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0) {
+    // Read straight from the descriptor: a directory stream would first duplicate it and
+    // look it over again, five calls more for every new folder a user makes.
+    if (::lseek(fd, 0, SEEK_SET) < 0) {
         return entries;
     }
-    ::lseek(own, 0, SEEK_SET);
-    DIR* d = ::fdopendir(own);
-    if (!d) {
-        ::close(own);
-        return entries;
-    }
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") {
-            continue;
+    alignas(dirent64) char buffer[32 * 1024];
+    for (ssize_t n; (n = ::getdents64(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            at += e->d_reclen;
+            const std::string name = e->d_name;
+            if (e->d_ino == 0 || name == "." || name == "..") {
+                continue;
+            }
+            FolderEntry entry{name, e->d_type == DT_DIR, std::nullopt};
+            if ((e->d_type == DT_UNKNOWN || bornSince) &&
+                !Describe(fd, e->d_name, bornSince.has_value(), entry)) {
+                continue; // gone already; its deletion is in the queue if it was ever seen
+            }
+            entries.push_back(std::move(entry));
         }
-        FolderEntry entry{name, e->d_type == DT_DIR, std::nullopt};
-        if ((e->d_type == DT_UNKNOWN || bornSince) &&
-            !Describe(::dirfd(d), e->d_name, bornSince.has_value(), entry)) {
-            continue; // gone already; its deletion is in the queue if it was ever seen
-        }
-        entries.push_back(std::move(entry));
     }
-    ::closedir(d);
     return entries;
 }
 

@@ -81,6 +81,12 @@ bool LinuxNotificationSource::start(Sink sink)
     }
     m_sink = std::move(sink);
     m_context = std::make_unique<QObject>();
+    m_dueTimer = new QTimer(m_context.get());
+    m_dueTimer->setSingleShot(true);
+    // A coarse timer may fire a twentieth of its wait late: a second's settle time would
+    // become 1.05 s.
+    m_dueTimer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(m_dueTimer, &QTimer::timeout, m_context.get(), [this] { settleDue(); });
     m_running = true;
     m_trimPending = false;
     {
@@ -89,6 +95,13 @@ bool LinuxNotificationSource::start(Sink sink)
         m_queue.clear();
         m_drainPosted = false;
         m_exclusionsChanged = false;
+        m_stage.reset();
+        if (m_options.settle.count() > 0) {
+            // A settle time longer than the stage's longest wait stretches that wait too.
+            m_stage.emplace(m_options.settle,
+                            std::max(m_options.settle, linuxcapture::SettleStage::kLongest));
+        }
+        m_dueArmed = std::chrono::steady_clock::time_point::max();
     }
     m_thread = std::thread(
         [this, reader = std::make_shared<Reader>(*this, std::move(tree))] { reader->run(); });
@@ -104,6 +117,8 @@ void LinuxNotificationSource::stop()
     while (::write(m_stopFd, &one, sizeof one) < 0 && errno == EINTR) {
     }
     m_thread.join();
+    m_dueTimer->stop(); // the reader handed on everything that was settling as it stopped
+    m_dueTimer = nullptr;
     ::close(m_stopFd);
     m_stopFd = -1;
     ::close(m_wakeFd);
@@ -179,10 +194,59 @@ void LinuxNotificationSource::publish(std::vector<Delivery>& batch)
     }
 }
 
+bool LinuxNotificationSource::queueSettled(std::vector<Delivery>& out, bool all)
+{
+    bool wake = false;
+    if (!out.empty()) {
+        for (Delivery& d : out) {
+            m_queue.push_back(std::move(d));
+        }
+        out.clear();
+        wake = !m_drainPosted;
+        m_drainPosted = true;
+    }
+    // A new item falls due after every one waiting already, so in a steady flow of
+    // operations the timer that is set stays right and nobody is woken.
+    if (const auto due = m_stage->nextDue(); !all && due && *due < m_dueArmed) {
+        m_dueArmed = *due;
+        wake = true;
+    }
+    return wake;
+}
+
 void LinuxNotificationSource::postDrain()
 {
     QMetaObject::invokeMethod(
-        m_context.get(), [this] { drain(); }, Qt::QueuedConnection);
+        m_context.get(), [this] { settleDue(); }, Qt::QueuedConnection);
+}
+
+void LinuxNotificationSource::settleDue()
+{
+    if (!m_running) {
+        return;
+    }
+    if (m_stage) {
+        const auto now = std::chrono::steady_clock::now();
+        std::optional<std::chrono::steady_clock::time_point> next;
+        {
+            std::lock_guard lock(m_mutex);
+            std::vector<Delivery> out;
+            m_stage->release(out, now, false);
+            for (Delivery& d : out) {
+                m_queue.push_back(std::move(d));
+            }
+            next = m_stage->nextDue();
+            m_dueArmed = next.value_or(std::chrono::steady_clock::time_point::max());
+        }
+        if (next) {
+            // Rounded up, so that the timer does not fire a fraction early and find nothing.
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now);
+            m_dueTimer->start(static_cast<int>(std::max<std::int64_t>(0, wait.count())));
+        } else {
+            m_dueTimer->stop();
+        }
+    }
+    drain();
 }
 
 void LinuxNotificationSource::drain()

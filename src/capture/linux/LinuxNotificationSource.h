@@ -10,12 +10,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <variant>
 #include <vector>
 
 class QObject;
+class QTimer;
 
 namespace zlv {
 
@@ -58,6 +60,10 @@ std::string HomeFolder();
 // reach the sink on the thread that called start(), through its Qt event loop, in slices of
 // about 10 ms so that the loop never stalls under a burst.
 //
+// The settle stage's deadlines are kept by a timer on the sink's thread, which takes what
+// has settled straight into the sink: each record then costs that thread one wake-up and
+// the reader none beyond the kernel's own news.
+//
 // What reaches the sink is the net effect of what programs did (SettleStage): hidden
 // items, lock files, temporary names and downloads in progress leave no record. Hidden
 // folders are never entered, nor are caches, what Git ignores and what the user excluded;
@@ -98,9 +104,14 @@ private:
     using Delivery = std::variant<Notification, CaptureIncident>;
 
     void publish(std::vector<Delivery>& batch);
+    // Queues what the stage let go of and notes when it next falls due (m_mutex held);
+    // whether the sink's thread must be woken for either.
+    bool queueSettled(std::vector<Delivery>& out, bool all);
     void deliver(const Delivery& d);
     void drain();
     void postDrain();
+    // On the sink's thread: hands on what has settled by now and waits for the next deadline.
+    void settleDue();
     void trimLater();
 
     LinuxCaptureOptions m_options;
@@ -109,6 +120,7 @@ private:
     std::string m_startFailure;
     IdleSink m_idleSink;
     std::unique_ptr<QObject> m_context; // lives on the sink's thread; drains are posted to it
+    QTimer* m_dueTimer = nullptr;       // a child of m_context: the stage's next deadline
     std::thread m_thread;
     int m_stopFd = -1;
     int m_wakeFd = -1;       // new exclusions wait for the reader
@@ -125,6 +137,11 @@ private:
     std::deque<Delivery> m_queue;
     bool m_drainPosted = false; // a drain is queued or running and will look at m_queue again
     bool m_exclusionsChanged = false;
+    // Fed by the reader, emptied on the sink's thread; none when operations pass unsettled.
+    std::optional<linuxcapture::SettleStage> m_stage;
+    // The deadline m_dueTimer is set for (max when none): the reader wakes the sink's thread
+    // only for an earlier one.
+    std::chrono::steady_clock::time_point m_dueArmed = std::chrono::steady_clock::time_point::max();
 };
 
 } // namespace zlv

@@ -472,21 +472,16 @@ void SettleStage::release(std::vector<Delivery>& out, TimePoint now, bool all)
     }
 }
 
-int SettleStage::timeoutMs(TimePoint now)
+std::optional<SettleStage::TimePoint> SettleStage::nextDue()
 {
     while (!m_due.empty()) {
         const Due& due = m_due.top();
         if (m_clusters[due.cluster].open && m_clusters[due.cluster].version == due.version) {
-            if (due.at <= now) {
-                return 0;
-            }
-            // Rounded up, so that the wake-up does not come a fraction early and spin.
-            return static_cast<int>(
-                std::chrono::ceil<std::chrono::milliseconds>(due.at - now).count());
+            return due.at;
         }
         m_due.pop();
     }
-    return -1;
+    return std::nullopt;
 }
 
 } // namespace zlv::linuxcapture

@@ -8,6 +8,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <queue>
 #include <string>
 #include <variant>
@@ -64,8 +65,8 @@ public:
     // stands (a stop must not lose what is still settling).
     void release(std::vector<Delivery>& out, TimePoint now, bool all);
 
-    // Milliseconds until the next item falls due; -1 when nothing waits.
-    int timeoutMs(TimePoint now);
+    // When the next item falls due; nullopt when nothing waits for a deadline.
+    std::optional<TimePoint> nextDue();
     // Items and other notifications waiting.
     std::size_t waiting() const { return m_entries.size(); }
 

@@ -48,10 +48,7 @@ LinuxNotificationSource::Reader::Reader(LinuxNotificationSource& owner,
                                         std::unique_ptr<linuxcapture::WatchTree> tree)
     : m_owner(owner), m_tree(std::move(tree))
 {
-    if (m_owner.m_options.settle.count() > 0) {
-        // A settle time longer than the stage's longest wait stretches that wait too.
-        const std::chrono::milliseconds settle = m_owner.m_options.settle;
-        m_stage.emplace(settle, std::max(settle, linuxcapture::SettleStage::kLongest));
+    if (m_owner.m_stage) {
         m_tree->setReportWrites(true);
     }
 }
@@ -135,9 +132,6 @@ void LinuxNotificationSource::Reader::loop()
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         int timeout = m_tree->pollTimeoutMs(now);
-        if (m_stage) {
-            timeout = earliest(timeout, m_stage->timeoutMs(now));
-        }
         const bool quiet = now < quietUntil && !m_tree->hasBacklog();
         fds[kInotify].fd = quiet ? -1 : m_tree->fd();
         if (quiet) {
@@ -174,8 +168,11 @@ void LinuxNotificationSource::Reader::loop()
             while (m_tree->readOnce()) {
                 m_tree->expireMoves(std::chrono::steady_clock::now(), false);
                 publish(false);
+                if (m_tree->caughtUp()) {
+                    break; // a read now would only say so
+                }
             }
-            if (m_stage && m_tree->readOnlyWrites()) {
+            if (m_owner.m_stage && m_tree->readOnlyWrites()) {
                 quietUntil = std::chrono::steady_clock::now() + kWritesPause;
             }
         }
@@ -304,7 +301,7 @@ void LinuxNotificationSource::Reader::publish(bool all)
 {
     std::vector<Delivery> ready = m_tree->takeReady();
     const std::vector<std::string> disowned = m_tree->takeDisowned();
-    if (!m_stage) {
+    if (!m_owner.m_stage) {
         // As the kernel said it, but a move under the same name still needs two records.
         std::vector<Delivery> out;
         for (Delivery& d : ready) {
@@ -319,16 +316,29 @@ void LinuxNotificationSource::Reader::publish(bool all)
         m_owner.publish(out);
         return;
     }
+    if (ready.empty() && disowned.empty() && !all) {
+        return; // what is due is the sink's thread's to hand on
+    }
     const auto now = std::chrono::steady_clock::now();
-    for (Delivery& d : ready) {
-        m_stage->take(std::move(d), now);
+    bool wake = false;
+    {
+        std::lock_guard lock(m_owner.m_mutex);
+        linuxcapture::SettleStage& stage = *m_owner.m_stage;
+        for (Delivery& d : ready) {
+            stage.take(std::move(d), now);
+        }
+        for (const std::string& folder : disowned) {
+            stage.disown(folder);
+        }
+        // Only what waits for no deadline (a drive, an incident with nothing before it):
+        // what falls due is the timer's, or every operation would wake both threads.
+        std::vector<Delivery> out;
+        stage.release(out, all ? now : std::chrono::steady_clock::time_point::min(), all);
+        wake = m_owner.queueSettled(out, all);
     }
-    for (const std::string& folder : disowned) {
-        m_stage->disown(folder);
+    if (wake) {
+        m_owner.postDrain();
     }
-    std::vector<Delivery> out;
-    m_stage->release(out, now, all);
-    m_owner.publish(out);
 }
 
 } // namespace zlv

@@ -22,9 +22,9 @@ std::string CanonicalPath(const std::string& path);
 CaptureIncident CaptureStoppedIncident(std::string sentence);
 
 // Waits in poll() on the stop signal, the inotify queue, the mount table and udev, and
-// hands what it finds to the source's queue, through the settle stage. No timer beyond the
-// stage's own deadlines: with nothing pending it sleeps until the kernel has something to
-// say.
+// hands what it finds to the source's queue, through the settle stage. The stage's
+// deadlines are the sink's thread's to keep: with nothing pending in the watch tree itself
+// the reader sleeps until the kernel has something to say.
 class LinuxNotificationSource::Reader final
 {
 public:
@@ -42,7 +42,6 @@ private:
 
     LinuxNotificationSource& m_owner;
     std::unique_ptr<linuxcapture::WatchTree> m_tree;
-    std::optional<linuxcapture::SettleStage> m_stage;
     linuxcapture::MediaMonitor m_media;
     std::vector<std::string> m_roots;
     std::string m_home;

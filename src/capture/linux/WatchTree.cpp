@@ -341,6 +341,7 @@ bool WatchTree::readOnce()
     const Chunk chunk = std::move(m_backlog.front());
     m_backlog.pop_front();
     handleChunk(chunk);
+    m_lastDrained = chunk.drained;
     return true;
 }
 

@@ -117,6 +117,9 @@ public:
     bool hasBacklog() const { return !m_backlog.empty(); }
     // Whether the last read held nothing but writes to files.
     bool readOnlyWrites() const { return m_onlyWrites; }
+    // The last read emptied the kernel's queue and all it read is handled: another read
+    // would find nothing, and whatever comes next wakes poll().
+    bool caughtUp() const { return m_lastDrained && m_backlog.empty(); }
 
     // Settles moves whose second half is overdue (every pending move when `all`) as
     // deletions at their old place.
@@ -251,6 +254,7 @@ private:
     std::vector<char> m_buffer;
     std::deque<Chunk> m_backlog;
     bool m_onlyWrites = false;
+    bool m_lastDrained = false;
 
     std::unordered_map<int, Folder> m_folders;
     FolderTree m_paths; // every watched folder's path and watch, its names shared
