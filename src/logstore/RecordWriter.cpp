@@ -130,6 +130,8 @@ std::size_t RecordWriter::appendLines(std::string& out, std::string_view bytes)
     if (m_find.empty()) {
         // Every line is printed that is a record: each is cut and checked in one pass.
         std::string_view line;
+        // tsv is the stored line itself; a loop of its own, without the per-line choice
+        // of form, prints a year some 5% faster.
         if (m_form == Form::Tsv) {
             while (!bytes.empty()) {
                 if (m_scanner.next(bytes, line)) {
