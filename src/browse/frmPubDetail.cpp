@@ -101,8 +101,7 @@ frmPubDetail::frmPubDetail(QWidget* mainWindow, VisibleList visibleList)
 {
     setObjectName(QStringLiteral("frmPubDetail"));
     setWindowTitle(QStringLiteral("Detail View"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     setFont(FormFont());
     FormLayout form;
 

@@ -1,6 +1,7 @@
 #include "mainwindow/frmPubExclusions.h"
 
 #include "utility/FormFont.h"
+#include "utility/FormLayout.h"
 #include "utility/MessageBox.h"
 #include "utility/Twips.h"
 
@@ -34,8 +35,7 @@ frmPubExclusions::frmPubExclusions(std::string configFile, Apply apply, QWidget*
 {
     setObjectName(QStringLiteral("frmPubExclusions"));
     setWindowTitle(QStringLiteral("Folders Not Recorded"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     setFont(FormFont());
 
     auto* caption = new QLabel(

@@ -51,8 +51,7 @@ frmPubAbout::frmPubAbout(QWidget* parent, const QString& dataFolder) : QDialog(p
 {
     setObjectName(QStringLiteral("frmPubAbout"));
     setWindowTitle(QStringLiteral("About Zelvory"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     setFont(FormFont());
     FormLayout form;
 

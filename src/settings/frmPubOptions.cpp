@@ -69,8 +69,7 @@ frmPubOptions::frmPubOptions(std::string configFile, std::function<void()> refre
 {
     setObjectName(QStringLiteral("frmPubOptions"));
     setWindowTitle(QStringLiteral("Options"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     setFont(FormFont());
     FormLayout form;
 

@@ -5,11 +5,17 @@
 #include "utility/Twips.h"
 
 #include <QSize>
+#include <qnamespace.h>
 #include <vector>
 
 class QWidget;
 
 namespace zlv {
+
+// A dialog the user cannot resize: a title bar with its menu and close button alone.
+inline constexpr Qt::WindowFlags kFixedDialogFlags =
+    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowCloseButtonHint;
 
 // How far a font's character width and line height are from the design font's: the
 // scale at which a form drawn in twips looks as designed in that font.

@@ -1,5 +1,7 @@
 #include "utility/NetworkDriveDialogs.h"
 
+#include "utility/FormLayout.h"
+
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -26,8 +28,7 @@ frmPubMapDrive::frmPubMapDrive(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmPubMapDrive"));
     setWindowTitle(QStringLiteral("Map Network Drive"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kFixedDialogFlags);
 
     auto* label = new QLabel(QStringLiteral("&Address:"), this);
     m_address = new QLineEdit(this);
@@ -82,8 +83,7 @@ frmPubDisconnectDrive::frmPubDisconnectDrive(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmPubDisconnectDrive"));
     setWindowTitle(QStringLiteral("Disconnect Network Drive"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kFixedDialogFlags);
 
     auto* label = new QLabel(QStringLiteral("&Network locations:"), this);
     m_mounts = new QListWidget(this);
