@@ -1,5 +1,6 @@
 #include "mainwindow/VersionCheck.h"
 
+#include "mainwindow/VersionRule.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/VersionServer.h"
@@ -18,15 +19,6 @@ using zlv::test::VersionServer;
 Q_DECLARE_METATYPE(zlv::VersionAnswer)
 
 namespace {
-
-const char kNoConnection[] =
-    "Cannot connect to QBS server to check the new version, please check the Internet "
-    "connection and try again.\r\n\r\nPlease note that if you get the Internet connection "
-    "through a proxy server, you must set the proxy in your system's proxy settings.";
-const char kNewVersion[] =
-    "New version found, please click <OK> to exit Zelvory, view the update and download the "
-    "latest version, to abandon upgrading, please click <Cancel>.";
-const char kNoNewVersion[] = "No available new version for upgrading.";
 
 // The main window as far as the check sees it: a window with the banner on it.
 struct Window
@@ -151,23 +143,25 @@ private Q_SLOTS:
         const bool failed = answer == VersionAnswer::NoConnection;
         QCOMPARE(quiet.size(), failed ? 1 : 0);
         if (failed) {
-            QCOMPARE(quiet.front().at(0).toString(),
-                     QStringLiteral("Could not check for a new version: no connection to QBS "
-                                    "server."));
-            QCOMPARE(quiet.front().at(1).toString(), QString::fromLatin1(kNoConnection));
+            QCOMPARE(quiet.front().at(0).toString().toStdString(),
+                     zlv::version::QuietNoConnectionText());
+            QCOMPARE(quiet.front().at(1).toString().toStdString(),
+                     zlv::version::NoConnectionText());
         }
+        using namespace zlv::version;
         const struct
         {
-            const char* text;
+            std::string text;
             MessageBox::Icon icon;
             MessageBox::Buttons buttons;
-        } expected[] = {{kNoConnection, MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok},
-                        {kNoNewVersion, MessageBox::Icon::Information, MessageBox::Buttons::Ok},
-                        {kNewVersion, MessageBox::Icon::Question, MessageBox::Buttons::OkCancel}};
+        } expected[] = {
+            {NoConnectionText(), MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok},
+            {NoNewVersionText(), MessageBox::Icon::Information, MessageBox::Buttons::Ok},
+            {NewVersionText(), MessageBox::Icon::Question, MessageBox::Buttons::OkCancel}};
         const auto& e = expected[int(answer)];
         QCOMPARE(messages.shown().size(), size_t(answer == VersionAnswer::NewVersion ? 2 : 1));
         for (const MessageBox::Request& r : messages.shown()) {
-            QCOMPARE(QString::fromStdString(r.text), QString::fromLatin1(e.text));
+            QCOMPARE(r.text, e.text);
             QCOMPARE(r.icon, e.icon);
             QCOMPARE(r.buttons, e.buttons);
             QCOMPARE(r.defaultButton, MessageBox::Answer::Ok);
