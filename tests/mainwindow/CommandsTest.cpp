@@ -204,9 +204,7 @@ private Q_SLOTS:
         QCOMPARE(run(0, manage), std::string()); // success is silent
         qputenv("PATH", path);
         launch::SetLauncher(caught);
-        QFile log(opener + QStringLiteral(".log"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll(), QByteArray(logs.c_str()) + '\n');
+        QCOMPARE(zlv::test::ReadAll(opener.toStdString() + ".log"), logs + '\n');
     }
 
     void findFiltersEachListAndTheCountSaysSo()

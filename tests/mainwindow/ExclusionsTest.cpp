@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
 
 using namespace zlv;
 namespace sfs = std::filesystem;
@@ -73,9 +72,7 @@ private Q_SLOTS:
         exclude->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all - 21, 10000);
         test::WriteAll(home + "/work/build/d2/b.o", "");
-        const std::string config = window.dataFolder().configurationFile();
-        std::ifstream stored(config);
-        const std::string text{std::istreambuf_iterator<char>(stored), {}};
+        const std::string text = test::ReadAll(window.dataFolder().configurationFile());
         QVERIFY2(text.find("[Exclusions]") != std::string::npos &&
                      text.find("Folder1=" + home + "/work/build\n") != std::string::npos &&
                      text.find("Sequence=Month Day Year") != std::string::npos,

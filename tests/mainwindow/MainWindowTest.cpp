@@ -7,6 +7,7 @@
 #include "mainwindow/frmPubMain.h"
 #include "support/TestWindow.h"
 #include "support/VersionServer.h"
+#include "utility/FileSystem.h"
 #include "utility/ProductVersion.h"
 
 #include <QAction>
@@ -17,20 +18,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
-#include <fstream>
 
 using namespace zlv;
 using zlv::test::FakeSource;
 using Answer = zlv::MessageBox::Answer;
-
-namespace {
-
-void AppendLine(const std::string& path, const std::string& line)
-{
-    std::ofstream(path, std::ios::binary | std::ios::app) << line << "\r\n";
-}
-
-} // namespace
 
 class MainWindowTest : public QObject
 {
@@ -60,8 +51,8 @@ private Q_SLOTS:
         DataFolder folder;
         folder.establish(m_env->appData.path());
         folder.ensureMonthFolder(Date{2024, 3, 5});
-        AppendLine(folder.dayFilePath(Date{2024, 3, 5}),
-                   "2024-03-05 09:15:00\tFile\tCreated\t/home/u/\ta.txt\t");
+        test::WriteAll(folder.dayFilePath(Date{2024, 3, 5}),
+                       "2024-03-05 09:15:00\tFile\tCreated\t/home/u/\ta.txt\t\r\n");
 
         auto w = m_env->window();
         QCOMPARE(w->lsvToday()->rowCount(), 1); // rendered with the defaults just written
@@ -95,8 +86,9 @@ private Q_SLOTS:
         folder.establish(m_env->appData.path());
         for (int day : {3, 4}) {
             folder.ensureMonthFolder(Date{2024, 3, day});
-            AppendLine(folder.dayFilePath(Date{2024, 3, day}),
-                       "2024-03-0" + std::to_string(day) + " 10:00:00\tFile\tDeleted\t/x/\told\t");
+            test::WriteAll(folder.dayFilePath(Date{2024, 3, day}),
+                           "2024-03-0" + std::to_string(day) +
+                               " 10:00:00\tFile\tDeleted\t/x/\told\t\r\n");
         }
         auto w = m_env->window();
         auto* optHis = w->findChild<QRadioButton*>(QStringLiteral("optHis"));
@@ -158,7 +150,7 @@ private Q_SLOTS:
 
         // Going back shows Today as it is, without reading the file again: a line added
         // behind the program's back is not picked up by the switch.
-        AppendLine(todayFile(*w), "2024-03-05 15:00:00\tFile\tCreated\t/h/\tsneaky\t");
+        fs::AppendWhole(todayFile(*w), "2024-03-05 15:00:00\tFile\tCreated\t/h/\tsneaky\t\r\n");
         QTest::keyClick(w.get(), Qt::Key_T, Qt::ControlModifier);
         QVERIFY(w->lsvToday()->isVisible());
         QCOMPARE(w->lsvToday()->rowCount(), 3);
@@ -258,8 +250,8 @@ private Q_SLOTS:
         QTRY_COMPARE(m_env->messages.shown().size(), std::size_t(2));
         QVERIFY(m_env->messages.shown()[1].text.starts_with("The system refused to watch."));
         QVERIFY(dead.healthNotice()->warning()->isVisible());
-        std::ifstream gaps(dead.dataFolder().gapFilePath(m_env->clock.now().date));
-        const std::string text{std::istreambuf_iterator<char>(gaps), {}};
+        const std::string text =
+            test::ReadAll(dead.dataFolder().gapFilePath(m_env->clock.now().date));
         QCOMPARE(text.find("capture-stopped"), text.rfind("capture-stopped")); // told once
         QVERIFY(text.find("capture-stopped") != std::string::npos);
     }
