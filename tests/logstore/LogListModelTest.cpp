@@ -254,13 +254,7 @@ private Q_SLOTS:
     void aLongListSortsThroughTheEventLoopAndStaysFiltered()
     {
         const std::string path = file("long.log");
-        std::string lines;
-        for (int i = 0; i < 120000; ++i) {
-            const int s = i % 86400;
-            lines += CreatedLine(Stamp(s / 3600, s / 60 % 60, s % 60),
-                                 "n" + std::to_string(i * 7919 % 120000));
-        }
-        WriteBytes(path, lines);
+        WriteBytes(path, SecondLines(120000, true));
         LogListModel model;
         model.appendFile(path);
         model.setFilter(QStringLiteral("N11"));

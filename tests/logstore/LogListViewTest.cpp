@@ -333,11 +333,7 @@ private Q_SLOTS:
     void aLongListAfterRecordsShowsWhatAFreshListPaints()
     {
         const std::string day = file("long.log");
-        std::string lines;
-        for (int i = 0; i < 3000; ++i) {
-            lines += CreatedLine(Stamp(i / 3600, i / 60 % 60, i % 60));
-        }
-        WriteBytes(day, lines);
+        WriteBytes(day, SecondLines(3000));
         // Some other window has the focus throughout, so that both lists look inactive.
         QWidget elsewhere;
         const auto focusElsewhere = [&] {
