@@ -4,6 +4,7 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/frmPubExclusions.h"
 #include "mainwindow/frmPubMain.h"
+#include "support/Environment.h"
 #include "support/InotifyWatches.h"
 #include "support/Modal.h"
 #include "support/ScriptedMessages.h"
@@ -32,8 +33,7 @@ private Q_SLOTS:
         test::TempDir appData;
         test::ScriptedMessages messages;
         const std::string home = sfs::canonical(homeDir.path()).string();
-        const QByteArray savedHome = qgetenv("HOME");
-        qputenv("HOME", QByteArray::fromStdString(home));
+        const test::ScopedEnv homeVariable("HOME", home);
         for (int i = 0; i < 20; ++i) {
             sfs::create_directories(home + "/work/build/d" + std::to_string(i));
         }
@@ -111,7 +111,6 @@ private Q_SLOTS:
         test::WriteAll(home + "/work/build/d3/c.o", "");
         QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 3, 10000);
         QVERIFY(messages.shown().empty());
-        qputenv("HOME", savedHome);
     }
 };
 

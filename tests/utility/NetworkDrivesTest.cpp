@@ -1,3 +1,4 @@
+#include "support/Environment.h"
 #include "support/Modal.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
@@ -40,9 +41,7 @@ public:
         write("status", "0");
         write("listing", "");
         write("error", "");
-        qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
     }
-    ~FakeGio() { qputenv("PATH", m_oldPath); }
 
     void write(const char* name, const QByteArray& bytes)
     {
@@ -58,7 +57,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    const QByteArray m_oldPath = qgetenv("PATH");
+    const zlv::test::ScopedEnv m_path{"PATH",
+                                      m_dir.path().toStdString() + ':' + std::getenv("PATH")};
 };
 
 QStringList Args(const char* line)
@@ -207,12 +207,10 @@ private Q_SLOTS:
             std::string("Zelvory could not connect to smb://nas/gone/: Failed to mount Windows "
                         "share: Connection refused.\r\n\r\nCheck the share's address and "
                         "that its server can be reached, then try again."));
-        const QByteArray path = qgetenv("PATH");
         QTemporaryDir empty; // no gio at all: what to install
-        qputenv("PATH", QFile::encodeName(empty.path()));
+        const zlv::test::ScopedEnv path("PATH", empty.path().toStdString());
         map("sftp://me@box/");
         QTRY_COMPARE(messages.shown().size(), size_t(2));
-        qputenv("PATH", path);
         QVERIFY(messages.shown()[1].text.find("Install gio") != std::string::npos);
     }
 

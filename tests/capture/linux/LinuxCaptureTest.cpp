@@ -3,6 +3,7 @@
 #include "LinuxCaptureFixture.h"
 #include "capture/linux/WatchTree.h"
 #include "logstore/GapFile.h"
+#include "support/Environment.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -363,8 +364,6 @@ TEST_F(LinuxCapture, FoldersPastThePathLimitAreWatchedAndTheRootNeverIs)
     Start({}, {}, "/");
     ASSERT_TRUE(WaitFor([&] { return Told(GapReason::CaptureStopped) == 1; }));
     EXPECT_TRUE(incidents.back().needsAction);
-    const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
-    ::setenv("HOME", "relative", 1);
+    const ScopedEnv relative("HOME", "relative");
     EXPECT_EQ(HomeFolder().front(), '/') << "a relative home is not the user's";
-    ::setenv("HOME", saved.c_str(), 1);
 }
