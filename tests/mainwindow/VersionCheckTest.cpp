@@ -149,21 +149,16 @@ private Q_SLOTS:
                      zlv::version::NoConnectionText());
         }
         using namespace zlv::version;
-        const struct
-        {
-            std::string text;
-            MessageBox::Icon icon;
-            MessageBox::Buttons buttons;
-        } expected[] = {
+        const std::tuple<std::string, MessageBox::Icon, MessageBox::Buttons> expected[] = {
             {NoConnectionText(), MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok},
             {NoNewVersionText(), MessageBox::Icon::Information, MessageBox::Buttons::Ok},
             {NewVersionText(), MessageBox::Icon::Question, MessageBox::Buttons::OkCancel}};
-        const auto& e = expected[int(answer)];
+        const auto& [text, icon, buttons] = expected[int(answer)];
         QCOMPARE(messages.shown().size(), size_t(answer == VersionAnswer::NewVersion ? 2 : 1));
         for (const MessageBox::Request& r : messages.shown()) {
-            QCOMPARE(r.text, e.text);
-            QCOMPARE(r.icon, e.icon);
-            QCOMPARE(r.buttons, e.buttons);
+            QCOMPARE(r.text, text);
+            QCOMPARE(r.icon, icon);
+            QCOMPARE(r.buttons, buttons);
             QCOMPARE(r.defaultButton, MessageBox::Answer::Ok);
         }
         // Cancel on the question leaves everything as it was.
