@@ -3,13 +3,13 @@
 #include "LogLines.h"
 #include "logstore/DataFolder.h"
 #include "settings/DisplayFormat.h"
+#include "support/TempDir.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 
@@ -17,11 +17,6 @@ using namespace zlv;
 using namespace zlv::test;
 
 namespace {
-
-QString Text(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 // Everything a user can see of a list: its sort state, its count, and per row the six
 // texts, the tag and the colour.
@@ -37,7 +32,8 @@ QStringList Snapshot(const LogListView& view)
             cells << view.logModel()->text(row, column);
         }
         cells << view.tagAt(row)
-              << (view.logModel()->isHighlighted(row) ? Text("green") : Text("-"));
+              << (view.logModel()->isHighlighted(row) ? QStringLiteral("green")
+                                                      : QStringLiteral("-"));
         out << cells.join(QLatin1Char('|'));
     }
     return out;
@@ -76,18 +72,14 @@ class LogListViewTest final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::string file(const char* name) const
-    {
-        return m_dir.filePath(QString::fromUtf8(name)).toStdString();
-    }
+    TempDir m_dir;
 
 private Q_SLOTS:
     void init() { ProgramDisplayFormat() = DefaultDisplayFormat(); }
 
     void eachListHasItsOwnSortStateAndOneSelectedRowFollowsItsRecord()
     {
-        const std::string path = file("sort.log"), more = file("more.log");
+        const std::string path = m_dir / "sort.log", more = m_dir / "more.log";
         WriteBytes(path, CreatedLine(Stamp(9, 0, 0), "b") + CreatedLine(Stamp(10, 0, 0), "a") +
                              CreatedLine(Stamp(11, 0, 0), "c"));
         WriteBytes(more, CreatedLine(Stamp(8, 0, 0), "d"));
@@ -98,8 +90,8 @@ private Q_SLOTS:
         QCOMPARE(SelectedTag(today), QString());
         today.loadFile(path);
         history.loadFile(path);
-        QCOMPARE(SelectedTag(today), Text("2024-03-05 11:00:00")); // the top row
-        const QString b = Text("2024-03-05 09:00:00");
+        QCOMPARE(SelectedTag(today), QStringLiteral("2024-03-05 11:00:00")); // the top row
+        const QString b = QStringLiteral("2024-03-05 09:00:00");
         today.selectionModel()->setCurrentIndex(today.model()->index(2, 0),
                                                 QItemSelectionModel::ClearAndSelect |
                                                     QItemSelectionModel::Rows);
@@ -118,7 +110,7 @@ private Q_SLOTS:
             QCOMPARE(today.sortOrderFlag(), order);
             QCOMPARE(today.header()->sortIndicatorSection(), column);
             QCOMPARE(today.header()->sortIndicatorOrder(), order);
-            QCOMPARE(today.logModel()->text(0, 4), Text(top));
+            QCOMPARE(today.logModel()->text(0, 4), QString::fromUtf8(top));
             QCOMPARE(SelectedTag(today), b);
         }
         QCOMPARE(today.selectionModel()->selectedRows().first().row(), 2);
@@ -154,7 +146,7 @@ private Q_SLOTS:
     // modes, near and far rows and a column partly out of sight.
     void rowsArePlacedAndScrolledToWhereTheTreeViewPutsThem()
     {
-        const std::string day = file("rows.log");
+        const std::string day = m_dir / "rows.log";
         WriteBytes(day, Lines(500));
         LogListView today(LogListView::Kind::Today);
         today.resize(420, 300);
@@ -205,9 +197,9 @@ private Q_SLOTS:
 
     void rangeLoadWalksEveryDayInclusive()
     {
-        QTemporaryDir appData;
+        TempDir appData;
         DataFolder folder;
-        QVERIFY(folder.establish(appData.path().toStdString()));
+        QVERIFY(folder.establish(appData.path()));
         for (const char* day : {"2024-02-29", "2024-03-01", "2024-03-03"}) {
             const Date date{std::stoi(day), std::stoi(day + 5), std::stoi(day + 8)};
             QVERIFY(folder.ensureMonthFolder(date));
@@ -220,8 +212,8 @@ private Q_SLOTS:
             return history.rowCount();
         };
         QCOMPARE(rows({2024, 3, 1}, {2024, 3, 3}), 4); // 2 March has no file
-        QCOMPARE(history.tagAt(0), Text("2024-03-03 09:00:00"));
-        QCOMPARE(history.tagAt(3), Text("2024-03-01 08:00:00"));
+        QCOMPARE(history.tagAt(0), QStringLiteral("2024-03-03 09:00:00"));
+        QCOMPARE(history.tagAt(3), QStringLiteral("2024-03-01 08:00:00"));
         QVERIFY(history.logModel()->isHighlighted(0));
         QVERIFY(!history.logModel()->isHighlighted(1));
 
@@ -233,7 +225,7 @@ private Q_SLOTS:
 
     void doubleClickAndEnterAskForTheDetailViewTheRightButtonForTheMenu()
     {
-        const std::string path = file("input.log");
+        const std::string path = m_dir / "input.log";
         WriteBytes(path, Lines(1));
         LogListView list(LogListView::Kind::History);
         list.resize(500, 300);
@@ -267,7 +259,7 @@ private Q_SLOTS:
 
     void todayRebuildEqualsAFullReloadAfterEveryKindOfChange()
     {
-        std::string day = file("05.log");
+        std::string day = m_dir / "05.log";
         LogListView today(LogListView::Kind::Today);
         new QAbstractItemModelTester(today.logModel(),
                                      QAbstractItemModelTester::FailureReportingMode::QtTest,
@@ -299,9 +291,9 @@ private Q_SLOTS:
             RecordLine(Stamp(10, 17, 0), "File", "Renamed", "/home/u/", "old.txt", "new-name.txt");
         const std::size_t cut = split.find("new-name") + 5;
         rebuild(split.substr(0, cut));
-        QCOMPARE(today.logModel()->text(0, 5), Text("new-n"));
+        QCOMPARE(today.logModel()->text(0, 5), QStringLiteral("new-n"));
         rebuild(split.substr(cut));
-        QCOMPARE(today.logModel()->text(0, 5), Text("new-name.txt"));
+        QCOMPARE(today.logModel()->text(0, 5), QStringLiteral("new-name.txt"));
 
         // A format changed while another list was on screen reaches every row.
         ProgramDisplayFormat()[kTimeSlot] = "H:M:S";
@@ -314,13 +306,13 @@ private Q_SLOTS:
         // Truncated, replaced, and then midnight.
         rebuild(Lines(2, 60), std::ios::trunc);
         QCOMPARE(today.rowCount(), 2);
-        WriteBytes(file("05-new.log"), Lines(3));
-        std::filesystem::rename(file("05-new.log"), day);
+        WriteBytes(m_dir / "05-new.log", Lines(3));
+        std::filesystem::rename(m_dir / "05-new.log", day);
         rebuild({}); // the same path, another file
         QCOMPARE(today.rowCount(), 3);
-        day = file("06.log");
+        day = m_dir / "06.log";
         rebuild(CreatedLine(Stamp(0, 0, 1, "2024-03-06")));
-        QCOMPARE(today.tagAt(0), Text("2024-03-06 00:00:01"));
+        QCOMPARE(today.tagAt(0), QStringLiteral("2024-03-06 00:00:01"));
         std::filesystem::remove(day);
         rebuild({}); // no file
         QCOMPARE(today.rowCount(), 0);
@@ -332,7 +324,7 @@ private Q_SLOTS:
     // same file paints from nothing, wherever the user looks and whatever the time format.
     void aLongListAfterRecordsShowsWhatAFreshListPaints()
     {
-        const std::string day = file("long.log");
+        const std::string day = m_dir / "long.log";
         WriteBytes(day, SecondLines(3000));
         // Some other window has the focus throughout, so that both lists look inactive.
         QWidget elsewhere;
