@@ -2,6 +2,7 @@
 #include "support/Modal.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
 #include "utility/NetworkDriveDialogs.h"
 #include "utility/SystemUtility.h"
 #include "utility/WebPages.h"
@@ -34,31 +35,24 @@ public:
                                     "if [ \"$2\" = 'smb://slow/x' ]; then sleep 5; fi\n"
                                     "cat '%1/error' >&2\n"
                                     "exit $(cat '%1/status')\n")
-                         .arg(m_dir.path())
-                         .toUtf8());
-        QFile::setPermissions(m_dir.filePath(QStringLiteral("gio")),
+                         .arg(QString::fromStdString(m_dir.path()))
+                         .toStdString());
+        QFile::setPermissions(QString::fromStdString(m_dir / "gio"),
                               QFile::ReadOwner | QFile::ExeOwner);
         write("status", "0");
         write("listing", "");
         write("error", "");
     }
 
-    void write(const char* name, const QByteArray& bytes)
+    void write(const char* name, const std::string& bytes)
     {
-        QFile f(m_dir.filePath(QLatin1String(name)));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        zlv::test::WriteAll(m_dir / name, bytes);
     }
-    QString log() const
-    {
-        QFile f(m_dir.filePath(QStringLiteral("log")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString log() const { return QString::fromStdString(zlv::test::ReadAll(m_dir / "log")); }
 
 private:
-    QTemporaryDir m_dir;
-    const zlv::test::ScopedEnv m_path{"PATH",
-                                      m_dir.path().toStdString() + ':' + std::getenv("PATH")};
+    zlv::test::TempDir m_dir;
+    const zlv::test::ScopedEnv m_path{"PATH", m_dir.path() + ':' + std::getenv("PATH")};
 };
 
 QStringList Args(const char* line)
