@@ -16,8 +16,6 @@ using namespace zlv::test;
 
 namespace {
 
-const Date kToday = kWinToday;
-
 std::string Line(const Date& day, int secondOfDay, const std::string& object,
                  const std::string& name)
 {
@@ -123,7 +121,7 @@ protected:
 
 TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
 {
-    WriteDay(kToday, 100000);
+    WriteDay(kWinToday, 100000);
     Open();
 
     EXPECT_EQ(FindWindowW(L"ZelvoryMainWindow", L"Zelvory"), window->hwnd());
@@ -166,7 +164,7 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     EXPECT_EQ(Status(3), std::wstring(version.begin(), version.end()));
 
     for (int id : {IDC_dtpF, IDC_dtpT}) {
-        EXPECT_EQ(DateOf(Control(id)), kToday.addDays(-1)) << "yesterday in " << id;
+        EXPECT_EQ(DateOf(Control(id)), kWinToday.addDays(-1)) << "yesterday in " << id;
         EXPECT_FALSE(IsWindowEnabled(Control(id))) << "disabled in the Today view";
     }
     // The settings were loaded, and written as defaults on this first run.
@@ -177,7 +175,7 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
 
 TEST_F(MainWindowWin, NoTextOfTheWindowIsCut)
 {
-    WriteDay(kToday, 3);
+    WriteDay(kWinToday, 3);
     Open();
     if (const char* dpi = std::getenv("ZLV_WINE_DPI")) {
         ASSERT_EQ(win::WindowDpi(window->hwnd()), static_cast<UINT>(std::atoi(dpi)));
@@ -227,10 +225,10 @@ TEST_F(MainWindowWin, NoTextOfTheWindowIsCut)
 
 TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMessage)
 {
-    WriteDay(kToday, 5);
-    WriteDay(kToday.addDays(-3), 2);
-    WriteDay(kToday.addDays(-2), 3);
-    WriteDay(kToday.addDays(-1), 4);
+    WriteDay(kWinToday, 5);
+    WriteDay(kWinToday.addDays(-3), 2);
+    WriteDay(kWinToday.addDays(-2), 3);
+    WriteDay(kWinToday.addDays(-1), 4);
     Open();
     const HWND dtpF = Control(IDC_dtpF);
     const HWND dtpT = Control(IDC_dtpT);
@@ -246,7 +244,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
 
     StepDay(dtpF, false);
     StepDay(dtpF, false);
-    EXPECT_EQ(DateOf(dtpF), kToday.addDays(-3));
+    EXPECT_EQ(DateOf(dtpF), kWinToday.addDays(-3));
     EXPECT_EQ(ItemCount(History()), 9) << "three days, each loaded as it was chosen";
     EXPECT_EQ(Status(0), L" Rows: 9 ");
     EXPECT_TRUE(messages.shown().empty());
@@ -255,7 +253,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     ASSERT_EQ(messages.texts(),
               std::vector<std::string>{"The end date cannot be later than yesterday."});
     EXPECT_EQ(messages.shown()[0].icon, MessageBox::Icon::Information);
-    EXPECT_EQ(DateOf(dtpT), kToday.addDays(-1)) << "set back to yesterday";
+    EXPECT_EQ(DateOf(dtpT), kWinToday.addDays(-1)) << "set back to yesterday";
     EXPECT_EQ(GetFocus(), dtpT);
     EXPECT_EQ(ItemCount(History()), 9) << "nothing loaded";
 
@@ -266,7 +264,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     StepDay(dtpF, true);
     ASSERT_EQ(messages.texts().size(), 2u);
     EXPECT_EQ(messages.texts()[1], "The start date cannot be later than the end date.");
-    EXPECT_EQ(DateOf(dtpF), kToday.addDays(-2)) << "set to the end date";
+    EXPECT_EQ(DateOf(dtpF), kWinToday.addDays(-2)) << "set to the end date";
     EXPECT_EQ(GetFocus(), dtpF);
     EXPECT_EQ(ItemCount(History()), 3);
 
@@ -276,7 +274,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     EXPECT_FALSE(IsWindowVisible(History()));
     EXPECT_FALSE(IsWindowEnabled(dtpF));
     EXPECT_EQ(Status(0), L" Rows: 5 ");
-    WriteDay(kToday.addDays(-2), 7);
+    WriteDay(kWinToday.addDays(-2), 7);
     SendMessageW(window->hwnd(), WM_COMMAND, ID_menlh, 0);
     EXPECT_EQ(ItemCount(History()), 7);
     EXPECT_EQ(Status(0), L" Rows: 7 ");
@@ -286,7 +284,7 @@ TEST_F(MainWindowWin, AHeaderClickSortsTheOtherWayAndTheSelectionFollowsItsRecor
 {
     // The order a click gives is the list's own rule, the time column by the moment included
     // (its tests); here, that the window hands every click on and shows what comes back.
-    WriteDay(kToday.addDays(-1), 3); // item0 and item2 files, item1 a folder
+    WriteDay(kWinToday.addDays(-1), 3); // item0 and item2 files, item1 a folder
     Open();
     SendMessageW(Control(IDC_optHis), BM_CLICK, 0, 0);
     PumpFor(20);
@@ -347,7 +345,7 @@ TEST_F(MainWindowWin, EveryWayOfClosingAsksAndOnlyYesStops)
 
 TEST_F(MainWindowWin, AnOperationTheShellReportsBecomesALineAndATopRow)
 {
-    WriteDay(kToday, 10, 3600);
+    WriteDay(kWinToday, 10, 3600);
     Open(true);
     ASSERT_EQ(ItemCount(Today()), 10);
     TempDir work;
@@ -411,7 +409,7 @@ TEST_F(MainWindowWin, WithoutANotificationAreaAMinimisedWindowStaysOnTheTaskbar)
 
 TEST_F(MainWindowWin, AnIncidentIsShownInTheStatusBarAndAskedAboutOnce)
 {
-    WriteDay(kToday, 2);
+    WriteDay(kWinToday, 2);
     Open(true);
     EXPECT_EQ(Status(1).find(L"gaps"), std::wstring::npos) << "no warning while complete";
     const CaptureIncident lost{.reason = GapReason::Overflow,
@@ -424,7 +422,7 @@ TEST_F(MainWindowWin, AnIncidentIsShownInTheStatusBarAndAskedAboutOnce)
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_EQ(messages.shown()[0].text.find("Too many operations at once.\r\n\r\n"), 0u);
     EXPECT_EQ(messages.shown()[0].icon, MessageBox::Icon::Exclamation);
-    EXPECT_NE(ReadAll(folder.gapFilePath(kToday)).find("overflow"), std::string::npos);
+    EXPECT_NE(ReadAll(folder.gapFilePath(kWinToday)).find("overflow"), std::string::npos);
 
     // The hole is drawn where it lies: above the newest row, which came before it.
     RECT top{LVIR_BOUNDS, 0, 0, 0};
