@@ -22,10 +22,9 @@ namespace {
 // texts, the tag and the colour.
 QStringList Snapshot(const LogListView& view)
 {
-    QStringList out{QStringLiteral("sorted by %1 %2, %3")
-                        .arg(view.sortColumnIndex())
-                        .arg(view.sortOrderFlag())
-                        .arg(view.rowCountText())};
+    QStringList out{
+        QString::asprintf("sorted by %d %d, ", view.sortColumnIndex(), int(view.sortOrderFlag())) +
+        view.rowCountText()};
     for (int row = 0; row < view.rowCount(); ++row) {
         QStringList cells;
         for (int column = 0; column < LogListModel::kColumnCount; ++column) {
@@ -179,15 +178,10 @@ private Q_SLOTS:
                             const auto theirs =
                                 scrolled([&] { tree.QTreeView::scrollTo(index, hint); });
                             QVERIFY2(ours == theirs,
-                                     qPrintable(QStringLiteral("mode %1 from %2 row %3 column %4 "
-                                                               "hint %5: %6 against %7")
-                                                    .arg(mode)
-                                                    .arg(start)
-                                                    .arg(row)
-                                                    .arg(column)
-                                                    .arg(hint)
-                                                    .arg(ours.first)
-                                                    .arg(theirs.first)));
+                                     qPrintable(QString::asprintf(
+                                         "mode %d from %d row %d column %d hint %d: %d against %d",
+                                         int(mode), start, row, column, int(hint), ours.first,
+                                         theirs.first)));
                         }
                     }
                 }

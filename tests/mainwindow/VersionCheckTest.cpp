@@ -38,12 +38,9 @@ struct Window
 QString Looks(const Window& w)
 {
     const QCursor* cursor = QGuiApplication::overrideCursor();
-    return QStringLiteral("enabled %1, banner %2 at %3,%4, cursor %5")
-        .arg(int(w.window.isEnabled()))
-        .arg(int(w.banner->isVisible()))
-        .arg(w.banner->x())
-        .arg(w.banner->y())
-        .arg(cursor ? int(cursor->shape()) : -1);
+    return QString::asprintf("enabled %d, banner %d at %d,%d, cursor %d", int(w.window.isEnabled()),
+                             int(w.banner->isVisible()), w.banner->x(), w.banner->y(),
+                             cursor ? int(cursor->shape()) : -1);
 }
 
 } // namespace
