@@ -56,9 +56,8 @@ struct TerminalModesTest : ::testing::Test
 
 TEST_F(TerminalModesTest, EachFormatReadsARangeAcrossAMonthBack)
 {
-    ASSERT_TRUE(folder.ensureMonthFolder({2026, 1, 31}) && folder.ensureMonthFolder({2026, 2, 1}));
-    test::WriteAll(folder.dayFilePath({2026, 1, 31}), kCreated + "\r\n" + kRenamed + "\r\nbad\r\n");
-    test::WriteAll(folder.dayFilePath({2026, 2, 1}), kDeleted + "\r\n");
+    ASSERT_TRUE(folder.append({2026, 1, 31}, kCreated + "\r\n" + kRenamed + "\r\nbad\r\n") &&
+                folder.append({2026, 2, 1}, kDeleted + "\r\n"));
     folder.appendGap({2026, 1, 31},
                      gapfile::FormatLine({"2026-01-31 23:59:59", "overflow", "Lost."}));
 
@@ -108,11 +107,9 @@ TEST_F(TerminalModesTest, DamagedLinesReadTheSameInEveryFormatAndFindStaysInAFie
     // Three records ended by a CR alone, then one damaged into eight fields.
     const std::string cr = "2026-02-01 09:00:0";
     const std::string wide = "2026-02-01 09:00:03\tFile\tRenamed\t/h/\told\tnew\textra\tmore";
-    ASSERT_TRUE(folder.ensureMonthFolder({2026, 2, 1}));
-    test::WriteAll(folder.dayFilePath({2026, 2, 1}),
-                   cr + "0\tFile\tCreated\t/h/\t\xC3\x89lan.txt\t\r" + cr +
-                       "1\tFile\tDeleted\t/h/\tb\t\r" + cr + "2\tFile\tCreated\t/h/\tc\t\r" + wide +
-                       "\r\n");
+    ASSERT_TRUE(folder.append({2026, 2, 1}, cr + "0\tFile\tCreated\t/h/\t\xC3\x89lan.txt\t\r" + cr +
+                                                "1\tFile\tDeleted\t/h/\tb\t\r" + cr +
+                                                "2\tFile\tCreated\t/h/\tc\t\r" + wide + "\r\n"));
     const std::string print = "--print --from 2026-02-01 --to 2026-02-01 --format ";
     const auto lines = [](const std::string& text) {
         return std::count(text.begin(), text.end(), '\n');
@@ -179,8 +176,7 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatIsAppendedAcrossMidnightAndCutsAtAC
 
 TEST_F(TerminalModesTest, AnEmptyAnswerOrAMisplacedOptionIsExplained)
 {
-    ASSERT_TRUE(folder.ensureMonthFolder({2026, 1, 31}));
-    test::WriteAll(folder.dayFilePath({2026, 1, 31}), kCreated + "\r\n");
+    ASSERT_TRUE(folder.append({2026, 1, 31}, kCreated + "\r\n"));
     auto r = Cli("--print --from 2026-01-01 --to 2026-01-30");
     EXPECT_EQ(r, (std::array<std::string, 3>{
                      "1", "", "zelvory: No records between 2026-01-01 and 2026-01-30.\n"}));

@@ -215,8 +215,7 @@ TEST_F(PipelineTest, AFreshStartReadsBackAsFarAsTheRepeatWindowNeeds)
     for (int i = 0; i < 3000; ++i) {
         day += Line("14:07:07", std::to_string(i));
     }
-    folder.ensureMonthFolder(clock.now().date);
-    WriteAll(folder.dayFilePath(clock.now().date), day + Line("15:00:00", "z"));
+    folder.append(clock.now().date, day + Line("15:00:00", "z"));
     EXPECT_FALSE(Create("x")) << "3 s after its line";
     EXPECT_TRUE(Create("y"));
 }

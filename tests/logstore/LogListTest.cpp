@@ -140,9 +140,8 @@ TEST_F(LogListTest, TheTimeColumnGoesByTheStoredMomentWhateverTheFormatShows)
     DataFolder folder;
     ASSERT_TRUE(folder.establish(m_dir.path()));
     for (const Date day : {Date{2024, 11, 28}, Date{2024, 12, 5}}) {
-        ASSERT_TRUE(folder.ensureMonthFolder(day));
         const std::string stamp = FormatStamp({day, 9, 0, 0});
-        WriteBytes(folder.dayFilePath(day), CreatedLine(stamp, day.month == 11 ? "nov" : "dec"));
+        ASSERT_TRUE(folder.append(day, CreatedLine(stamp, day.month == 11 ? "nov" : "dec")));
     }
     LogList history;
     history.loadRange(folder, {2024, 11, 28}, {2024, 12, 5});

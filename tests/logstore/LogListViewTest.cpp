@@ -196,9 +196,8 @@ private Q_SLOTS:
         QVERIFY(folder.establish(appData.path()));
         for (const char* day : {"2024-02-29", "2024-03-01", "2024-03-03"}) {
             const Date date{std::stoi(day), std::stoi(day + 5), std::stoi(day + 8)};
-            QVERIFY(folder.ensureMonthFolder(date));
-            WriteBytes(folder.dayFilePath(date),
-                       CreatedLine(Stamp(8, 0, 0, day)) + CreatedLine(Stamp(9, 0, 0, day)));
+            QVERIFY(folder.append(date, CreatedLine(Stamp(8, 0, 0, day)) +
+                                            CreatedLine(Stamp(9, 0, 0, day))));
         }
         LogListView history(LogListView::Kind::History);
         const auto rows = [&](Date from, Date to) {

@@ -50,9 +50,8 @@ private Q_SLOTS:
         // with the default format, which only exists once the defaults are written.
         DataFolder folder;
         folder.establish(m_env->appData.path());
-        folder.ensureMonthFolder(Date{2024, 3, 5});
-        test::WriteAll(folder.dayFilePath(Date{2024, 3, 5}),
-                       "2024-03-05 09:15:00\tFile\tCreated\t/home/u/\ta.txt\t\r\n");
+        folder.append(Date{2024, 3, 5},
+                      "2024-03-05 09:15:00\tFile\tCreated\t/home/u/\ta.txt\t\r\n");
 
         auto w = m_env->window();
         QCOMPARE(w->lsvToday()->rowCount(), 1); // rendered with the defaults just written
@@ -85,10 +84,8 @@ private Q_SLOTS:
         DataFolder folder;
         folder.establish(m_env->appData.path());
         for (int day : {3, 4}) {
-            folder.ensureMonthFolder(Date{2024, 3, day});
-            test::WriteAll(folder.dayFilePath(Date{2024, 3, day}),
-                           "2024-03-0" + std::to_string(day) +
-                               " 10:00:00\tFile\tDeleted\t/x/\told\t\r\n");
+            folder.append(Date{2024, 3, day}, "2024-03-0" + std::to_string(day) +
+                                                  " 10:00:00\tFile\tDeleted\t/x/\told\t\r\n");
         }
         auto w = m_env->window();
         auto* optHis = w->findChild<QRadioButton*>(QStringLiteral("optHis"));
