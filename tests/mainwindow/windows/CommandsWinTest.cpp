@@ -1,5 +1,4 @@
 #include "browse/windows/frmPubDetail.h"
-#include "logstore/DayFile.h"
 #include "settings/Settings.h"
 #include "settings/windows/frmPubAbout.h"
 #include "settings/windows/frmPubOptions.h"
@@ -88,20 +87,6 @@ protected:
         MainWindowFixture::TearDown();
     }
 
-    // Today's records, one a second from 09:00, each in a folder of its own with a space.
-    void WriteRecords(int count)
-    {
-        ASSERT_TRUE(folder.ensureMonthFolder(kWinToday));
-        std::string text;
-        for (int i = 0; i < count; ++i) {
-            const LocalDateTime at{kWinToday, 9, 0, i};
-            text += dayfile::FormatLine(LogRecord{dayfile::FormatStamp(at), "File", "Created",
-                                                  "C:\\Data\\Folder " + std::to_string(i) + "\\",
-                                                  "item" + std::to_string(i), ""});
-        }
-        WriteAll(folder.dayFilePath(kWinToday), text);
-    }
-
     // Runs `open`, which shows a modal dialog over the main window, and hands the dialog to
     // `drive` from inside its modal loop; the dialog is closed afterwards whatever `drive`
     // did, so that no failure leaves the test waiting. The dialog's title, or empty when
@@ -142,7 +127,7 @@ protected:
 
 TEST_F(CommandsWin, DetailViewStepsThroughTheVisibleListAndCopiesAField)
 {
-    WriteRecords(5); // newest on top: row r shows item(4 - r)
+    WriteDay(kWinToday, 5); // newest on top: row r shows item(4 - r)
     Open();
     const auto field = [](HWND dialog, int i) {
         return Text(GetDlgItem(dialog, frmPubDetail::kTxt + i));
@@ -203,7 +188,7 @@ TEST_F(CommandsWin, DetailViewStepsThroughTheVisibleListAndCopiesAField)
 
 TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDefaults)
 {
-    WriteRecords(1);
+    WriteDay(kWinToday, 1);
     Open();
     const std::wstring before = ItemText(Today(), 0, 0);
     std::wstring preview;
@@ -233,7 +218,7 @@ TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDef
     const std::string stored = ReadAll(folder.configurationFile());
     EXPECT_NE(stored.find("Sequence=Year Month Day"), std::string::npos) << stored;
     EXPECT_NE(stored.find("Separator=-"), std::string::npos) << stored;
-    EXPECT_EQ(ItemText(Today(), 0, 0), L"2024-Mar-05 09:00:00") << "was " << win::Narrow(before);
+    EXPECT_EQ(ItemText(Today(), 0, 0), L"2024-Mar-05 00:00:00") << "was " << win::Narrow(before);
 
     // Saving what is stored says nothing; Default writes the defaults back at once.
     messages.clear();
@@ -250,7 +235,7 @@ TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDef
 
 TEST_F(CommandsWin, EveryOtherCommandHandsItsWorkToWhatItNames)
 {
-    WriteRecords(1);
+    WriteDay(kWinToday, 1);
     Open();
     for (int id : {ID_menhh, ID_menho, ID_menhe, ID_menhr, ID_menhf, ID_menht}) {
         Command(id);

@@ -1,4 +1,3 @@
-#include "logstore/DayFile.h"
 #include "support/windows/MainWindowFixture.h"
 #include "utility/FileSystem.h"
 #include "utility/ProductVersion.h"
@@ -15,14 +14,6 @@ using namespace zlv;
 using namespace zlv::test;
 
 namespace {
-
-std::string Line(const Date& day, int secondOfDay, const std::string& object,
-                 const std::string& name)
-{
-    LocalDateTime at{day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60};
-    return dayfile::FormatLine(
-        LogRecord{dayfile::FormatStamp(at), object, "Created", "C:\\Data\\", name, ""});
-}
 
 // The texts of one column from the top, joined by '|'; of the first `rows` at most.
 std::wstring Column(HWND list, int column, int rows = INT_MAX)
@@ -88,18 +79,6 @@ private:
 class MainWindowWin : public MainWindowFixture
 {
 protected:
-    // Writes `count` records of `day`, spread evenly over `spanSeconds` from midnight.
-    void WriteDay(const Date& day, int count, int spanSeconds = 86400)
-    {
-        ASSERT_TRUE(folder.ensureMonthFolder(day));
-        std::string text;
-        for (int i = 0; i < count; ++i) {
-            const int second = static_cast<int>(static_cast<long long>(i) * spanSeconds / count);
-            text += Line(day, second, i % 2 ? "Folder" : "File", "item" + std::to_string(i));
-        }
-        WriteAll(folder.dayFilePath(day), text);
-    }
-
     // One day later or earlier, with the keys a user presses: the picker is entered afresh
     // (no field chosen), Right chooses its first field, the weekday, and an arrow moves it.
     void StepDay(HWND picker, bool later)
@@ -135,7 +114,7 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     ASSERT_EQ(ItemCount(Today()), 100000);
     EXPECT_EQ(ItemText(Today(), 0, 0), L"Mar 05 2024 23:59:59"); // record 99,999
     EXPECT_EQ(ItemText(Today(), 0, 1), L"Folder");
-    EXPECT_EQ(ItemText(Today(), 0, 3), L"C:\\Data\\");
+    EXPECT_EQ(ItemText(Today(), 0, 3), L"C:\\Data\\Folder 99999\\");
     EXPECT_EQ(ItemText(Today(), 0, 4), L"item99999");
     EXPECT_EQ(ItemText(Today(), 99999, 4), L"item0");
     EXPECT_EQ(window->lsvToday().tagAt(1), "2024-03-05 23:59:58");
