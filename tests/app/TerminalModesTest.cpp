@@ -9,11 +9,14 @@
 #include "mock/ManualClock.h"
 #include "settings/DisplayFormat.h"
 #include "support/TempDir.h"
+#include "support/Within.h"
 #include "utility/FileSystem.h"
 #include "utility/SystemUtility.h"
 
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace zlv;
@@ -30,27 +33,45 @@ const std::string kBad = "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"; // one U+FFFD p
 
 struct TerminalModesTest : ::testing::Test
 {
-    // Runs the words of `args`: the exit status and what went to standard output and error.
+    // Runs the words of `args` in a child that must end within 10 s: its exit status ("-1"
+    // when it did not end) and what went to standard output and error.
     std::array<std::string, 3> Cli(const std::string& args)
     {
-        std::FILE* files[2] = {std::tmpfile(), std::tmpfile()};
-        const Arguments a = Parse(QString::fromStdString("zelvory " + args).split(u' '));
-        std::array<std::string, 3> r{
-            std::to_string(RunTerminalMode(a, folder, {}, clock, files[0], files[1], -1))};
-        for (int i = 0; i < 2; ++i) {
-            r[i + 1].resize(static_cast<std::size_t>(std::ftell(files[i])));
-            std::rewind(files[i]);
-            r[i + 1].resize(std::fread(r[i + 1].data(), 1, r[i + 1].size(), files[i]));
-            std::fclose(files[i]);
-        }
-        return r;
+        const std::string out = appData / "out.txt", err = appData / "err.txt";
+        const std::optional<int> status = test::ExitWithin(10, [&] {
+            std::FILE* files[2] = {std::fopen(out.c_str(), "w"), std::fopen(err.c_str(), "w")};
+            const Arguments a = Parse(QString::fromStdString("zelvory " + args).split(u' '));
+            const int code = RunTerminalMode(a, folder, {}, clock, files[0], files[1], -1);
+            std::fclose(files[0]);
+            std::fclose(files[1]);
+            return code;
+        });
+        return {std::to_string(status.value_or(-1)), test::ReadAll(out), test::ReadAll(err)};
+    }
+    bool Create(const std::string& name)
+    {
+        return pipeline.handle({shell::SHCNE_CREATE, ShellItem{name, "/h/" + name}, {}}) ==
+               RecordPipeline::Outcome::Written;
     }
 
     test::TempDir appData;
     DataFolder folder;
     bool established = folder.establish(appData.path());
     ManualClock clock{LocalDateTime{{2026, 2, 1}, 12, 0, 0}};
+    RecordPipeline pipeline{folder, clock};
 };
+
+// The next json line's original name, or its gap reason.
+std::string NextName(int fd)
+{
+    const std::string line = ReadLine(fd);
+    for (const std::string key : {"\"original_name\":\"", "\"reason\":\""}) {
+        if (const std::size_t at = line.find(key); at != std::string::npos) {
+            return line.substr(at + key.size(), line.find('"', at + key.size()) - at - key.size());
+        }
+    }
+    return line;
+}
 
 } // namespace
 
@@ -140,13 +161,7 @@ TEST_F(TerminalModesTest, DamagedLinesReadTheSameInEveryFormatAndFindStaysInAFie
 TEST_F(TerminalModesTest, FollowingPrintsWhatIsAppendedAcrossMidnightAndCutsAtACrAlone)
 {
     clock.set({{2026, 1, 31}, 23, 59, 58});
-    RecordPipeline pipeline(folder, clock);
-    const auto create = [&](const char* name) {
-        return pipeline.handle(
-                   {shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name}, {}}) ==
-               RecordPipeline::Outcome::Written;
-    };
-    ASSERT_TRUE(create("before.txt"));
+    ASSERT_TRUE(Create("before.txt"));
 
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
@@ -155,11 +170,11 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatIsAppendedAcrossMidnightAndCutsAtAC
         test::FollowOnThread("--follow --format=tsv", folder, clock, printed, stderr, stop[0]);
 
     clock.set({{2026, 1, 31}, 23, 59, 59});
-    ASSERT_TRUE(create("late.txt"));
+    ASSERT_TRUE(Create("late.txt"));
     EXPECT_EQ(ReadLine(out[0]), "2026-01-31 23:59:59\tFile\tCreated\t/h/\tlate.txt\t");
     clock.set({{2026, 2, 1}, 0, 0, 2}); // a new day, in a month with no folder yet
     for (const char* name : {"early.txt", "second.txt"}) {
-        ASSERT_TRUE(create(name));
+        ASSERT_TRUE(Create(name));
         EXPECT_EQ(ReadLine(out[0]),
                   std::string("2026-02-01 00:00:02\tFile\tCreated\t/h/\t") + name + "\t");
     }
@@ -229,4 +244,63 @@ TEST_F(TerminalModesTest, FollowingSaysOnceWhyNothingComesAndGoesOnWaiting)
     EXPECT_EQ(ended, 1);
     CloseProcessEnd(writerEnd);
     std::fclose(err);
+}
+
+TEST_F(TerminalModesTest, AFifoGapFileIsNamedAndPassedOverAndAllTimeReadsOnlyWhatExists)
+{
+    clock.set({{2026, 2, 1}, 0, 0, 5});
+    ASSERT_TRUE(Create("a.txt"));
+    const std::string gaps = folder.gapFilePath(clock.now().date);
+    ASSERT_EQ(::mkfifo(gaps.c_str(), 0600), 0);
+    // Every day from year 1 to 9999 asked for: 3.6 million days, one of them with files.
+    auto r = Cli("--print --from 0001-01-01 --to 9999-12-31 --format tsv");
+    EXPECT_TRUE(r[0] == "0" && r[1] == "2026-02-01 00:00:05\tFile\tCreated\t/h/\ta.txt\t\n")
+        << r[1];
+    r = Cli("--print");
+    EXPECT_TRUE(r[0] == "0" &&
+                r[2].find("gap file \"" + gaps + "\" is not a regular file") != std::string::npos)
+        << r[2];
+    r = Cli("--status");
+    EXPECT_TRUE(r[0] == "4" && r[2].find(gaps) != std::string::npos) << r[2];
+}
+
+TEST_F(TerminalModesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcrossMidnight)
+{
+    clock.set({{2026, 1, 31}, 23, 59, 50});
+    ASSERT_TRUE(Create("yesterday.txt"));
+    clock.set({{2026, 2, 1}, 0, 0, 5});
+    ASSERT_TRUE(Create("before.txt"));
+    int out[2], stop[2];
+    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
+    std::FILE* printed = fdopen(out[1], "w");
+    std::future<int> status =
+        test::FollowOnThread("--follow --format=json", folder, clock, printed, stderr, stop[0]);
+
+    // An editor's save: a copy of what was printed put in the file's place.
+    const std::string day = folder.dayFilePath(clock.now().date);
+    std::filesystem::copy_file(day, day + ".copy");
+    std::filesystem::rename(day + ".copy", day);
+    clock.set({{2026, 2, 1}, 0, 0, 6});
+    ASSERT_TRUE(Create("after-copy.txt"));
+    EXPECT_EQ(NextName(out[0]), "after-copy.txt");
+
+    // The clock stepped back before midnight: the writer goes back to yesterday's file.
+    clock.set({{2026, 1, 31}, 23, 59, 58});
+    ASSERT_TRUE(Create("stepped-back.txt"));
+    EXPECT_EQ(NextName(out[0]), "stepped-back.txt");
+
+    // A file that truly changed what was printed: a gap line says so, and it is read again
+    // from its beginning.
+    const std::string kept = "2026-02-01 00:00:01\tFile\tDeleted\t/h/\tx\t\r\n";
+    test::WriteAll(day + ".edit", kept);
+    std::filesystem::rename(day + ".edit", day);
+    clock.set({{2026, 2, 1}, 0, 0, 9});
+    ASSERT_TRUE(Create("after-edit.txt"));
+    EXPECT_EQ(NextName(out[0]), "rewritten");
+    EXPECT_EQ(NextName(out[0]), "x");
+    EXPECT_EQ(NextName(out[0]), "after-edit.txt");
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    EXPECT_EQ(status.get(), 0);
+    std::fclose(printed);
+    EXPECT_EQ(NextName(out[0]), "");
 }
