@@ -3,6 +3,7 @@
 #include "FollowOnThread.h"
 #include "app/InstanceStatus.h"
 #include "app/JournalFollow.h"
+#include "app/JournalPrinter.h"
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
 #include "logstore/GapFile.h"
@@ -303,4 +304,26 @@ TEST_F(TerminalModesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcross
     EXPECT_EQ(status.get(), 0);
     std::fclose(printed);
     EXPECT_EQ(NextName(out[0]), "");
+}
+
+// Lines cut at a block's end, a CR ending one block and its LF the next, a line longer than
+// many blocks and a last one without its end print alike in blocks of any size.
+TEST_F(TerminalModesTest, AnyBlockSizePrintsWhatTheWholeFilePrints)
+{
+    const Date day{2026, 3, 4};
+    const std::string line =
+        "2026-03-04 10:00:00\tFile\tCreated\t/h/\ta\t" + std::string(3000, 'n');
+    ASSERT_TRUE(
+        folder.append(day, line + "\r\n" + line + "\r" + line + "\n" + line + "\r\r\n" + line));
+    for (const std::size_t block : {1, 43, 1 << 30}) {
+        std::FILE* out = std::fopen((appData / "out").c_str(), "wb");
+        {
+            JournalPrinter printer(out, Format::Tsv, "", "");
+            printer.setReadBlock(block);
+            printer.day(folder, day);
+        }
+        std::fclose(out);
+        EXPECT_EQ(test::ReadAll(appData / "out"),
+                  line + "\n" + line + "\n" + line + "\n" + line + "\n" + line + "\n");
+    }
 }
