@@ -1,6 +1,5 @@
 #include "app/TerminalModes.h"
 
-#include "FollowOnThread.h"
 #include "app/InstanceStatus.h"
 #include "app/JournalFollow.h"
 #include "app/JournalPrinter.h"
@@ -16,13 +15,16 @@
 
 #include <csignal>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
+#include <memory>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zlv;
 using namespace zlv::cli;
-using zlv::test::ReadLine;
 
 namespace {
 
@@ -49,6 +51,19 @@ struct TerminalModesTest : ::testing::Test
         });
         return {std::to_string(status.value_or(-1)), test::ReadAll(out), test::ReadAll(err)};
     }
+    // Runs `args` (a --follow) on a thread of its own, printing to `out` and `err` until
+    // `stopFd` is readable; returns once it follows, with its exit status to come.
+    std::future<int> Follow(const std::string& args, std::FILE* out, std::FILE* err, int stopFd)
+    {
+        auto started = std::make_shared<std::promise<void>>();
+        std::future<int> status = std::async(std::launch::async, [=, this] {
+            const Arguments a = Parse(QString::fromStdString("zelvory " + args).split(u' '));
+            return RunTerminalMode(a, folder, {}, clock, out, err, stopFd,
+                                   [started] { started->set_value(); });
+        });
+        started->get_future().wait();
+        return status;
+    }
     bool Create(const std::string& name)
     {
         return pipeline.handle({shell::SHCNE_CREATE, ShellItem{name, "/h/" + name}, {}}) ==
@@ -61,6 +76,19 @@ struct TerminalModesTest : ::testing::Test
     ManualClock clock{LocalDateTime{{2026, 2, 1}, 12, 0, 0}};
     RecordPipeline pipeline{folder, clock};
 };
+
+// The next line written to `fd`, without its end; what came of it when nothing more comes
+// within 5 s.
+std::string ReadLine(int fd)
+{
+    std::string line;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (poll(&p, 1, 5000) == 1 && read(fd, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
+}
 
 // The next json line's original name, or its gap reason.
 std::string NextName(int fd)
@@ -167,8 +195,7 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatIsAppendedAcrossMidnightAndCutsAtAC
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
     std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status =
-        test::FollowOnThread("--follow --format=tsv", folder, clock, printed, stderr, stop[0]);
+    std::future<int> status = Follow("--follow --format=tsv", printed, stderr, stop[0]);
 
     clock.set({{2026, 1, 31}, 23, 59, 59});
     ASSERT_TRUE(Create("late.txt"));
@@ -219,7 +246,7 @@ TEST_F(TerminalModesTest, FollowingSaysOnceWhyNothingComesAndGoesOnWaiting)
     int stop[2];
     ASSERT_TRUE(writerEnd >= 0 && pipe(stop) == 0);
     std::FILE* err = std::tmpfile();
-    std::future<int> status = test::FollowOnThread("--follow", folder, clock, stdout, err, stop[0]);
+    std::future<int> status = Follow("--follow", stdout, err, stop[0]);
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     EXPECT_EQ(status.get(), 1);
     std::string said(200, '\0');
@@ -274,8 +301,7 @@ TEST_F(TerminalModesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcross
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
     std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status =
-        test::FollowOnThread("--follow --format=json", folder, clock, printed, stderr, stop[0]);
+    std::future<int> status = Follow("--follow --format=json", printed, stderr, stop[0]);
 
     // An editor's save: a copy of what was printed put in the file's place.
     const std::string day = folder.dayFilePath(clock.now().date);
