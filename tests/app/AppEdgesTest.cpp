@@ -1,8 +1,9 @@
-// The real program, each case in a home of its own: what signals, kills, a full disk, a
-// second instance and planted files do to the journal, counted against a ledger of the
-// operations the test made.
+// The real program, each case in a home of its own: what it records and what its options
+// answer; what signals, kills, a full disk, a second instance and planted files do to the
+// journal, counted against a ledger of the operations the test made.
 #include "support/TempDir.h"
 #include "support/Within.h"
+#include "utility/ProductVersion.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,10 +11,13 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sched.h>
+#include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -187,6 +191,62 @@ struct Home
 };
 
 } // namespace
+
+TEST(App, OptionsAnswerWithoutAWindowOrAFolder)
+{
+    Home home;
+    EXPECT_EQ(home.run({"--version"}), std::pair(0, std::string("Zelvory ") + zlv::kProgramVersion +
+                                                        " (Build " + zlv::kBuildNumber + ")\n"));
+    EXPECT_NE(home.run({"-h"}).second.find("--tray"), std::string::npos);
+    EXPECT_EQ(home.run({"--print"}).first, 1);
+    EXPECT_EQ(home.run({"--status"}).first, 4);
+    EXPECT_FALSE(stdfs::exists(home.data)) << "options never touch the data folder";
+}
+
+TEST(App, OperationsBecomeDayFileLinesThatASecondLaunchLeavesAlone)
+{
+    Home home;
+    // As a session manager restarts it, with a word nobody knows on top.
+    const pid_t app = home.start({"-session", "1234_5678", "--x"});
+    ASSERT_TRUE(home.recording());
+    // What each kind of operation and each program's way of saving leaves is the capture
+    // tests' to say; here, that the program records through them, and nothing of its own.
+    ASSERT_TRUE(home.recorded(home.make("note", 1)));
+    const std::string text = home.today(".log");
+    EXPECT_NE(text.find(home.work + "/\tnote0\t\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("QBS/ZLV"), std::string::npos) << "the program's own writes";
+    std::istringstream lines(text);
+    int others = 0; // neither probes nor the note
+    for (std::string line; std::getline(lines, line);) {
+        others += line.find("\tprobe") == std::string::npos;
+    }
+    EXPECT_EQ(others, 1) << text;
+    std::string plain = text;
+    std::erase(plain, '\r');
+    EXPECT_EQ(home.run({"--print", "--format", "tsv"}), std::pair(0, plain));
+    const std::string err = zlv::test::ReadAll(home.scratch / "err.txt");
+    EXPECT_TRUE(err.find("'x'") != std::string::npos && err.find("1234") == std::string::npos)
+        << err;
+
+    // A second launch leaves at once and touches nothing; --status reads the first from
+    // outside: the lock names the process, /proc tells its watches.
+    const auto file = [&] {
+        const std::string day = home.today(".log", false);
+        return std::pair(stdfs::file_size(day), stdfs::last_write_time(day));
+    };
+    const auto before = file();
+    EXPECT_EQ(home.run({}).first, 0);
+    EXPECT_TRUE(file() == before);
+    EXPECT_EQ(::kill(app, 0), 0) << "the first goes on";
+    const std::string status = home.run({"--status"}).second;
+    EXPECT_EQ(status.rfind("Zelvory is running (process " + std::to_string(app) + ") since ", 0),
+              0u)
+        << status;
+    EXPECT_TRUE(std::regex_search(status, std::regex("folders: [1-9]"))) << status;
+    std::ofstream(home.today(".gaps", false), std::ios::app)
+        << "2026-01-01 00:00:00\toverflow\tx\r\n";
+    EXPECT_EQ(home.run({"--status"}).first, 3);
+}
 
 TEST(App, TerminationHangUpAndInterruptDuringABurstLoseNothingMadeBeforeThem)
 {

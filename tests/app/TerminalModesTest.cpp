@@ -1,24 +1,30 @@
 #include "app/TerminalModes.h"
 
-#include "FollowOnThread.h"
 #include "app/InstanceStatus.h"
 #include "app/JournalFollow.h"
+#include "app/JournalPrinter.h"
 #include "capture/RecordPipeline.h"
 #include "capture/ShellEvents.h"
 #include "logstore/GapFile.h"
 #include "mock/ManualClock.h"
 #include "settings/DisplayFormat.h"
 #include "support/TempDir.h"
+#include "support/Within.h"
 #include "utility/FileSystem.h"
 #include "utility/SystemUtility.h"
 
 #include <csignal>
+#include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
+#include <memory>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zlv;
 using namespace zlv::cli;
-using zlv::test::ReadLine;
 
 namespace {
 
@@ -30,41 +36,78 @@ const std::string kBad = "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"; // one U+FFFD p
 
 struct TerminalModesTest : ::testing::Test
 {
-    // Runs the words of `args`: the exit status and what went to standard output and error.
+    // Runs the words of `args` in a child that must end within 10 s: its exit status ("-1"
+    // when it did not end) and what went to standard output and error.
     std::array<std::string, 3> Cli(const std::string& args)
     {
-        std::FILE* files[2] = {std::tmpfile(), std::tmpfile()};
-        const Arguments a = Parse(QString::fromStdString("zelvory " + args).split(u' '));
-        std::array<std::string, 3> r{
-            std::to_string(RunTerminalMode(a, folder, {}, clock, files[0], files[1], -1))};
-        for (int i = 0; i < 2; ++i) {
-            r[i + 1].resize(static_cast<std::size_t>(std::ftell(files[i])));
-            std::rewind(files[i]);
-            r[i + 1].resize(std::fread(r[i + 1].data(), 1, r[i + 1].size(), files[i]));
-            std::fclose(files[i]);
-        }
-        return r;
+        const std::string out = appData / "out.txt", err = appData / "err.txt";
+        const std::optional<int> status = test::ExitWithin(10, [&] {
+            std::FILE* files[2] = {std::fopen(out.c_str(), "w"), std::fopen(err.c_str(), "w")};
+            const Arguments a = Parse(QString::fromStdString("zelvory " + args).split(u' '));
+            const int code = RunTerminalMode(a, folder, {}, clock, files[0], files[1], -1);
+            std::fclose(files[0]);
+            std::fclose(files[1]);
+            return code;
+        });
+        return {std::to_string(status.value_or(-1)), test::ReadAll(out), test::ReadAll(err)};
     }
-
-    std::future<int> Follow(std::FILE* printed, int stopFd)
+    // Runs `args` (a --follow) on a thread of its own, printing to `out` and `err` until
+    // `stopFd` is readable; returns once it follows, with its exit status to come.
+    std::future<int> Follow(const std::string& args, std::FILE* out, std::FILE* err, int stopFd)
     {
-        return test::FollowOnThread("--follow --format=tsv", folder, clock, printed, stderr,
-                                    stopFd);
+        auto started = std::make_shared<std::promise<void>>();
+        std::future<int> status = std::async(std::launch::async, [=, this] {
+            const Arguments a = Parse(QString::fromStdString("zelvory " + args).split(u' '));
+            return RunTerminalMode(a, folder, {}, clock, out, err, stopFd,
+                                   [started] { started->set_value(); });
+        });
+        started->get_future().wait();
+        return status;
+    }
+    bool Create(const std::string& name)
+    {
+        return pipeline.handle({shell::SHCNE_CREATE, ShellItem{name, "/h/" + name}, {}}) ==
+               RecordPipeline::Outcome::Written;
     }
 
     test::TempDir appData;
     DataFolder folder;
     bool established = folder.establish(appData.path());
     ManualClock clock{LocalDateTime{{2026, 2, 1}, 12, 0, 0}};
+    RecordPipeline pipeline{folder, clock};
 };
+
+// The next line written to `fd`, without its end; what came of it when nothing more comes
+// within 5 s.
+std::string ReadLine(int fd)
+{
+    std::string line;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (poll(&p, 1, 5000) == 1 && read(fd, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
+}
+
+// The next json line's original name, or its gap reason.
+std::string NextName(int fd)
+{
+    const std::string line = ReadLine(fd);
+    for (const std::string key : {"\"original_name\":\"", "\"reason\":\""}) {
+        if (const std::size_t at = line.find(key); at != std::string::npos) {
+            return line.substr(at + key.size(), line.find('"', at + key.size()) - at - key.size());
+        }
+    }
+    return line;
+}
 
 } // namespace
 
 TEST_F(TerminalModesTest, EachFormatReadsARangeAcrossAMonthBack)
 {
-    ASSERT_TRUE(folder.ensureMonthFolder({2026, 1, 31}) && folder.ensureMonthFolder({2026, 2, 1}));
-    test::WriteAll(folder.dayFilePath({2026, 1, 31}), kCreated + "\r\n" + kRenamed + "\r\nbad\r\n");
-    test::WriteAll(folder.dayFilePath({2026, 2, 1}), kDeleted + "\r\n");
+    ASSERT_TRUE(folder.append({2026, 1, 31}, kCreated + "\r\n" + kRenamed + "\r\nbad\r\n") &&
+                folder.append({2026, 2, 1}, kDeleted + "\r\n"));
     folder.appendGap({2026, 1, 31},
                      gapfile::FormatLine({"2026-01-31 23:59:59", "overflow", "Lost."}));
 
@@ -114,11 +157,9 @@ TEST_F(TerminalModesTest, DamagedLinesReadTheSameInEveryFormatAndFindStaysInAFie
     // Three records ended by a CR alone, then one damaged into eight fields.
     const std::string cr = "2026-02-01 09:00:0";
     const std::string wide = "2026-02-01 09:00:03\tFile\tRenamed\t/h/\told\tnew\textra\tmore";
-    ASSERT_TRUE(folder.ensureMonthFolder({2026, 2, 1}));
-    test::WriteAll(folder.dayFilePath({2026, 2, 1}),
-                   cr + "0\tFile\tCreated\t/h/\t\xC3\x89lan.txt\t\r" + cr +
-                       "1\tFile\tDeleted\t/h/\tb\t\r" + cr + "2\tFile\tCreated\t/h/\tc\t\r" + wide +
-                       "\r\n");
+    ASSERT_TRUE(folder.append({2026, 2, 1}, cr + "0\tFile\tCreated\t/h/\t\xC3\x89lan.txt\t\r" + cr +
+                                                "1\tFile\tDeleted\t/h/\tb\t\r" + cr +
+                                                "2\tFile\tCreated\t/h/\tc\t\r" + wide + "\r\n"));
     const std::string print = "--print --from 2026-02-01 --to 2026-02-01 --format ";
     const auto lines = [](const std::string& text) {
         return std::count(text.begin(), text.end(), '\n');
@@ -146,59 +187,39 @@ TEST_F(TerminalModesTest, DamagedLinesReadTheSameInEveryFormatAndFindStaysInAFie
     }
 }
 
-TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
+TEST_F(TerminalModesTest, FollowingPrintsWhatIsAppendedAcrossMidnightAndCutsAtACrAlone)
 {
     clock.set({{2026, 1, 31}, 23, 59, 58});
-    RecordPipeline pipeline(folder, clock);
-    const auto create = [&](const char* name) {
-        return pipeline.handle(
-                   {shell::SHCNE_CREATE, ShellItem{name, std::string("/h/") + name}, {}}) ==
-               RecordPipeline::Outcome::Written;
-    };
-    ASSERT_TRUE(create("before.txt"));
+    ASSERT_TRUE(Create("before.txt"));
 
     int out[2], stop[2];
     ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
     std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = Follow(printed, stop[0]);
+    std::future<int> status = Follow("--follow --format=tsv", printed, stderr, stop[0]);
 
     clock.set({{2026, 1, 31}, 23, 59, 59});
-    ASSERT_TRUE(create("late.txt"));
+    ASSERT_TRUE(Create("late.txt"));
     EXPECT_EQ(ReadLine(out[0]), "2026-01-31 23:59:59\tFile\tCreated\t/h/\tlate.txt\t");
     clock.set({{2026, 2, 1}, 0, 0, 2}); // a new day, in a month with no folder yet
     for (const char* name : {"early.txt", "second.txt"}) {
-        ASSERT_TRUE(create(name));
+        ASSERT_TRUE(Create(name));
         EXPECT_EQ(ReadLine(out[0]),
                   std::string("2026-02-01 00:00:02\tFile\tCreated\t/h/\t") + name + "\t");
     }
+    // Lines ended by a CR alone, as another program may write them, are lines too.
+    const std::string cr = "2026-02-01 00:00:03\tFile\tCreated\t/h/\tcr";
+    ASSERT_TRUE(fs::AppendWhole(folder.dayFilePath(clock.now().date), cr + "1\t\r" + cr + "2\t\r"));
+    EXPECT_EQ(ReadLine(out[0]), cr + "1\t");
+    EXPECT_EQ(ReadLine(out[0]), cr + "2\t");
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     EXPECT_EQ(status.get(), 0);
     std::fclose(printed);
     EXPECT_EQ(ReadLine(out[0]), "") << "nothing from before the start";
 }
 
-TEST_F(TerminalModesTest, FollowingCutsLinesEndedByACrAlone)
-{
-    ASSERT_TRUE(folder.ensureMonthFolder(clock.now().date));
-    const std::string day = folder.dayFilePath(clock.now().date);
-    int out[2], stop[2];
-    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = Follow(printed, stop[0]);
-    const std::string first = "2026-02-01 12:00:01\tFile\tCreated\t/h/\tone\t";
-    const std::string second = "2026-02-01 12:00:02\tFile\tCreated\t/h/\ttwo\t";
-    ASSERT_TRUE(fs::AppendWhole(day, first + "\r" + second + "\r"));
-    EXPECT_EQ(ReadLine(out[0]), first);
-    EXPECT_EQ(ReadLine(out[0]), second);
-    ASSERT_EQ(write(stop[1], "x", 1), 1);
-    EXPECT_EQ(status.get(), 0);
-    std::fclose(printed);
-}
-
 TEST_F(TerminalModesTest, AnEmptyAnswerOrAMisplacedOptionIsExplained)
 {
-    ASSERT_TRUE(folder.ensureMonthFolder({2026, 1, 31}));
-    test::WriteAll(folder.dayFilePath({2026, 1, 31}), kCreated + "\r\n");
+    ASSERT_TRUE(folder.append({2026, 1, 31}, kCreated + "\r\n"));
     auto r = Cli("--print --from 2026-01-01 --to 2026-01-30");
     EXPECT_EQ(r, (std::array<std::string, 3>{
                      "1", "", "zelvory: No records between 2026-01-01 and 2026-01-30.\n"}));
@@ -225,7 +246,7 @@ TEST_F(TerminalModesTest, FollowingSaysOnceWhyNothingComesAndGoesOnWaiting)
     int stop[2];
     ASSERT_TRUE(writerEnd >= 0 && pipe(stop) == 0);
     std::FILE* err = std::tmpfile();
-    std::future<int> status = test::FollowOnThread("--follow", folder, clock, stdout, err, stop[0]);
+    std::future<int> status = Follow("--follow", stdout, err, stop[0]);
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     EXPECT_EQ(status.get(), 1);
     std::string said(200, '\0');
@@ -251,4 +272,84 @@ TEST_F(TerminalModesTest, FollowingSaysOnceWhyNothingComesAndGoesOnWaiting)
     EXPECT_EQ(ended, 1);
     CloseProcessEnd(writerEnd);
     std::fclose(err);
+}
+
+TEST_F(TerminalModesTest, AFifoGapFileIsNamedAndPassedOverAndAllTimeReadsOnlyWhatExists)
+{
+    clock.set({{2026, 2, 1}, 0, 0, 5});
+    ASSERT_TRUE(Create("a.txt"));
+    const std::string gaps = folder.gapFilePath(clock.now().date);
+    ASSERT_EQ(::mkfifo(gaps.c_str(), 0600), 0);
+    // Every day from year 1 to 9999 asked for: 3.6 million days, one of them with files.
+    auto r = Cli("--print --from 0001-01-01 --to 9999-12-31 --format tsv");
+    EXPECT_TRUE(r[0] == "0" && r[1] == "2026-02-01 00:00:05\tFile\tCreated\t/h/\ta.txt\t\n")
+        << r[1];
+    r = Cli("--print");
+    EXPECT_TRUE(r[0] == "0" &&
+                r[2].find("gap file \"" + gaps + "\" is not a regular file") != std::string::npos)
+        << r[2];
+    r = Cli("--status");
+    EXPECT_TRUE(r[0] == "4" && r[2].find(gaps) != std::string::npos) << r[2];
+}
+
+TEST_F(TerminalModesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcrossMidnight)
+{
+    clock.set({{2026, 1, 31}, 23, 59, 50});
+    ASSERT_TRUE(Create("yesterday.txt"));
+    clock.set({{2026, 2, 1}, 0, 0, 5});
+    ASSERT_TRUE(Create("before.txt"));
+    int out[2], stop[2];
+    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
+    std::FILE* printed = fdopen(out[1], "w");
+    std::future<int> status = Follow("--follow --format=json", printed, stderr, stop[0]);
+
+    // An editor's save: a copy of what was printed put in the file's place.
+    const std::string day = folder.dayFilePath(clock.now().date);
+    std::filesystem::copy_file(day, day + ".copy");
+    std::filesystem::rename(day + ".copy", day);
+    clock.set({{2026, 2, 1}, 0, 0, 6});
+    ASSERT_TRUE(Create("after-copy.txt"));
+    EXPECT_EQ(NextName(out[0]), "after-copy.txt");
+
+    // The clock stepped back before midnight: the writer goes back to yesterday's file.
+    clock.set({{2026, 1, 31}, 23, 59, 58});
+    ASSERT_TRUE(Create("stepped-back.txt"));
+    EXPECT_EQ(NextName(out[0]), "stepped-back.txt");
+
+    // A file that truly changed what was printed: a gap line says so, and it is read again
+    // from its beginning.
+    const std::string kept = "2026-02-01 00:00:01\tFile\tDeleted\t/h/\tx\t\r\n";
+    test::WriteAll(day + ".edit", kept);
+    std::filesystem::rename(day + ".edit", day);
+    clock.set({{2026, 2, 1}, 0, 0, 9});
+    ASSERT_TRUE(Create("after-edit.txt"));
+    EXPECT_EQ(NextName(out[0]), "rewritten");
+    EXPECT_EQ(NextName(out[0]), "x");
+    EXPECT_EQ(NextName(out[0]), "after-edit.txt");
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    EXPECT_EQ(status.get(), 0);
+    std::fclose(printed);
+    EXPECT_EQ(NextName(out[0]), "");
+}
+
+// Lines cut at a block's end, a CR ending one block and its LF the next, a line longer than
+// many blocks and a last one without its end print alike in blocks of any size.
+TEST_F(TerminalModesTest, AnyBlockSizePrintsWhatTheWholeFilePrints)
+{
+    const Date day{2026, 3, 4};
+    const std::string line =
+        "2026-03-04 10:00:00\tFile\tCreated\t/h/\ta\t" + std::string(3000, 'n');
+    ASSERT_TRUE(
+        folder.append(day, line + "\r\n" + line + "\r" + line + "\n" + line + "\r\r\n" + line));
+    for (const std::size_t block : {1, 43, 1 << 30}) {
+        std::FILE* out = std::fopen((appData / "out").c_str(), "wb");
+        {
+            JournalPrinter printer(out, Format::Tsv, "", "");
+            printer.setReadBlock(block);
+            printer.day(folder, day);
+        }
+        std::fclose(out);
+        EXPECT_EQ(test::ReadAll(appData / "out"),
+                  line + "\n" + line + "\n" + line + "\n" + line + "\n" + line + "\n");
+    }
 }

@@ -59,6 +59,10 @@ protected:
     {
         return Handle(shell::SHCNE_CREATE, Item(name, "/d/" + name));
     }
+    bool Rename(const std::string& from, const std::string& to)
+    {
+        return Handle(shell::SHCNE_RENAMEITEM, Item(from, "/d/" + from), Item(to, "/d/" + to));
+    }
 
     TempDir appData;
     DataFolder folder;
@@ -74,13 +78,13 @@ TEST_F(PipelineTest, LinesHaveTheExactBytesAndNamesCannotBreakThem)
     ASSERT_TRUE(Handle(shell::SHCNE_RENAMEITEM, Item("a.txt", "/Data/a.txt"),
                        Item("b.txt", "/Data/b.txt")));
     // Control characters are legal in names, but a record must stay one line of six fields.
-    ASSERT_TRUE(Handle(shell::SHCNE_RENAMEITEM, Item("o\tn", "/d/o\tn"), Item("n\nn", "/d/n\nn")));
+    ASSERT_TRUE(Rename("o\tn", "n\nn"));
     EXPECT_EQ(Today(), "2024-03-05 14:07:09\tFile\tCreated\t" + P("/Data/") + "\ta.txt\t\r\n" +
                            "2024-03-05 14:07:09\tFile\tRenamed\t" + P("/Data/") +
                            "\ta.txt\tb.txt\r\n" + "2024-03-05 14:07:09\tFile\tRenamed\t" +
                            P("/d/") + "\to\u2409n\tn\u240An\r\n");
     // And a repeat of it is still recognised through the sanitised form.
-    EXPECT_FALSE(Handle(shell::SHCNE_RENAMEITEM, Item("o\tn", "/d/o\tn"), Item("n\nn", "/d/n\nn")));
+    EXPECT_FALSE(Rename("o\tn", "n\nn"));
 }
 
 TEST_F(PipelineTest, TheKeptOpenDayFileIsFoundAgainWhenDeletedReplacedOrRotated)
@@ -131,10 +135,6 @@ TEST_F(PipelineTest, OnlyTheLatestRecordAboutAnItemCanBeRepeated)
 {
     // The shell's double notification of one operation is dropped; anything that happened
     // to the item's names in between makes the next record news, written or still held.
-    const auto rename = [this](const char* from, const char* to) {
-        return Handle(shell::SHCNE_RENAMEITEM, Item(from, std::string("/d/") + from),
-                      Item(to, std::string("/d/") + to));
-    };
     for (const bool held : {false, true}) {
         clock.advanceSeconds(60);
         if (held) {
@@ -145,10 +145,10 @@ TEST_F(PipelineTest, OnlyTheLatestRecordAboutAnItemCanBeRepeated)
         EXPECT_FALSE(Create("x")) << "the same operation told twice";
         EXPECT_EQ(Handle(shell::SHCNE_DELETE, Item("x", "/d/x")), !held);
         EXPECT_EQ(Create("x"), !held) << "created again after a deletion";
-        EXPECT_EQ(rename("a", "b"), !held);
-        EXPECT_EQ(rename("b", "a"), !held);
-        EXPECT_EQ(rename("a", "b"), !held) << "renamed a third time";
-        EXPECT_FALSE(rename("a", "b"));
+        EXPECT_EQ(Rename("a", "b"), !held);
+        EXPECT_EQ(Rename("b", "a"), !held);
+        EXPECT_EQ(Rename("a", "b"), !held) << "renamed a third time";
+        EXPECT_FALSE(Rename("a", "b"));
         EXPECT_EQ(Create("b"), !held) << "another operation on the new name";
     }
     EXPECT_EQ(pipeline.heldRecords(), 7u);
@@ -160,9 +160,9 @@ TEST_F(PipelineTest, TheRepeatTestComparesWholeFieldsOfTheLatestLineAsTheFileNow
 {
     // A rename of a to bc, then within 5 s of a to b: "a\tb" is a substring of "a\tbc",
     // yet these are different operations and both must be recorded.
-    ASSERT_TRUE(Handle(shell::SHCNE_RENAMEITEM, Item("a", "/d/a"), Item("bc", "/d/bc")));
+    ASSERT_TRUE(Rename("a", "bc"));
     clock.advanceSeconds(1);
-    EXPECT_TRUE(Handle(shell::SHCNE_RENAMEITEM, Item("a", "/d/a"), Item("b", "/d/b")));
+    EXPECT_TRUE(Rename("a", "b"));
     // Neither is a prefix match in the other direction.
     EXPECT_TRUE(Handle(shell::SHCNE_CREATE, Item("x", "/dd/x")));
     EXPECT_TRUE(Handle(shell::SHCNE_CREATE, Item("x", "/d/x")));
@@ -184,8 +184,7 @@ TEST_F(PipelineTest, KeepTestsDropIncompleteAndUnchangedRecords)
 {
     // A rename to an equal display name says nothing; a case-only rename does.
     EXPECT_FALSE(Handle(shell::SHCNE_RENAMEITEM, Item("a", "/d/a.txt"), Item("a", "/d/a.doc")));
-    EXPECT_TRUE(
-        Handle(shell::SHCNE_RENAMEITEM, Item("a.txt", "/d/a.txt"), Item("A.txt", "/d/A.txt")));
+    EXPECT_TRUE(Rename("a.txt", "A.txt"));
 
     // Files and folders need a path; media and drives are kept without one.
     EXPECT_FALSE(Handle(shell::SHCNE_CREATE, Item("virtual", "")));
@@ -216,8 +215,7 @@ TEST_F(PipelineTest, AFreshStartReadsBackAsFarAsTheRepeatWindowNeeds)
     for (int i = 0; i < 3000; ++i) {
         day += Line("14:07:07", std::to_string(i));
     }
-    folder.ensureMonthFolder(clock.now().date);
-    WriteAll(folder.dayFilePath(clock.now().date), day + Line("15:00:00", "z"));
+    folder.append(clock.now().date, day + Line("15:00:00", "z"));
     EXPECT_FALSE(Create("x")) << "3 s after its line";
     EXPECT_TRUE(Create("y"));
 }

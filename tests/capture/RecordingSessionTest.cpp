@@ -103,8 +103,7 @@ TEST_F(SessionTest, AKilledRunsHeldRecordsComeBackOnceAndItsEndIsTold)
         spill.written();
         spill.written();
     }
-    ASSERT_TRUE(folder.ensureMonthFolder(day));
-    test::WriteAll(folder.dayFilePath(day), written);
+    ASSERT_TRUE(folder.append(day, written));
     clock.set({{2024, 3, 5}, 18, 0, 0});
     ProgramRun next(folder, clock);
     EXPECT_EQ(ReadAll(folder.dayFilePath(day)), written + Line("2024-03-05 17:30:04", "h4"));

@@ -11,15 +11,6 @@ using zlv::DayFileTail;
 using zlv::test::TempDir;
 using zlv::test::WriteAll;
 
-namespace {
-
-void Append(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
-}
-
-} // namespace
-
 TEST(DayFileTail, HandsOutOnlyWholeAppendedLinesInBoundedChunks)
 {
     TempDir dir;
@@ -35,7 +26,7 @@ TEST(DayFileTail, HandsOutOnlyWholeAppendedLinesInBoundedChunks)
     for (int i = 0; i < 5000; ++i) {
         content += "line number " + std::to_string(i) + "\r\n";
     }
-    Append(file, content);
+    std::ofstream(file, std::ios::binary | std::ios::app) << content;
     std::string seen;
     for (auto chunk = tail.poll(file); !chunk.bytes.empty(); chunk = tail.poll(file)) {
         EXPECT_FALSE(chunk.restarted);

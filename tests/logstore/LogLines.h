@@ -40,6 +40,19 @@ inline std::string Lines(int count, int firstMinute = 0)
     return text;
 }
 
+// `count` created files a second apart from midnight, round again after a day; named after
+// their time, or when `shuffled` n0, n1, ... in an order far from the time order.
+inline std::string SecondLines(int count, bool shuffled = false)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        const int s = i % 86400;
+        text += CreatedLine(Stamp(s / 3600, s / 60 % 60, s % 60),
+                            shuffled ? "n" + std::to_string(i * 7919 % count) : "");
+    }
+    return text;
+}
+
 inline void WriteBytes(const std::string& path, const std::string& bytes,
                        std::ios::openmode mode = std::ios::trunc)
 {

@@ -2,22 +2,17 @@
 
 #include "LogLines.h"
 #include "settings/DisplayFormat.h"
+#include "support/TempDir.h"
 
 #include <QAbstractItemModelTester>
 #include <QBrush>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zlv;
 using namespace zlv::test;
 
 namespace {
-
-QString Text(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 // A column's texts from top to bottom, joined by '|'.
 QString Column(const LogListModel& model, int column)
@@ -52,11 +47,7 @@ class LogListModelTest final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::string file(const std::string& name) const
-    {
-        return m_dir.filePath(QString::fromStdString(name)).toStdString();
-    }
+    TempDir m_dir;
     // Qt's model checker watches the model for the rest of the test.
     static void watch(LogListModel& model)
     {
@@ -69,7 +60,7 @@ private Q_SLOTS:
 
     void loadsEveryFieldAndKeepsTheWholeStampAsTag()
     {
-        const std::string path = file("names.log");
+        const std::string path = m_dir / "names.log";
         WriteBytes(path, RecordLine("2024-03-05 10:00:00", "File", "Created", "/home/u/", "a.txt") +
                              RecordLine("2024-03-05 10:00:05", "File", "Renamed", "/home/u/",
                                         "b.txt", "c.txt") +
@@ -80,13 +71,13 @@ private Q_SLOTS:
         watch(model);
         QVERIFY(model.appendFile(path));
         // First column descending right after a load.
-        QCOMPARE(Column(model, 0), Text("Mar 05 2024 10:00:09|Mar 05 2024 10:00:07|"
-                                        "Mar 05 2024 10:00:05|Mar 05 2024 10:00:00"));
+        QCOMPARE(Column(model, 0), QStringLiteral("Mar 05 2024 10:00:09|Mar 05 2024 10:00:07|"
+                                                  "Mar 05 2024 10:00:05|Mar 05 2024 10:00:00"));
         QCOMPARE(model.sortColumn(), 0);
         QCOMPARE(model.sortOrder(), Qt::DescendingOrder);
-        QCOMPARE(Column(model, 1), Text("Folder|File|File|File"));
-        QCOMPARE(Column(model, 3), Text("/home/u/|/x/|/home/u/|/home/u/"));
-        QCOMPARE(Column(model, 4), Text("d|old|b.txt|a.txt"));
+        QCOMPARE(Column(model, 1), QStringLiteral("Folder|File|File|File"));
+        QCOMPARE(Column(model, 3), QStringLiteral("/home/u/|/x/|/home/u/|/home/u/"));
+        QCOMPARE(Column(model, 4), QStringLiteral("d|old|b.txt|a.txt"));
         QCOMPARE(model.data(model.index(3, 0), LogListModel::StampRole).toString(),
                  QStringLiteral("2024-03-05 10:00:00"));
 
@@ -96,8 +87,8 @@ private Q_SLOTS:
         QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
         ProgramDisplayFormat() = {"Day Month Year", "/", "YY", "M", "D", "H:M:S AM/PM"};
         model.refreshTimes();
-        QCOMPARE(Column(model, 0), Text("5/3/24 10:0:9 AM|5/3/24 10:0:7 AM|"
-                                        "5/3/24 10:0:5 AM|5/3/24 10:0:0 AM"));
+        QCOMPARE(Column(model, 0), QStringLiteral("5/3/24 10:0:9 AM|5/3/24 10:0:7 AM|"
+                                                  "5/3/24 10:0:5 AM|5/3/24 10:0:0 AM"));
         QCOMPARE(Column(model, 4), names);
         QCOMPARE(layouts.count(), 0);
         QCOMPARE(changes.count(), 1);
@@ -107,12 +98,12 @@ private Q_SLOTS:
         WriteBytes(path, CreatedLine("2024-03-06 09:00:00"));
         model.appendFile(path);
         QCOMPARE(Column(model, 0).section(QLatin1Char('|'), 0, 1),
-                 Text("6/3/24 9|5/3/24 10:0:9 AM"));
+                 QStringLiteral("6/3/24 9|5/3/24 10:0:9 AM"));
     }
 
     void showsDamagedBytesAndHugeFieldsBounded()
     {
-        const std::string path = file("damaged.log");
+        const std::string path = m_dir / "damaged.log";
         const std::string last = CreatedLine(Stamp(9, 0, 3), "last");
         const std::string giant = std::string(5u << 20, 'x') + "\r\n"; // longer than a read
         // Which lines are records is the list's to say (its own tests read every kind of
@@ -131,7 +122,7 @@ private Q_SLOTS:
         // A field of a megabyte is shown cut at 64 KiB, the list is handed far less, and a
         // runaway time format costs a bounded text.
         ProgramDisplayFormat()[kTimeSlot] = "H " + std::string(200000, '#');
-        const std::string wide = file("wide.log");
+        const std::string wide = m_dir / "wide.log";
         WriteBytes(wide, CreatedLine(Stamp(23, 0, 0), std::string(1u << 20, 'y')));
         model.appendFile(wide);
         QCOMPARE(model.text(0, 4), QString(65536, QLatin1Char('y')) + QChar(0x2026));
@@ -142,7 +133,7 @@ private Q_SLOTS:
 
     void highlightsEverySixthRowAndTheColourStaysWithItsRecordUntilALoad()
     {
-        const std::string a = file("a.log"), b = file("b.log");
+        const std::string a = m_dir / "a.log", b = m_dir / "b.log";
         WriteBytes(a, Lines(8));     // 10:00 .. 10:07
         WriteBytes(b, Lines(5, 30)); // 10:30 .. 10:34
         LogListModel model;
@@ -166,9 +157,9 @@ private Q_SLOTS:
         model.sortBy(4, Qt::AscendingOrder);
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
         QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
-        QVERIFY(!model.appendFile(file("missing.log")));
+        QVERIFY(!model.appendFile(m_dir / "missing.log"));
         QCOMPARE(resets.count() + layouts.count(), 0);
-        model.loadFiles({b, file("missing.log"), a});
+        model.loadFiles({b, m_dir / "missing.log", a});
         QCOMPARE(resets.count(), 1);
         QCOMPARE(model.sortColumn(), 0);
         QCOMPARE(model.stamp(12), QStringLiteral("2024-03-05 10:00:00"));
@@ -177,7 +168,7 @@ private Q_SLOTS:
         QCOMPARE(GreenRows(model), QList<int>({0, 6, 12}));
 
         model.sortBy(4, Qt::AscendingOrder);
-        model.loadFiles({file("missing.log")});
+        model.loadFiles({m_dir / "missing.log"});
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.sortColumn(), 4);       // no file loaded, so nothing reset the sort state
         QCOMPARE(model.text(0, 0), QString()); // asking beyond the rows is harmless
@@ -185,7 +176,7 @@ private Q_SLOTS:
 
     void sortsByStampOrTextWithTiesInLoadOrder()
     {
-        const std::string path = file("mixed.log");
+        const std::string path = m_dir / "mixed.log";
         WriteBytes(path,
                    RecordLine("2024-04-01 09:00:00", "File", "Renamed", "/b/", "n1", "z") +
                        RecordLine("2024-02-01 10:00:00", "File", "Created", "/a/", "n2") +
@@ -195,11 +186,11 @@ private Q_SLOTS:
         watch(model);
         model.appendFile(path);
         // Newest first by the stored stamp; equal stamps in reverse load order.
-        QCOMPARE(Column(model, 4), Text("n3|n1|n4|n2"));
+        QCOMPARE(Column(model, 4), QStringLiteral("n3|n1|n4|n2"));
         const QPersistentModelIndex kept = model.index(2, 2);
         QSignalSpy finished(&model, &LogListModel::sortFinished);
         model.sortBy(0, Qt::AscendingOrder);
-        QCOMPARE(Column(model, 4), Text("n2|n4|n1|n3"));
+        QCOMPARE(Column(model, 4), QStringLiteral("n2|n4|n1|n3"));
         QCOMPARE(finished.count(), 1);
         // A persistent index follows its record.
         QCOMPARE(kept.row(), 1);
@@ -208,7 +199,7 @@ private Q_SLOTS:
 
         model.sortBy(5, Qt::AscendingOrder);
         // The shown New Name is the key: empty unless renamed.
-        QCOMPARE(Column(model, 4), Text("n2|n4|n3|n1"));
+        QCOMPARE(Column(model, 4), QStringLiteral("n2|n4|n3|n1"));
         model.sortBy(7, Qt::DescendingOrder);
         model.sortBy(-1, Qt::DescendingOrder);
         QCOMPARE(model.sortColumn(), 5); // a column that does not exist is ignored
@@ -216,7 +207,7 @@ private Q_SLOTS:
 
     void filtersByShownTextAndFollowsArrivingRecords()
     {
-        const std::string path = file("today.log");
+        const std::string path = m_dir / "today.log";
         WriteBytes(path,
                    RecordLine(Stamp(9, 0, 0), "File", "Created", "/u/", "Report.TXT") +
                        RecordLine(Stamp(9, 1, 0), "File", "Renamed", "/u/", "a", "my report") +
@@ -228,7 +219,7 @@ private Q_SLOTS:
         // What a needle matches is the list's to say (its own tests); here, what the model
         // shows of it and tells its view.
         model.setFilter(QStringLiteral("rep"));
-        QCOMPARE(Column(model, 4), Text("a|Report.TXT"));
+        QCOMPARE(Column(model, 4), QStringLiteral("a|Report.TXT"));
         QCOMPARE(model.totalCount(), 4);
 
         // New records that match appear at once, on top or in their place.
@@ -237,30 +228,24 @@ private Q_SLOTS:
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         model.rebuildFrom(path);
         QCOMPARE(inserted.count(), 1);
-        QCOMPARE(Column(model, 4), Text("old reports|a|Report.TXT"));
+        QCOMPARE(Column(model, 4), QStringLiteral("old reports|a|Report.TXT"));
         WriteBytes(path, CreatedLine(Stamp(8, 0, 0), "early report"), std::ios::app);
         model.rebuildFrom(path);
-        QCOMPARE(Column(model, 4), Text("old reports|a|Report.TXT|early report"));
+        QCOMPARE(Column(model, 4), QStringLiteral("old reports|a|Report.TXT|early report"));
         QCOMPARE(GreenRows(model), QList<int>({0}));
 
         // Sorting sorts what is shown; the filter off shows every record in that order.
         model.sortBy(4, Qt::AscendingOrder);
-        QCOMPARE(Column(model, 4), Text("Report.TXT|a|early report|old reports"));
+        QCOMPARE(Column(model, 4), QStringLiteral("Report.TXT|a|early report|old reports"));
         model.setFilter({});
         QCOMPARE(Column(model, 4),
-                 Text("Report.TXT|a|b|early report|f 09:03:00|f 09:05:00|old reports"));
+                 QStringLiteral("Report.TXT|a|b|early report|f 09:03:00|f 09:05:00|old reports"));
     }
 
     void aLongListSortsThroughTheEventLoopAndStaysFiltered()
     {
-        const std::string path = file("long.log");
-        std::string lines;
-        for (int i = 0; i < 120000; ++i) {
-            const int s = i % 86400;
-            lines += CreatedLine(Stamp(s / 3600, s / 60 % 60, s % 60),
-                                 "n" + std::to_string(i * 7919 % 120000));
-        }
-        WriteBytes(path, lines);
+        const std::string path = m_dir / "long.log";
+        WriteBytes(path, SecondLines(120000, true));
         LogListModel model;
         model.appendFile(path);
         model.setFilter(QStringLiteral("N11"));
@@ -295,7 +280,7 @@ private Q_SLOTS:
                     expected.emplace_back(stamp, QStringLiteral("n%1").arg(expected.size()));
                     lines += CreatedLine(stamp, expected.back().second.toStdString());
                 }
-                paths.push_back(file(day + ".log"));
+                paths.push_back(m_dir / (day + ".log"));
                 WriteBytes(paths.back(), lines);
             }
             if (step == 0) {

@@ -140,9 +140,8 @@ TEST_F(LogListTest, TheTimeColumnGoesByTheStoredMomentWhateverTheFormatShows)
     DataFolder folder;
     ASSERT_TRUE(folder.establish(m_dir.path()));
     for (const Date day : {Date{2024, 11, 28}, Date{2024, 12, 5}}) {
-        ASSERT_TRUE(folder.ensureMonthFolder(day));
         const std::string stamp = FormatStamp({day, 9, 0, 0});
-        WriteBytes(folder.dayFilePath(day), CreatedLine(stamp, day.month == 11 ? "nov" : "dec"));
+        ASSERT_TRUE(folder.append(day, CreatedLine(stamp, day.month == 11 ? "nov" : "dec")));
     }
     LogList history;
     history.loadRange(folder, {2024, 11, 28}, {2024, 12, 5});
@@ -190,10 +189,7 @@ TEST_F(LogListTest, EveryLineKindReadsAsTheDayFileParserReadsIt)
     const std::string last = CreatedLine(Stamp(9, 0, 10), "last");
     const std::string unterminated = last.substr(0, last.size() - 2);
     // Small files are copied, large ones kept as read: both, by filling up one of them.
-    std::string filler;
-    for (int i = 0; filler.size() < (200u << 10); ++i) {
-        filler += CreatedLine(Stamp(i / 3600, i / 60 % 60, i % 60), "filler");
-    }
+    const std::string filler = SecondLines(5000);
     for (const std::string& bytes : {kinds + unterminated, filler + kinds + unterminated}) {
         const std::string path = m_dir / "kinds.log";
         WriteBytes(path, bytes);
@@ -240,14 +236,7 @@ TEST_F(LogListTest, FindFoldsCaseAsUnicodeDoesAndStaysInsideOneColumn)
 TEST_F(LogListTest, ALongSortRunsOnItsOwnThreadAndOnlyATimelyResultIsTaken)
 {
     const std::string day = m_dir / "long.log";
-    std::string lines;
-    for (int i = 0; i < 120000; ++i) {
-        const int s = i % 86400;
-        std::string name = "n";
-        name += std::to_string(i * 7919 % 120000);
-        lines += CreatedLine(Stamp(s / 3600, s / 60 % 60, s % 60), name);
-    }
-    WriteBytes(day, lines);
+    WriteBytes(day, SecondLines(120000, true));
     TaskQueue tasks;
     Events events;
     auto list = std::make_unique<LogList>(tasks.poster());
@@ -384,11 +373,7 @@ TEST_F(LogListTest, ADayFileCutShortUnderItsRowsReadsAsDamageNotACrash)
 {
     // A hand edit saving in place takes the bytes from under rows that refer to them.
     const std::string day = m_dir / "cut.log";
-    std::string bytes;
-    for (int i = 0; i < 2000; ++i) {
-        bytes += CreatedLine(Stamp(i / 3600, i / 60 % 60, i % 60));
-    }
-    WriteBytes(day, bytes);
+    WriteBytes(day, SecondLines(2000));
     LogList today, history;
     today.rebuildFrom(day);
     ASSERT_TRUE(history.appendFile(day));

@@ -3,13 +3,13 @@
 #include "LogLines.h"
 #include "logstore/DataFolder.h"
 #include "settings/DisplayFormat.h"
+#include "support/TempDir.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 
@@ -18,26 +18,21 @@ using namespace zlv::test;
 
 namespace {
 
-QString Text(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // Everything a user can see of a list: its sort state, its count, and per row the six
 // texts, the tag and the colour.
 QStringList Snapshot(const LogListView& view)
 {
-    QStringList out{QStringLiteral("sorted by %1 %2, %3")
-                        .arg(view.sortColumnIndex())
-                        .arg(view.sortOrderFlag())
-                        .arg(view.rowCountText())};
+    QStringList out{
+        QString::asprintf("sorted by %d %d, ", view.sortColumnIndex(), int(view.sortOrderFlag())) +
+        view.rowCountText()};
     for (int row = 0; row < view.rowCount(); ++row) {
         QStringList cells;
         for (int column = 0; column < LogListModel::kColumnCount; ++column) {
             cells << view.logModel()->text(row, column);
         }
         cells << view.tagAt(row)
-              << (view.logModel()->isHighlighted(row) ? Text("green") : Text("-"));
+              << (view.logModel()->isHighlighted(row) ? QStringLiteral("green")
+                                                      : QStringLiteral("-"));
         out << cells.join(QLatin1Char('|'));
     }
     return out;
@@ -76,18 +71,14 @@ class LogListViewTest final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::string file(const char* name) const
-    {
-        return m_dir.filePath(QString::fromUtf8(name)).toStdString();
-    }
+    TempDir m_dir;
 
 private Q_SLOTS:
     void init() { ProgramDisplayFormat() = DefaultDisplayFormat(); }
 
     void eachListHasItsOwnSortStateAndOneSelectedRowFollowsItsRecord()
     {
-        const std::string path = file("sort.log"), more = file("more.log");
+        const std::string path = m_dir / "sort.log", more = m_dir / "more.log";
         WriteBytes(path, CreatedLine(Stamp(9, 0, 0), "b") + CreatedLine(Stamp(10, 0, 0), "a") +
                              CreatedLine(Stamp(11, 0, 0), "c"));
         WriteBytes(more, CreatedLine(Stamp(8, 0, 0), "d"));
@@ -98,8 +89,8 @@ private Q_SLOTS:
         QCOMPARE(SelectedTag(today), QString());
         today.loadFile(path);
         history.loadFile(path);
-        QCOMPARE(SelectedTag(today), Text("2024-03-05 11:00:00")); // the top row
-        const QString b = Text("2024-03-05 09:00:00");
+        QCOMPARE(SelectedTag(today), QStringLiteral("2024-03-05 11:00:00")); // the top row
+        const QString b = QStringLiteral("2024-03-05 09:00:00");
         today.selectionModel()->setCurrentIndex(today.model()->index(2, 0),
                                                 QItemSelectionModel::ClearAndSelect |
                                                     QItemSelectionModel::Rows);
@@ -118,7 +109,7 @@ private Q_SLOTS:
             QCOMPARE(today.sortOrderFlag(), order);
             QCOMPARE(today.header()->sortIndicatorSection(), column);
             QCOMPARE(today.header()->sortIndicatorOrder(), order);
-            QCOMPARE(today.logModel()->text(0, 4), Text(top));
+            QCOMPARE(today.logModel()->text(0, 4), QString::fromUtf8(top));
             QCOMPARE(SelectedTag(today), b);
         }
         QCOMPARE(today.selectionModel()->selectedRows().first().row(), 2);
@@ -154,7 +145,7 @@ private Q_SLOTS:
     // modes, near and far rows and a column partly out of sight.
     void rowsArePlacedAndScrolledToWhereTheTreeViewPutsThem()
     {
-        const std::string day = file("rows.log");
+        const std::string day = m_dir / "rows.log";
         WriteBytes(day, Lines(500));
         LogListView today(LogListView::Kind::Today);
         today.resize(420, 300);
@@ -187,15 +178,10 @@ private Q_SLOTS:
                             const auto theirs =
                                 scrolled([&] { tree.QTreeView::scrollTo(index, hint); });
                             QVERIFY2(ours == theirs,
-                                     qPrintable(QStringLiteral("mode %1 from %2 row %3 column %4 "
-                                                               "hint %5: %6 against %7")
-                                                    .arg(mode)
-                                                    .arg(start)
-                                                    .arg(row)
-                                                    .arg(column)
-                                                    .arg(hint)
-                                                    .arg(ours.first)
-                                                    .arg(theirs.first)));
+                                     qPrintable(QString::asprintf(
+                                         "mode %d from %d row %d column %d hint %d: %d against %d",
+                                         int(mode), start, row, column, int(hint), ours.first,
+                                         theirs.first)));
                         }
                     }
                 }
@@ -205,14 +191,13 @@ private Q_SLOTS:
 
     void rangeLoadWalksEveryDayInclusive()
     {
-        QTemporaryDir appData;
+        TempDir appData;
         DataFolder folder;
-        QVERIFY(folder.establish(appData.path().toStdString()));
+        QVERIFY(folder.establish(appData.path()));
         for (const char* day : {"2024-02-29", "2024-03-01", "2024-03-03"}) {
             const Date date{std::stoi(day), std::stoi(day + 5), std::stoi(day + 8)};
-            QVERIFY(folder.ensureMonthFolder(date));
-            WriteBytes(folder.dayFilePath(date),
-                       CreatedLine(Stamp(8, 0, 0, day)) + CreatedLine(Stamp(9, 0, 0, day)));
+            QVERIFY(folder.append(date, CreatedLine(Stamp(8, 0, 0, day)) +
+                                            CreatedLine(Stamp(9, 0, 0, day))));
         }
         LogListView history(LogListView::Kind::History);
         const auto rows = [&](Date from, Date to) {
@@ -220,8 +205,8 @@ private Q_SLOTS:
             return history.rowCount();
         };
         QCOMPARE(rows({2024, 3, 1}, {2024, 3, 3}), 4); // 2 March has no file
-        QCOMPARE(history.tagAt(0), Text("2024-03-03 09:00:00"));
-        QCOMPARE(history.tagAt(3), Text("2024-03-01 08:00:00"));
+        QCOMPARE(history.tagAt(0), QStringLiteral("2024-03-03 09:00:00"));
+        QCOMPARE(history.tagAt(3), QStringLiteral("2024-03-01 08:00:00"));
         QVERIFY(history.logModel()->isHighlighted(0));
         QVERIFY(!history.logModel()->isHighlighted(1));
 
@@ -233,7 +218,7 @@ private Q_SLOTS:
 
     void doubleClickAndEnterAskForTheDetailViewTheRightButtonForTheMenu()
     {
-        const std::string path = file("input.log");
+        const std::string path = m_dir / "input.log";
         WriteBytes(path, Lines(1));
         LogListView list(LogListView::Kind::History);
         list.resize(500, 300);
@@ -267,7 +252,7 @@ private Q_SLOTS:
 
     void todayRebuildEqualsAFullReloadAfterEveryKindOfChange()
     {
-        std::string day = file("05.log");
+        std::string day = m_dir / "05.log";
         LogListView today(LogListView::Kind::Today);
         new QAbstractItemModelTester(today.logModel(),
                                      QAbstractItemModelTester::FailureReportingMode::QtTest,
@@ -299,9 +284,9 @@ private Q_SLOTS:
             RecordLine(Stamp(10, 17, 0), "File", "Renamed", "/home/u/", "old.txt", "new-name.txt");
         const std::size_t cut = split.find("new-name") + 5;
         rebuild(split.substr(0, cut));
-        QCOMPARE(today.logModel()->text(0, 5), Text("new-n"));
+        QCOMPARE(today.logModel()->text(0, 5), QStringLiteral("new-n"));
         rebuild(split.substr(cut));
-        QCOMPARE(today.logModel()->text(0, 5), Text("new-name.txt"));
+        QCOMPARE(today.logModel()->text(0, 5), QStringLiteral("new-name.txt"));
 
         // A format changed while another list was on screen reaches every row.
         ProgramDisplayFormat()[kTimeSlot] = "H:M:S";
@@ -314,13 +299,13 @@ private Q_SLOTS:
         // Truncated, replaced, and then midnight.
         rebuild(Lines(2, 60), std::ios::trunc);
         QCOMPARE(today.rowCount(), 2);
-        WriteBytes(file("05-new.log"), Lines(3));
-        std::filesystem::rename(file("05-new.log"), day);
+        WriteBytes(m_dir / "05-new.log", Lines(3));
+        std::filesystem::rename(m_dir / "05-new.log", day);
         rebuild({}); // the same path, another file
         QCOMPARE(today.rowCount(), 3);
-        day = file("06.log");
+        day = m_dir / "06.log";
         rebuild(CreatedLine(Stamp(0, 0, 1, "2024-03-06")));
-        QCOMPARE(today.tagAt(0), Text("2024-03-06 00:00:01"));
+        QCOMPARE(today.tagAt(0), QStringLiteral("2024-03-06 00:00:01"));
         std::filesystem::remove(day);
         rebuild({}); // no file
         QCOMPARE(today.rowCount(), 0);
@@ -332,12 +317,8 @@ private Q_SLOTS:
     // same file paints from nothing, wherever the user looks and whatever the time format.
     void aLongListAfterRecordsShowsWhatAFreshListPaints()
     {
-        const std::string day = file("long.log");
-        std::string lines;
-        for (int i = 0; i < 3000; ++i) {
-            lines += CreatedLine(Stamp(i / 3600, i / 60 % 60, i % 60));
-        }
-        WriteBytes(day, lines);
+        const std::string day = m_dir / "long.log";
+        WriteBytes(day, SecondLines(3000));
         // Some other window has the focus throughout, so that both lists look inactive.
         QWidget elsewhere;
         const auto focusElsewhere = [&] {

@@ -3,13 +3,12 @@
 #include "logstore/RecordWriter.h"
 
 #include "logstore/DayFile.h"
+#include "support/TempDir.h"
 #include "utility/CaseFolding.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <random>
-#include <sstream>
 
 using namespace zlv;
 using namespace std::literals;
@@ -89,9 +88,7 @@ TEST(RecordWriter, BlocksPrintWhatLineByLinePrintsInEveryForm)
         std::error_code error;
         for (const auto& e : std::filesystem::directory_iterator(
                  std::filesystem::path(ZLV_FUZZ_CORPUS) / kind, error)) {
-            std::stringstream text;
-            text << std::ifstream(e.path(), std::ios::binary).rdbuf();
-            inputs.push_back(text.str());
+            inputs.push_back(test::ReadAll(e.path().string()));
         }
     }
 #ifndef _WIN32

@@ -7,8 +7,6 @@
 #include "mainwindow/HealthNotice.h"
 #include "settings/frmPubAbout.h"
 #include "settings/frmPubOptions.h"
-#include "support/ScriptedMessages.h"
-#include "support/TempDir.h"
 #include "support/TestWindow.h"
 
 #include <QAccessible>
@@ -76,15 +74,12 @@ class AccessibilityTest : public QObject
 {
     Q_OBJECT
 
-    test::TempDir m_appData;
-    test::FakeSource* m_source = nullptr;
-
 private Q_SLOTS:
     void everyControlOfEveryWindowHasAName()
     {
-        test::ScriptedMessages messages;
-        auto w = test::MakeTestWindow(m_appData.path(), m_source);
-        m_source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/h/a.txt"});
+        test::WindowTestState env;
+        auto w = env.window();
+        env.source->deliver(shell::SHCNE_CREATE, ShellItem{"a.txt", "/h/a.txt"});
         QTRY_COMPARE(w->lsvToday()->rowCount(), 1);
         w->capture()->reportIncident({.sentence = "The event queue overflowed."});
         QTRY_VERIFY(w->healthNotice()->warning()->isVisible());
@@ -107,8 +102,8 @@ private Q_SLOTS:
 
     void sortingByAColumnTakesNoMouse()
     {
-        test::ScriptedMessages messages;
-        auto w = test::MakeTestWindow(m_appData.path(), m_source);
+        test::WindowTestState env;
+        auto w = env.window();
         auto* sortBy = w->findChild<QMenu*>(QStringLiteral("menlb"));
         LogListView* list = w->lsvToday();
         // The same rule as a header click: every choice flips the direction.

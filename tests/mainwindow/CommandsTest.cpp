@@ -6,6 +6,7 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/StatusBar.h"
 #include "mainwindow/frmPubMain.h"
+#include "support/Environment.h"
 #include "support/Modal.h"
 #include "support/OpenedUrls.h"
 #include "support/TestWindow.h"
@@ -149,15 +150,13 @@ private Q_SLOTS:
             QSKIP("this build has a server: F1 is its product page");
         }
         m_urls.urls.clear();
-        const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
         TempDir shared;
-        qputenv("XDG_DATA_DIRS", QByteArray(shared.path().c_str()));
+        const zlv::test::ScopedEnv dataDirs("XDG_DATA_DIRS", shared.path());
         QTest::keyClick(m_window.get(), Qt::Key_F1); // not installed: said, nothing opened
         const QString page = QString::fromStdString(shared.path() + "/zelvory/help/zelvory.html");
         QDir().mkpath(QFileInfo(page).path());
         QFile(page).open(QIODevice::WriteOnly);
         QTest::keyClick(m_window.get(), Qt::Key_F1);
-        qputenv("XDG_DATA_DIRS", dataDirs);
         QCOMPARE(m_urls.urls, QList<QUrl>{QUrl::fromLocalFile(page)});
         QCOMPARE(m_env->messages.shown().size(), std::size_t(1));
         QVERIFY(m_env->messages.shown()[0].text.find("not installed") != std::string::npos);
@@ -167,10 +166,9 @@ private Q_SLOTS:
     {
         // The desktop's own opener this time, run for real from a PATH of our making.
         const launch::Launcher caught = launch::SetLauncher({});
-        const QByteArray path = qgetenv("PATH");
         TempDir bin;
         const QString opener = QString::fromStdString(bin.path() + "/xdg-open");
-        qputenv("PATH", QByteArray(bin.path().c_str()));
+        const zlv::test::ScopedEnv path("PATH", bin.path());
         // Runs `command` with an opener ending with `exitStatus` (none below 0) and returns
         // the message it brought, if any.
         const auto run = [&](int exitStatus, const std::function<void()>& command) {
@@ -202,11 +200,8 @@ private Q_SLOTS:
         QVERIFY(none.find("no program is set to open it.\r\n\r\nInstall a file manager") !=
                 std::string::npos);
         QCOMPARE(run(0, manage), std::string()); // success is silent
-        qputenv("PATH", path);
         launch::SetLauncher(caught);
-        QFile log(opener + QStringLiteral(".log"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll(), QByteArray(logs.c_str()) + '\n');
+        QCOMPARE(zlv::test::ReadAll(opener.toStdString() + ".log"), logs + '\n');
     }
 
     void findFiltersEachListAndTheCountSaysSo()
@@ -289,7 +284,7 @@ private Q_SLOTS:
     void theSessionItemWritesAndRemovesTheAutostartEntry()
     {
         TempDir config;
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
+        const zlv::test::ScopedEnv configHome("XDG_CONFIG_HOME", config.path());
         const std::string entry = config / "autostart/zelvory.desktop";
         QAction* item = m_window->findChild<QAction*>(QStringLiteral("mentss"));
         auto* tools = m_window->findChild<QMenu*>(QStringLiteral("ment"));
@@ -306,11 +301,10 @@ private Q_SLOTS:
         zlv::test::WriteAll(entry, "[Desktop Entry]\n");
         Q_EMIT tools->aboutToShow();
         QVERIFY(item->isChecked());
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(entry));
+        configHome.set(entry);
         item->trigger();
         item->trigger();
         QVERIFY(!item->isChecked());
-        qunsetenv("XDG_CONFIG_HOME");
     }
 };
 

@@ -4,6 +4,7 @@
 #include "logstore/LogListView.h"
 #include "mainwindow/frmPubExclusions.h"
 #include "mainwindow/frmPubMain.h"
+#include "support/Environment.h"
 #include "support/InotifyWatches.h"
 #include "support/Modal.h"
 #include "support/ScriptedMessages.h"
@@ -17,7 +18,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
 
 using namespace zlv;
 namespace sfs = std::filesystem;
@@ -33,8 +33,7 @@ private Q_SLOTS:
         test::TempDir appData;
         test::ScriptedMessages messages;
         const std::string home = sfs::canonical(homeDir.path()).string();
-        const QByteArray savedHome = qgetenv("HOME");
-        qputenv("HOME", QByteArray::fromStdString(home));
+        const test::ScopedEnv homeVariable("HOME", home);
         for (int i = 0; i < 20; ++i) {
             sfs::create_directories(home + "/work/build/d" + std::to_string(i));
         }
@@ -73,9 +72,7 @@ private Q_SLOTS:
         exclude->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(test::WatchesHeld() - before, all - 21, 10000);
         test::WriteAll(home + "/work/build/d2/b.o", "");
-        const std::string config = window.dataFolder().configurationFile();
-        std::ifstream stored(config);
-        const std::string text{std::istreambuf_iterator<char>(stored), {}};
+        const std::string text = test::ReadAll(window.dataFolder().configurationFile());
         QVERIFY2(text.find("[Exclusions]") != std::string::npos &&
                      text.find("Folder1=" + home + "/work/build\n") != std::string::npos &&
                      text.find("Sequence=Month Day Year") != std::string::npos,
@@ -114,7 +111,6 @@ private Q_SLOTS:
         test::WriteAll(home + "/work/build/d3/c.o", "");
         QTRY_COMPARE_WITH_TIMEOUT(today->rowCount(), 3, 10000);
         QVERIFY(messages.shown().empty());
-        qputenv("HOME", savedHome);
     }
 };
 

@@ -79,15 +79,14 @@ private Q_SLOTS:
     {
         DataFolder folder;
         folder.establish(m_env->appData.path());
-        folder.ensureMonthFolder(Date{2024, 3, 5});
         std::string deep = "/home/u/Documents/Clients";
         for (int i = 0; i < 30; ++i) {
             deep += "/Project " + std::to_string(i);
         }
         deep += "/Signed/";
-        test::WriteBytes(folder.dayFilePath(Date{2024, 3, 5}),
-                         test::RecordLine(test::Stamp(9, 0, 0), "File", "Renamed", deep,
-                                          "contract.odt", "contract signed.odt"));
+        folder.append(Date{2024, 3, 5},
+                      test::RecordLine(test::Stamp(9, 0, 0), "File", "Renamed", deep,
+                                       "contract.odt", "contract signed.odt"));
         auto w = m_env->window();
         w->resize(760, 480);
         LogListView* list = w->lsvToday();

@@ -169,8 +169,7 @@ class LayoutTest : public QObject
         frmPubAbout about(main.get(), QString::fromStdString(main->dataFolder().dataFolder()));
         frmPubDetail detail(main.get(), [] { return nullptr; });
         detail.field(0)->setText(QStringLiteral("Sep 28 2008 11:58:58 PM"));
-        for (QDialog* dialog : {static_cast<QDialog*>(&options), static_cast<QDialog*>(&about),
-                                static_cast<QDialog*>(&detail)}) {
+        for (QDialog* dialog : std::initializer_list<QDialog*>{&options, &about, &detail}) {
             dialog->show();
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             check(dialog);

@@ -7,6 +7,7 @@
 #include "mainwindow/frmPubMain.h"
 #include "support/TestWindow.h"
 #include "support/VersionServer.h"
+#include "utility/FileSystem.h"
 #include "utility/ProductVersion.h"
 
 #include <QAction>
@@ -17,20 +18,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
-#include <fstream>
 
 using namespace zlv;
 using zlv::test::FakeSource;
 using Answer = zlv::MessageBox::Answer;
-
-namespace {
-
-void AppendLine(const std::string& path, const std::string& line)
-{
-    std::ofstream(path, std::ios::binary | std::ios::app) << line << "\r\n";
-}
-
-} // namespace
 
 class MainWindowTest : public QObject
 {
@@ -59,9 +50,8 @@ private Q_SLOTS:
         // with the default format, which only exists once the defaults are written.
         DataFolder folder;
         folder.establish(m_env->appData.path());
-        folder.ensureMonthFolder(Date{2024, 3, 5});
-        AppendLine(folder.dayFilePath(Date{2024, 3, 5}),
-                   "2024-03-05 09:15:00\tFile\tCreated\t/home/u/\ta.txt\t");
+        folder.append(Date{2024, 3, 5},
+                      "2024-03-05 09:15:00\tFile\tCreated\t/home/u/\ta.txt\t\r\n");
 
         auto w = m_env->window();
         QCOMPARE(w->lsvToday()->rowCount(), 1); // rendered with the defaults just written
@@ -78,13 +68,12 @@ private Q_SLOTS:
                      !panel(*w, 2).contains(QStringLiteral("09")),
                  qPrintable(panel(*w, 2)));
 
-        auto* optTod = w->findChild<QRadioButton*>(QStringLiteral("optTod"));
-        auto* dtpF = w->findChild<QDateEdit*>(QStringLiteral("dtpF"));
-        auto* dtpT = w->findChild<QDateEdit*>(QStringLiteral("dtpT"));
-        QVERIFY(optTod->isChecked());
-        QCOMPARE(dtpF->date(), QDate(2024, 3, 4));
-        QCOMPARE(dtpT->date(), QDate(2024, 3, 4));
-        QVERIFY(!dtpF->isEnabled() && !dtpT->isEnabled());
+        QVERIFY(w->findChild<QRadioButton*>(QStringLiteral("optTod"))->isChecked());
+        for (const char* name : {"dtpF", "dtpT"}) {
+            auto* picker = w->findChild<QDateEdit*>(QString::fromLatin1(name));
+            QCOMPARE(picker->date(), QDate(2024, 3, 4));
+            QVERIFY2(!picker->isEnabled(), name);
+        }
         QVERIFY(w->lsvToday()->isVisible() && !w->lsvHistory()->isVisible());
         QVERIFY(m_env->messages.shown().empty());
     }
@@ -94,9 +83,8 @@ private Q_SLOTS:
         DataFolder folder;
         folder.establish(m_env->appData.path());
         for (int day : {3, 4}) {
-            folder.ensureMonthFolder(Date{2024, 3, day});
-            AppendLine(folder.dayFilePath(Date{2024, 3, day}),
-                       "2024-03-0" + std::to_string(day) + " 10:00:00\tFile\tDeleted\t/x/\told\t");
+            folder.append(Date{2024, 3, day}, "2024-03-0" + std::to_string(day) +
+                                                  " 10:00:00\tFile\tDeleted\t/x/\told\t\r\n");
         }
         auto w = m_env->window();
         auto* optHis = w->findChild<QRadioButton*>(QStringLiteral("optHis"));
@@ -158,7 +146,7 @@ private Q_SLOTS:
 
         // Going back shows Today as it is, without reading the file again: a line added
         // behind the program's back is not picked up by the switch.
-        AppendLine(todayFile(*w), "2024-03-05 15:00:00\tFile\tCreated\t/h/\tsneaky\t");
+        fs::AppendWhole(todayFile(*w), "2024-03-05 15:00:00\tFile\tCreated\t/h/\tsneaky\t\r\n");
         QTest::keyClick(w.get(), Qt::Key_T, Qt::ControlModifier);
         QVERIFY(w->lsvToday()->isVisible());
         QCOMPARE(w->lsvToday()->rowCount(), 3);
@@ -258,8 +246,8 @@ private Q_SLOTS:
         QTRY_COMPARE(m_env->messages.shown().size(), std::size_t(2));
         QVERIFY(m_env->messages.shown()[1].text.starts_with("The system refused to watch."));
         QVERIFY(dead.healthNotice()->warning()->isVisible());
-        std::ifstream gaps(dead.dataFolder().gapFilePath(m_env->clock.now().date));
-        const std::string text{std::istreambuf_iterator<char>(gaps), {}};
+        const std::string text =
+            test::ReadAll(dead.dataFolder().gapFilePath(m_env->clock.now().date));
         QCOMPARE(text.find("capture-stopped"), text.rfind("capture-stopped")); // told once
         QVERIFY(text.find("capture-stopped") != std::string::npos);
     }

@@ -1,8 +1,8 @@
 #include "mainwindow/SingleInstance.h"
 
+#include "support/Environment.h"
 #include "support/TempDir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -34,13 +34,8 @@ TEST(SingleInstance, OnlyARunningInstanceKeepsTheNextOneOut)
     EXPECT_TRUE(again.acquireAt(lock)) << "the lock goes with its holder";
 
     // Without a private runtime folder the lock goes into the data folder, never /tmp.
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const char* data = std::getenv("XDG_DATA_HOME");
-    const std::string keptRuntime = runtime ? runtime : "", keptData = data ? data : "";
     std::filesystem::permissions(dir.path(), std::filesystem::perms(0777));
-    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1); // open to everyone: not private
-    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    const zlv::test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path()); // open to all: not private
+    const zlv::test::ScopedEnv data("XDG_DATA_HOME", dir / "data");
     EXPECT_EQ(SingleInstance::lockPath(), dir / "data/QBS/ZLV/zelvory.lock");
-    runtime ? setenv("XDG_RUNTIME_DIR", keptRuntime.c_str(), 1) : unsetenv("XDG_RUNTIME_DIR");
-    data ? setenv("XDG_DATA_HOME", keptData.c_str(), 1) : unsetenv("XDG_DATA_HOME");
 }

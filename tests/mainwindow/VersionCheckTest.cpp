@@ -1,5 +1,6 @@
 #include "mainwindow/VersionCheck.h"
 
+#include "mainwindow/VersionRule.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
 #include "support/VersionServer.h"
@@ -19,15 +20,6 @@ Q_DECLARE_METATYPE(zlv::VersionAnswer)
 
 namespace {
 
-const char kNoConnection[] =
-    "Cannot connect to QBS server to check the new version, please check the Internet "
-    "connection and try again.\r\n\r\nPlease note that if you get the Internet connection "
-    "through a proxy server, you must set the proxy in your system's proxy settings.";
-const char kNewVersion[] =
-    "New version found, please click <OK> to exit Zelvory, view the update and download the "
-    "latest version, to abandon upgrading, please click <Cancel>.";
-const char kNoNewVersion[] = "No available new version for upgrading.";
-
 // The main window as far as the check sees it: a window with the banner on it.
 struct Window
 {
@@ -46,12 +38,9 @@ struct Window
 QString Looks(const Window& w)
 {
     const QCursor* cursor = QGuiApplication::overrideCursor();
-    return QStringLiteral("enabled %1, banner %2 at %3,%4, cursor %5")
-        .arg(int(w.window.isEnabled()))
-        .arg(int(w.banner->isVisible()))
-        .arg(w.banner->x())
-        .arg(w.banner->y())
-        .arg(cursor ? int(cursor->shape()) : -1);
+    return QString::asprintf("enabled %d, banner %d at %d,%d, cursor %d", int(w.window.isEnabled()),
+                             int(w.banner->isVisible()), w.banner->x(), w.banner->y(),
+                             cursor ? int(cursor->shape()) : -1);
 }
 
 } // namespace
@@ -151,25 +140,22 @@ private Q_SLOTS:
         const bool failed = answer == VersionAnswer::NoConnection;
         QCOMPARE(quiet.size(), failed ? 1 : 0);
         if (failed) {
-            QCOMPARE(quiet.front().at(0).toString(),
-                     QStringLiteral("Could not check for a new version: no connection to QBS "
-                                    "server."));
-            QCOMPARE(quiet.front().at(1).toString(), QString::fromLatin1(kNoConnection));
+            QCOMPARE(quiet.front().at(0).toString().toStdString(),
+                     zlv::version::QuietNoConnectionText());
+            QCOMPARE(quiet.front().at(1).toString().toStdString(),
+                     zlv::version::NoConnectionText());
         }
-        const struct
-        {
-            const char* text;
-            MessageBox::Icon icon;
-            MessageBox::Buttons buttons;
-        } expected[] = {{kNoConnection, MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok},
-                        {kNoNewVersion, MessageBox::Icon::Information, MessageBox::Buttons::Ok},
-                        {kNewVersion, MessageBox::Icon::Question, MessageBox::Buttons::OkCancel}};
-        const auto& e = expected[int(answer)];
+        using namespace zlv::version;
+        const std::tuple<std::string, MessageBox::Icon, MessageBox::Buttons> expected[] = {
+            {NoConnectionText(), MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok},
+            {NoNewVersionText(), MessageBox::Icon::Information, MessageBox::Buttons::Ok},
+            {NewVersionText(), MessageBox::Icon::Question, MessageBox::Buttons::OkCancel}};
+        const auto& [text, icon, buttons] = expected[int(answer)];
         QCOMPARE(messages.shown().size(), size_t(answer == VersionAnswer::NewVersion ? 2 : 1));
         for (const MessageBox::Request& r : messages.shown()) {
-            QCOMPARE(QString::fromStdString(r.text), QString::fromLatin1(e.text));
-            QCOMPARE(r.icon, e.icon);
-            QCOMPARE(r.buttons, e.buttons);
+            QCOMPARE(r.text, text);
+            QCOMPARE(r.icon, icon);
+            QCOMPARE(r.buttons, buttons);
             QCOMPARE(r.defaultButton, MessageBox::Answer::Ok);
         }
         // Cancel on the question leaves everything as it was.

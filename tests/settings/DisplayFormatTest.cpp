@@ -1,6 +1,7 @@
 #include "settings/DisplayFormat.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace zlv;
 
@@ -17,11 +18,7 @@ LocalDateTime At(int hour, int minute, int second, Date date = {2006, 2, 8})
 
 TEST(DisplayPattern, TheSixFieldsBuildAPatternThatRendersExactly)
 {
-    const struct
-    {
-        DisplayFormatFields fields;
-        std::string pattern, text;
-    } rows[] = {
+    const std::tuple<DisplayFormatFields, std::string, std::string> rows[] = {
         {{"Month Day Year", "{Space}", "YYYY", "MMM", "DD", "HH:MM:SS"},
          "MMM DD YYYY HH:MM:SS",
          "Feb 08 2006 23:34:23"},
@@ -42,22 +39,17 @@ TEST(DisplayPattern, TheSixFieldsBuildAPatternThatRendersExactly)
          "08{23pace}02{23pace}2006 23"},
         {{}, " ", " "}, // an empty date, one space, an empty time
     };
-    for (const auto& row : rows) {
-        const std::string pattern = GetDisplayPattern(row.fields);
-        EXPECT_EQ(pattern, row.pattern);
-        EXPECT_EQ(FormatTimestamp(kSample, pattern), row.text);
-        EXPECT_EQ(FormatTimestamp("2006-02-08 23:34:23", pattern), row.text);
+    for (const auto& [fields, expected, text] : rows) {
+        const std::string pattern = GetDisplayPattern(fields);
+        EXPECT_EQ(pattern, expected);
+        EXPECT_EQ(FormatTimestamp(kSample, pattern), text);
+        EXPECT_EQ(FormatTimestamp("2006-02-08 23:34:23", pattern), text);
     }
 }
 
 TEST(FormatTimestamp, TokensAndTheTwelveHourClock)
 {
-    const struct
-    {
-        LocalDateTime at;
-        const char* pattern;
-        const char* text;
-    } rows[] = {
+    const std::tuple<LocalDateTime, const char*, const char*> rows[] = {
         {At(0, 0, 0), "H:M:S AM/PM", "12:0:0 AM"},
         {At(12, 30, 0), "HH:MM:SS AM/PM", "12:30:00 PM"},
         {At(23, 59, 9), "H:M:S AM/PM", "11:59:9 PM"},
@@ -84,8 +76,8 @@ TEST(FormatTimestamp, TokensAndTheTwelveHourClock)
         {kSample, "HHHHHH:MMMMMM:SSSSSS", "23:34:23"},
         {kSample, "", ""},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(FormatTimestamp(row.at, row.pattern), row.text) << row.pattern;
+    for (const auto& [at, pattern, text] : rows) {
+        EXPECT_EQ(FormatTimestamp(at, pattern), text) << pattern;
     }
 }
 

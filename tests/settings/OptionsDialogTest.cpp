@@ -1,6 +1,7 @@
 #include "mock/ManualClock.h"
 #include "settings/frmPubOptions.h"
 #include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
 #include "utility/SystemUtility.h"
 // Hidden from moc, which cannot parse the <compare> these pull in.
 #ifndef Q_MOC_RUN
@@ -21,12 +22,6 @@ using zlv::frmPubOptions;
 using zlv::MessageBox;
 
 namespace {
-
-QByteArray ReadBytes(const std::string& path)
-{
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Picks an entry in each list, from the first; nullptr leaves a list as it is.
 void Choose(frmPubOptions& d, std::initializer_list<const char*> entries)
@@ -51,17 +46,8 @@ QString Texts(const frmPubOptions& d)
     return texts.join(QLatin1Char('|'));
 }
 
-QStringList Shown(const zlv::test::ScriptedMessages& messages)
-{
-    QStringList texts;
-    for (const MessageBox::Request& r : messages.shown()) {
-        texts << QString::fromStdString(r.text);
-    }
-    return texts;
-}
-
 const QString kDefaults = QStringLiteral("Month Day Year|{Space}|YYYY|MMM|DD|HH:MM:SS");
-const QString kSaved = QStringLiteral("Save successfully!");
+const std::vector<std::string> kSaved{"Save successfully!"};
 
 } // namespace
 
@@ -106,7 +92,7 @@ private Q_SLOTS:
     void previewFollowsTheUnsavedChoiceWhichCloseDrops()
     {
         zlv::test::ScriptedMessages messages;
-        const QByteArray before = ReadBytes(m_config);
+        const std::string before = zlv::test::ReadAll(m_config);
         {
             frmPubOptions d(m_config, m_refresh);
             QCOMPARE(Texts(d), kDefaults);
@@ -127,7 +113,7 @@ private Q_SLOTS:
             QTest::mouseClick(d.button(frmPubOptions::kClose), Qt::LeftButton);
             QVERIFY(!d.isVisible());
         }
-        QCOMPARE(ReadBytes(m_config), before);
+        QCOMPARE(zlv::test::ReadAll(m_config), before);
         QCOMPARE(zlv::ProgramDisplayFormat()[0], std::string("Month Day Year"));
         QCOMPARE(Texts(frmPubOptions(m_config, m_refresh)), kDefaults);
         QCOMPARE(m_refreshes, 0);
@@ -146,16 +132,16 @@ private Q_SLOTS:
         QCOMPARE(stored(), QStringLiteral("Year Month Day|-|YYYY|MMM|DD|HH:MM:SS"));
         QCOMPARE(zlv::GetDisplayPattern(), std::string("YYYY-MMM-DD HH:MM:SS"));
         QCOMPARE(m_refreshes, 1);
-        QCOMPARE(Shown(messages), QStringList{kSaved});
+        QCOMPARE(messages.texts(), kSaved);
         QCOMPARE(messages.shown().front().icon, MessageBox::Icon::Information);
         QCOMPARE(messages.shown().front().buttons, MessageBox::Buttons::Ok);
 
         // Lists and file agree, also after a change taken back: Save does nothing at all.
-        const QByteArray after = ReadBytes(m_config);
+        const std::string after = zlv::test::ReadAll(m_config);
         Choose(d, {nullptr, nullptr, "YY"});
         Choose(d, {nullptr, nullptr, "YYYY"});
         QTest::mouseClick(d.button(frmPubOptions::kSave), Qt::LeftButton);
-        QCOMPARE(ReadBytes(m_config), after);
+        QCOMPARE(zlv::test::ReadAll(m_config), after);
 
         // Default puts back file, memory, lists and preview silently, over an unsaved choice.
         Choose(d, {nullptr, nullptr, nullptr, nullptr, "D"});
@@ -170,7 +156,7 @@ private Q_SLOTS:
         d.restoreDefaults();
         QCOMPARE(stored(), kDefaults);
         QCOMPARE(m_refreshes, 3);
-        QCOMPARE(Shown(messages), QStringList{kSaved});
+        QCOMPARE(messages.texts(), kSaved);
     }
 
     void handEditedValuesOpenEmptyAndAFailedWriteIsNotReportedAsSaved()
@@ -185,7 +171,7 @@ private Q_SLOTS:
         QCOMPARE(Texts(d), QStringLiteral("Month Day Year|.||||HH:MM:SS"));
         d.save();
         QCOMPARE(stored(), QStringLiteral("Month Day Year|.||||HH:MM:SS"));
-        QCOMPARE(Shown(messages), QStringList{kSaved});
+        QCOMPARE(messages.texts(), kSaved);
 
         // A configuration path that is a folder can be neither written nor read.
         const QString folder = QDir(m_dir->path()).filePath(QStringLiteral("cfg"));
@@ -193,13 +179,13 @@ private Q_SLOTS:
         frmPubOptions broken(folder.toStdString(), m_refresh);
         Choose(broken, {nullptr, nullptr, nullptr, nullptr, nullptr, "H:M:S"});
         broken.save();
-        QCOMPARE(Shown(messages).size(), 2);
-        QVERIFY(Shown(messages).back() != kSaved && Shown(messages).back().contains(folder));
+        QCOMPARE(messages.texts().size(), std::size_t(2));
+        QVERIFY(messages.texts().back().find(folder.toStdString()) != std::string::npos);
         QCOMPARE(messages.shown().back().icon, MessageBox::Icon::Exclamation);
         // Memory still holds what was stored before, and the choice can be saved again.
         QCOMPARE(zlv::ProgramDisplayFormat()[5], std::string("HH:MM:SS"));
         broken.save();
-        QCOMPARE(Shown(messages).size(), 3);
+        QCOMPARE(messages.texts().size(), std::size_t(3));
     }
 };
 

@@ -1,6 +1,8 @@
+#include "support/Environment.h"
 #include "support/Modal.h"
 #include "support/OpenedUrls.h"
 #include "support/ScriptedMessages.h"
+#include "support/TempDir.h"
 #include "utility/NetworkDriveDialogs.h"
 #include "utility/SystemUtility.h"
 #include "utility/WebPages.h"
@@ -33,32 +35,24 @@ public:
                                     "if [ \"$2\" = 'smb://slow/x' ]; then sleep 5; fi\n"
                                     "cat '%1/error' >&2\n"
                                     "exit $(cat '%1/status')\n")
-                         .arg(m_dir.path())
-                         .toUtf8());
-        QFile::setPermissions(m_dir.filePath(QStringLiteral("gio")),
+                         .arg(QString::fromStdString(m_dir.path()))
+                         .toStdString());
+        QFile::setPermissions(QString::fromStdString(m_dir / "gio"),
                               QFile::ReadOwner | QFile::ExeOwner);
         write("status", "0");
         write("listing", "");
         write("error", "");
-        qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
     }
-    ~FakeGio() { qputenv("PATH", m_oldPath); }
 
-    void write(const char* name, const QByteArray& bytes)
+    void write(const char* name, const std::string& bytes)
     {
-        QFile f(m_dir.filePath(QLatin1String(name)));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        zlv::test::WriteAll(m_dir / name, bytes);
     }
-    QString log() const
-    {
-        QFile f(m_dir.filePath(QStringLiteral("log")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString log() const { return QString::fromStdString(zlv::test::ReadAll(m_dir / "log")); }
 
 private:
-    QTemporaryDir m_dir;
-    const QByteArray m_oldPath = qgetenv("PATH");
+    zlv::test::TempDir m_dir;
+    const zlv::test::ScopedEnv m_path{"PATH", m_dir.path() + ':' + std::getenv("PATH")};
 };
 
 QStringList Args(const char* line)
@@ -207,12 +201,10 @@ private Q_SLOTS:
             std::string("Zelvory could not connect to smb://nas/gone/: Failed to mount Windows "
                         "share: Connection refused.\r\n\r\nCheck the share's address and "
                         "that its server can be reached, then try again."));
-        const QByteArray path = qgetenv("PATH");
         QTemporaryDir empty; // no gio at all: what to install
-        qputenv("PATH", QFile::encodeName(empty.path()));
+        const zlv::test::ScopedEnv path("PATH", empty.path().toStdString());
         map("sftp://me@box/");
         QTRY_COMPARE(messages.shown().size(), size_t(2));
-        qputenv("PATH", path);
         QVERIFY(messages.shown()[1].text.find("Install gio") != std::string::npos);
     }
 

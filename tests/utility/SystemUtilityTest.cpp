@@ -1,5 +1,6 @@
 #include "utility/SystemUtility.h"
 
+#include "support/Environment.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
@@ -9,30 +10,12 @@
 
 using zlv::SystemUtility;
 
-namespace {
-
-// Puts an environment variable back as it was.
-struct EnvGuard
-{
-    explicit EnvGuard(const char* n) : name(n), had(std::getenv(n)), old(had ? std::getenv(n) : "")
-    {}
-    ~EnvGuard() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
-    const char* name;
-    bool had;
-    std::string old;
-};
-
-} // namespace
-
 TEST(SystemUtility, AppDataIsAFolderOfTheUsersOwnOrThereIsNone)
 {
-    EnvGuard xdg("XDG_DATA_HOME");
-    EnvGuard home("HOME");
     zlv::test::TempDir dir;
     const std::string own = dir.path();
-
-    setenv("HOME", (own + "//x/../").c_str(), 1);
-    unsetenv("XDG_DATA_HOME");
+    const zlv::test::ScopedEnv xdg("XDG_DATA_HOME", std::nullopt);
+    const zlv::test::ScopedEnv home("HOME", own + "//x/../");
     EXPECT_EQ(SystemUtility::SpecialFolderPath(26), own + "/.local/share");
     setenv("XDG_DATA_HOME", (own + "/data/").c_str(), 1);
     EXPECT_EQ(SystemUtility::SpecialFolderPath(26), own + "/data");

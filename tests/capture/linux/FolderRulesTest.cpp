@@ -115,13 +115,8 @@ TEST_F(LinuxCapture, AFileSystemMountedInsideTheHomeIsADriveWatchedWhileThere)
     }
     // Again in a mount namespace of its own, so that nothing is mounted on the machine.
     if (!std::getenv("ZLV_IN_MOUNT_NS")) {
-        const std::string output = RunAgain("ZLV_IN_MOUNT_NS", "unshare -m --propagation private",
-                                            "LinuxCapture.AFileSystemMountedInsideTheHome*");
-        if (output.find("[==========]") == std::string::npos) {
-            GTEST_SKIP() << "no private mount namespace here: " << output;
-        }
-        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
-        return;
+        return RunAgain("ZLV_IN_MOUNT_NS", "unshare -m --propagation private",
+                        "LinuxCapture.AFileSystemMountedInsideTheHome*");
     }
     const std::string stick = home + "/usbstick";
     sfs::create_directory(stick);

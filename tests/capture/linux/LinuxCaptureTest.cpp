@@ -3,6 +3,7 @@
 #include "LinuxCaptureFixture.h"
 #include "capture/linux/WatchTree.h"
 #include "logstore/GapFile.h"
+#include "support/Environment.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -283,14 +284,7 @@ TEST_F(LinuxCapture, AtTheWatchLimitTheDeepestFoldersWaitAreToldAndAreWatchedOnc
 {
     // Again in a user namespace of its own, where the watch limit can be lowered.
     if (!std::getenv("ZLV_IN_USER_NS")) {
-        const std::string output =
-            RunAgain("ZLV_IN_USER_NS", "unshare -U -r", "LinuxCapture.AtTheWatchLimit*");
-        if (output.find("[==========]") == std::string::npos ||
-            output.find("[  SKIPPED ]") != std::string::npos) {
-            GTEST_SKIP() << "no user namespace with a watch limit of its own here: " << output;
-        }
-        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
-        return;
+        return RunAgain("ZLV_IN_USER_NS", "unshare -U -r", "LinuxCapture.AtTheWatchLimit*");
     }
     if (!(std::ofstream("/proc/sys/user/max_inotify_watches") << 200 << std::flush)) {
         GTEST_SKIP() << "the kernel refuses to set the namespace's watch limit";
@@ -363,8 +357,6 @@ TEST_F(LinuxCapture, FoldersPastThePathLimitAreWatchedAndTheRootNeverIs)
     Start({}, {}, "/");
     ASSERT_TRUE(WaitFor([&] { return Told(GapReason::CaptureStopped) == 1; }));
     EXPECT_TRUE(incidents.back().needsAction);
-    const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
-    ::setenv("HOME", "relative", 1);
+    const ScopedEnv relative("HOME", "relative");
     EXPECT_EQ(HomeFolder().front(), '/') << "a relative home is not the user's";
-    ::setenv("HOME", saved.c_str(), 1);
 }

@@ -1,5 +1,4 @@
 #include "browse/windows/frmPubDetail.h"
-#include "logstore/DayFile.h"
 #include "settings/Settings.h"
 #include "settings/windows/frmPubAbout.h"
 #include "settings/windows/frmPubOptions.h"
@@ -12,6 +11,7 @@
 #include "utility/windows/WinText.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 #include <vector>
 
 using namespace zlv;
@@ -24,24 +24,19 @@ namespace {
 // The dialog the main window shows now: a visible window of this thread that it owns.
 HWND OwnedDialog(HWND owner)
 {
-    struct Search
-    {
-        HWND owner;
-        HWND found;
-    } search{owner, nullptr};
+    std::pair<HWND, HWND> search{owner, nullptr}; // the owner, the dialog found
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (hwnd != s->owner && GetWindow(hwnd, GW_OWNER) == s->owner &&
-                IsWindowVisible(hwnd)) {
-                s->found = hwnd;
+            auto& [by, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(data);
+            if (hwnd != by && GetWindow(hwnd, GW_OWNER) == by && IsWindowVisible(hwnd)) {
+                found = hwnd;
                 return FALSE;
             }
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search.second;
 }
 
 std::wstring ClipboardText()
@@ -92,20 +87,6 @@ protected:
         MainWindowFixture::TearDown();
     }
 
-    // Today's records, one a second from 09:00, each in a folder of its own with a space.
-    void WriteRecords(int count)
-    {
-        ASSERT_TRUE(folder.ensureMonthFolder(kWinToday));
-        std::string text;
-        for (int i = 0; i < count; ++i) {
-            const LocalDateTime at{kWinToday, 9, 0, i};
-            text += dayfile::FormatLine(LogRecord{dayfile::FormatStamp(at), "File", "Created",
-                                                  "C:\\Data\\Folder " + std::to_string(i) + "\\",
-                                                  "item" + std::to_string(i), ""});
-        }
-        WriteAll(folder.dayFilePath(kWinToday), text);
-    }
-
     // Runs `open`, which shows a modal dialog over the main window, and hands the dialog to
     // `drive` from inside its modal loop; the dialog is closed afterwards whatever `drive`
     // did, so that no failure leaves the test waiting. The dialog's title, or empty when
@@ -146,7 +127,7 @@ protected:
 
 TEST_F(CommandsWin, DetailViewStepsThroughTheVisibleListAndCopiesAField)
 {
-    WriteRecords(5); // newest on top: row r shows item(4 - r)
+    WriteDay(kWinToday, 5); // newest on top: row r shows item(4 - r)
     Open();
     const auto field = [](HWND dialog, int i) {
         return Text(GetDlgItem(dialog, frmPubDetail::kTxt + i));
@@ -198,18 +179,16 @@ TEST_F(CommandsWin, DetailViewStepsThroughTheVisibleListAndCopiesAField)
               }),
               L"Detail View");
     EXPECT_TRUE(messages.shown().empty());
-}
 
-TEST_F(CommandsWin, DetailViewOfAnEmptyListSaysSoInsteadOfOpening)
-{
-    Open();
+    // The History view's list, empty, is the one it then shows: it says so instead.
+    Command(ID_menlh);
     EXPECT_EQ(RunCommandDialog(ID_menlv), L"");
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"No available data for display."});
 }
 
 TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDefaults)
 {
-    WriteRecords(1);
+    WriteDay(kWinToday, 1);
     Open();
     const std::wstring before = ItemText(Today(), 0, 0);
     std::wstring preview;
@@ -239,7 +218,7 @@ TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDef
     const std::string stored = ReadAll(folder.configurationFile());
     EXPECT_NE(stored.find("Sequence=Year Month Day"), std::string::npos) << stored;
     EXPECT_NE(stored.find("Separator=-"), std::string::npos) << stored;
-    EXPECT_EQ(ItemText(Today(), 0, 0), L"2024-Mar-05 09:00:00") << "was " << win::Narrow(before);
+    EXPECT_EQ(ItemText(Today(), 0, 0), L"2024-Mar-05 00:00:00") << "was " << win::Narrow(before);
 
     // Saving what is stored says nothing; Default writes the defaults back at once.
     messages.clear();
@@ -256,7 +235,7 @@ TEST_F(CommandsWin, OptionsPreviewsSavesTheSixKeysRefreshesTheListAndRestoresDef
 
 TEST_F(CommandsWin, EveryOtherCommandHandsItsWorkToWhatItNames)
 {
-    WriteRecords(1);
+    WriteDay(kWinToday, 1);
     Open();
     for (int id : {ID_menhh, ID_menho, ID_menhe, ID_menhr, ID_menhf, ID_menht}) {
         Command(id);

@@ -1,4 +1,3 @@
-#include "logstore/DayFile.h"
 #include "support/windows/MainWindowFixture.h"
 #include "utility/FileSystem.h"
 #include "utility/ProductVersion.h"
@@ -15,16 +14,6 @@ using namespace zlv;
 using namespace zlv::test;
 
 namespace {
-
-const Date kToday = kWinToday;
-
-std::string Line(const Date& day, int secondOfDay, const std::string& object,
-                 const std::string& name)
-{
-    LocalDateTime at{day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60};
-    return dayfile::FormatLine(
-        LogRecord{dayfile::FormatStamp(at), object, "Created", "C:\\Data\\", name, ""});
-}
 
 // The texts of one column from the top, joined by '|'; of the first `rows` at most.
 std::wstring Column(HWND list, int column, int rows = INT_MAX)
@@ -90,18 +79,6 @@ private:
 class MainWindowWin : public MainWindowFixture
 {
 protected:
-    // Writes `count` records of `day`, spread evenly over `spanSeconds` from midnight.
-    void WriteDay(const Date& day, int count, int spanSeconds = 86400)
-    {
-        ASSERT_TRUE(folder.ensureMonthFolder(day));
-        std::string text;
-        for (int i = 0; i < count; ++i) {
-            const int second = static_cast<int>(static_cast<long long>(i) * spanSeconds / count);
-            text += Line(day, second, i % 2 ? "Folder" : "File", "item" + std::to_string(i));
-        }
-        WriteAll(folder.dayFilePath(day), text);
-    }
-
     // One day later or earlier, with the keys a user presses: the picker is entered afresh
     // (no field chosen), Right chooses its first field, the weekday, and an arrow moves it.
     void StepDay(HWND picker, bool later)
@@ -123,7 +100,7 @@ protected:
 
 TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
 {
-    WriteDay(kToday, 100000);
+    WriteDay(kWinToday, 100000);
     Open();
 
     EXPECT_EQ(FindWindowW(L"ZelvoryMainWindow", L"Zelvory"), window->hwnd());
@@ -137,7 +114,7 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     ASSERT_EQ(ItemCount(Today()), 100000);
     EXPECT_EQ(ItemText(Today(), 0, 0), L"Mar 05 2024 23:59:59"); // record 99,999
     EXPECT_EQ(ItemText(Today(), 0, 1), L"Folder");
-    EXPECT_EQ(ItemText(Today(), 0, 3), L"C:\\Data\\");
+    EXPECT_EQ(ItemText(Today(), 0, 3), L"C:\\Data\\Folder 99999\\");
     EXPECT_EQ(ItemText(Today(), 0, 4), L"item99999");
     EXPECT_EQ(ItemText(Today(), 99999, 4), L"item0");
     EXPECT_EQ(window->lsvToday().tagAt(1), "2024-03-05 23:59:58");
@@ -166,7 +143,7 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
     EXPECT_EQ(Status(3), std::wstring(version.begin(), version.end()));
 
     for (int id : {IDC_dtpF, IDC_dtpT}) {
-        EXPECT_EQ(DateOf(Control(id)), kToday.addDays(-1)) << "yesterday in " << id;
+        EXPECT_EQ(DateOf(Control(id)), kWinToday.addDays(-1)) << "yesterday in " << id;
         EXPECT_FALSE(IsWindowEnabled(Control(id))) << "disabled in the Today view";
     }
     // The settings were loaded, and written as defaults on this first run.
@@ -177,7 +154,7 @@ TEST_F(MainWindowWin, StartsInTheTodayViewWithTheDayLoadedCountedAndHighlighted)
 
 TEST_F(MainWindowWin, NoTextOfTheWindowIsCut)
 {
-    WriteDay(kToday, 3);
+    WriteDay(kWinToday, 3);
     Open();
     if (const char* dpi = std::getenv("ZLV_WINE_DPI")) {
         ASSERT_EQ(win::WindowDpi(window->hwnd()), static_cast<UINT>(std::atoi(dpi)));
@@ -227,10 +204,10 @@ TEST_F(MainWindowWin, NoTextOfTheWindowIsCut)
 
 TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMessage)
 {
-    WriteDay(kToday, 5);
-    WriteDay(kToday.addDays(-3), 2);
-    WriteDay(kToday.addDays(-2), 3);
-    WriteDay(kToday.addDays(-1), 4);
+    WriteDay(kWinToday, 5);
+    WriteDay(kWinToday.addDays(-3), 2);
+    WriteDay(kWinToday.addDays(-2), 3);
+    WriteDay(kWinToday.addDays(-1), 4);
     Open();
     const HWND dtpF = Control(IDC_dtpF);
     const HWND dtpT = Control(IDC_dtpT);
@@ -246,7 +223,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
 
     StepDay(dtpF, false);
     StepDay(dtpF, false);
-    EXPECT_EQ(DateOf(dtpF), kToday.addDays(-3));
+    EXPECT_EQ(DateOf(dtpF), kWinToday.addDays(-3));
     EXPECT_EQ(ItemCount(History()), 9) << "three days, each loaded as it was chosen";
     EXPECT_EQ(Status(0), L" Rows: 9 ");
     EXPECT_TRUE(messages.shown().empty());
@@ -255,7 +232,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     ASSERT_EQ(messages.texts(),
               std::vector<std::string>{"The end date cannot be later than yesterday."});
     EXPECT_EQ(messages.shown()[0].icon, MessageBox::Icon::Information);
-    EXPECT_EQ(DateOf(dtpT), kToday.addDays(-1)) << "set back to yesterday";
+    EXPECT_EQ(DateOf(dtpT), kWinToday.addDays(-1)) << "set back to yesterday";
     EXPECT_EQ(GetFocus(), dtpT);
     EXPECT_EQ(ItemCount(History()), 9) << "nothing loaded";
 
@@ -266,7 +243,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     StepDay(dtpF, true);
     ASSERT_EQ(messages.texts().size(), 2u);
     EXPECT_EQ(messages.texts()[1], "The start date cannot be later than the end date.");
-    EXPECT_EQ(DateOf(dtpF), kToday.addDays(-2)) << "set to the end date";
+    EXPECT_EQ(DateOf(dtpF), kWinToday.addDays(-2)) << "set to the end date";
     EXPECT_EQ(GetFocus(), dtpF);
     EXPECT_EQ(ItemCount(History()), 3);
 
@@ -276,7 +253,7 @@ TEST_F(MainWindowWin, HistoryLoadsTheCheckedRangeAndCorrectsAWrongOneWithItsMess
     EXPECT_FALSE(IsWindowVisible(History()));
     EXPECT_FALSE(IsWindowEnabled(dtpF));
     EXPECT_EQ(Status(0), L" Rows: 5 ");
-    WriteDay(kToday.addDays(-2), 7);
+    WriteDay(kWinToday.addDays(-2), 7);
     SendMessageW(window->hwnd(), WM_COMMAND, ID_menlh, 0);
     EXPECT_EQ(ItemCount(History()), 7);
     EXPECT_EQ(Status(0), L" Rows: 7 ");
@@ -286,7 +263,7 @@ TEST_F(MainWindowWin, AHeaderClickSortsTheOtherWayAndTheSelectionFollowsItsRecor
 {
     // The order a click gives is the list's own rule, the time column by the moment included
     // (its tests); here, that the window hands every click on and shows what comes back.
-    WriteDay(kToday.addDays(-1), 3); // item0 and item2 files, item1 a folder
+    WriteDay(kWinToday.addDays(-1), 3); // item0 and item2 files, item1 a folder
     Open();
     SendMessageW(Control(IDC_optHis), BM_CLICK, 0, 0);
     PumpFor(20);
@@ -347,7 +324,7 @@ TEST_F(MainWindowWin, EveryWayOfClosingAsksAndOnlyYesStops)
 
 TEST_F(MainWindowWin, AnOperationTheShellReportsBecomesALineAndATopRow)
 {
-    WriteDay(kToday, 10, 3600);
+    WriteDay(kWinToday, 10, 3600);
     Open(true);
     ASSERT_EQ(ItemCount(Today()), 10);
     TempDir work;
@@ -411,7 +388,7 @@ TEST_F(MainWindowWin, WithoutANotificationAreaAMinimisedWindowStaysOnTheTaskbar)
 
 TEST_F(MainWindowWin, AnIncidentIsShownInTheStatusBarAndAskedAboutOnce)
 {
-    WriteDay(kToday, 2);
+    WriteDay(kWinToday, 2);
     Open(true);
     EXPECT_EQ(Status(1).find(L"gaps"), std::wstring::npos) << "no warning while complete";
     const CaptureIncident lost{.reason = GapReason::Overflow,
@@ -424,7 +401,7 @@ TEST_F(MainWindowWin, AnIncidentIsShownInTheStatusBarAndAskedAboutOnce)
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_EQ(messages.shown()[0].text.find("Too many operations at once.\r\n\r\n"), 0u);
     EXPECT_EQ(messages.shown()[0].icon, MessageBox::Icon::Exclamation);
-    EXPECT_NE(ReadAll(folder.gapFilePath(kToday)).find("overflow"), std::string::npos);
+    EXPECT_NE(ReadAll(folder.gapFilePath(kWinToday)).find("overflow"), std::string::npos);
 
     // The hole is drawn where it lies: above the newest row, which came before it.
     RECT top{LVIR_BOUNDS, 0, 0, 0};

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -136,29 +137,23 @@ protected:
 
 TEST_F(VersionCheckWin, TheServersThreeAnswersAsTheUserSeesThem)
 {
-    struct Case
-    {
-        int status;
-        std::string body;
-        std::string said;
-    };
     const std::string big(100 * 1024, '9');
-    const Case cases[] = {
+    const std::tuple<int, std::string, std::string> cases[] = {
         {200, std::string(kProgramVersion) + "\r\n", version::NoNewVersionText()},
         {200, "99.0", version::NewVersionText()},
         {404, "99.0", version::NoConnectionText()},
         {200, big, version::NoConnectionText()}, // no version file is this long
     };
-    for (const Case& c : cases) {
-        const LocalServer server(c.status, c.body);
+    for (const auto& [status, body, said] : cases) {
+        const LocalServer server(status, body);
         const auto check = Check(server.url());
         ASSERT_TRUE(check->hasServer());
         messages.clear();
         messages.answerNext(MessageBox::Answer::Cancel);
         check->checkOnRequest();
-        EXPECT_EQ(server.requests(), 1) << c.body.substr(0, 10);
-        ASSERT_EQ(messages.shown().size(), 1u) << c.body.substr(0, 10);
-        EXPECT_EQ(messages.shown()[0].text, c.said) << c.status << " " << c.body.substr(0, 10);
+        EXPECT_EQ(server.requests(), 1) << body.substr(0, 10);
+        ASSERT_EQ(messages.shown().size(), 1u) << body.substr(0, 10);
+        EXPECT_EQ(messages.shown()[0].text, said) << status << " " << body.substr(0, 10);
         EXPECT_TRUE(IsWindowEnabled(owner)) << "the window takes input again";
         EXPECT_FALSE(check->busy());
     }

@@ -4,6 +4,7 @@
 // test clock, with every message box it shows scripted.
 #include "capture/PlatformSource.h"
 #include "logstore/DataFolder.h"
+#include "logstore/DayFile.h"
 #include "mainwindow/windows/CommandIds.h"
 #include "mainwindow/windows/frmPubMain.h"
 #include "mock/ManualClock.h"
@@ -53,6 +54,22 @@ protected:
         window = std::make_unique<win::frmPubMain>(std::move(options));
         ASSERT_TRUE(window->create(SW_SHOWNORMAL));
         PumpFor(50);
+    }
+
+    // Writes `count` records of `day`, spread evenly over `spanSeconds` from midnight: files
+    // and folders by turns, record i named item<i> in a folder of its own with a space.
+    void WriteDay(const Date& day, int count, int spanSeconds = 86400)
+    {
+        ASSERT_TRUE(folder.ensureMonthFolder(day));
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            const int s = static_cast<int>(static_cast<long long>(i) * spanSeconds / count);
+            const LocalDateTime at{day, s / 3600, s / 60 % 60, s % 60};
+            text += dayfile::FormatLine({dayfile::FormatStamp(at), i % 2 ? "Folder" : "File",
+                                         "Created", "C:\\Data\\Folder " + std::to_string(i) + "\\",
+                                         "item" + std::to_string(i), ""});
+        }
+        WriteAll(folder.dayFilePath(day), text);
     }
 
     HWND Control(int id) const { return GetDlgItem(window->hwnd(), id); }
