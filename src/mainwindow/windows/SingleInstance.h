@@ -20,8 +20,21 @@ public:
     // "Local\Zelvory-<user>": local to the session, one per account in it.
     static std::wstring DefaultName();
 
+    // The mutex is the logon session's, yet the same account logged on twice (at the
+    // console and remotely) has one data folder: a lock on a file in it, held for the run,
+    // keeps a second recorder of the same journal out. Taken: another instance holds it.
+    // Unavailable: no lock could be had at all (the program runs, keeping no run state).
+    enum class FolderLock
+    {
+        Held,
+        Taken,
+        Unavailable
+    };
+    FolderLock lockDataFolder(const std::string& dataFolder);
+
 private:
     OwnedHandle m_mutex;
+    OwnedHandle m_folderLock;
 };
 
 } // namespace zlv::win

@@ -247,7 +247,6 @@ void frmPubMain::startUp()
     m_lsvToday.adjustColumns();
     m_lsvToday.highlightRows();
     refreshRowCount();
-    refreshTodayGaps();
 
     const Date yesterday = today().addDays(-1);
     setPickerDate(m_dtpF, yesterday);
@@ -255,6 +254,8 @@ void frmPubMain::startUp()
     refreshClock();
 
     startCapture();
+    // After the start, which may have noted the span since the last run, or its end.
+    refreshTodayGaps();
     refreshHealth();
     startVersionCheck();
 }
@@ -281,6 +282,17 @@ void frmPubMain::startCapture()
             m_heldLater.start(0, [this] { refreshHealth(); });
         }
     });
+    if (m_options.keepRunState) {
+        m_hide->keepRunState();
+        m_heartbeat.start(
+            60000,
+            [this] {
+                if (m_hide) {
+                    m_hide->publishState();
+                }
+            },
+            true);
+    }
     m_hide->load(); // a failed start is told by the capture itself
 }
 
@@ -507,7 +519,7 @@ void frmPubMain::shutDown()
         mdlPubTrayIcon::PutBackProcedure(m_hwnd);
     }
     for (CallbackTimer* timer : {&m_todayTimer, &m_retryTimer, &m_heldLater, &m_healthLater,
-                                 &m_messagesLater, &m_clockTimer}) {
+                                 &m_messagesLater, &m_clockTimer, &m_heartbeat}) {
         timer->stop();
     }
     // Capture stops here; nothing is recorded after this point.

@@ -36,6 +36,10 @@ public:
         // runs (0: never).
         std::string versionUrl;
         UINT versionCheckDelayMs = VersionCheck::kBackgroundDelayMs;
+        // Whether capture keeps the run's state in the data folder, so that the next start
+        // can tell a kill or a crash and write back held records (RecordingSession). Only
+        // for the one instance that holds the data folder's lock.
+        bool keepRunState = false;
     };
 
     explicit frmPubMain(Options options);
@@ -145,6 +149,7 @@ private:
     CallbackTimer m_healthLater;
     CallbackTimer m_messagesLater;
     CallbackTimer m_clockTimer;
+    CallbackTimer m_heartbeat; // keeps the run's state current while all is quiet
     std::vector<CaptureIncident> m_pendingMessages;
     bool m_showingMessages = false;
     bool m_closeConfirmed = false;

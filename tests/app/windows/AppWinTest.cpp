@@ -23,10 +23,10 @@ struct Process
 {
     PROCESS_INFORMATION info{};
 
-    bool start()
+    bool start(const std::wstring& arguments = {})
     {
         // The program's path as Windows names it: Wine maps the Unix folders to a drive.
-        std::wstring command = L'"' + DosPath(ZLV_APP_PATH) + L'"';
+        std::wstring command = L'"' + DosPath(ZLV_APP_PATH) + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -200,4 +200,45 @@ TEST_F(AppWin, TheCloseQuestionIsARealBoxAndOnlyYesEndsTheProgram)
     }
     EXPECT_TRUE(program.endsWithin(kPatienceMs));
     EXPECT_EQ(program.exitCode(), 0u);
+}
+
+TEST_F(AppWin, OnlyAKilledRunIsToldAsSuchByTheNextStart)
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const std::string gaps = folder.gapFilePath({now.wYear, now.wMonth, now.wDay});
+    for (const bool kill : {true, false, false}) {
+        Process run;
+        ASSERT_TRUE(run.start());
+        const HWND main = WaitForWindow(run.info.dwProcessId, L"ZelvoryMainWindow");
+        ASSERT_NE(main, nullptr);
+        if (kill) {
+            TerminateProcess(run.info.hProcess, 1);
+        } else {
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            PostMessageW(WaitForWindow(run.info.dwProcessId, L"#32770"), WM_COMMAND, IDYES, 0);
+        }
+        ASSERT_TRUE(run.endsWithin(kPatienceMs));
+    }
+    // Told by the start after the kill; the orderly ends after it are no crash.
+    const std::string text = ReadAll(gaps);
+    const auto crash = text.find("capture-stopped\tZelvory ended without closing its journal");
+    EXPECT_NE(crash, std::string::npos) << text;
+    EXPECT_EQ(text.find("capture-stopped", crash + 1), std::string::npos) << text;
+}
+
+TEST_F(AppWin, AnInstanceInAnotherSessionOfTheAccountKeepsTheJournalToItself)
+{
+    // What that instance holds: the data folder's lock, not this session's mutex.
+    const HANDLE lock = CreateFileA((folder.dataFolder() + "\\zelvory.lock").c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    OVERLAPPED whole{};
+    ASSERT_TRUE(
+        LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole));
+    Process program;
+    ASSERT_TRUE(program.start(L"--tray"));
+    EXPECT_TRUE(program.endsWithin(kPatienceMs));
+    EXPECT_FALSE(std::filesystem::exists(folder.runStateFile())) << "no second keeper";
+    CloseHandle(lock);
 }
