@@ -4,6 +4,7 @@
 #include "logstore/DataFolder.h"
 #include "mainwindow/windows/SingleInstance.h"
 #include "mainwindow/windows/frmPubMain.h"
+#include "utility/MessageBox.h"
 #include "utility/SystemUtility.h"
 #include "utility/windows/SystemMessageBox.h"
 
@@ -33,12 +34,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int show)
         dataFolder = folder.dataFolder();
     }
     const win::SingleInstance::FolderLock lock = instance.lockDataFolder(dataFolder);
+    // Every box goes through the one seam; until the window exists, boxes have no owner.
+    win::frmPubMain* owner = nullptr;
+    win::InstallSystemMessageBoxes([&owner] { return owner ? owner->hwnd() : nullptr; });
     if (lock == win::SingleInstance::FolderLock::Taken) {
         if (!atLogon) {
-            MessageBoxW(nullptr,
-                        L"Zelvory is already recording your operations in another session of "
-                        L"this account.",
-                        L"Zelvory", MB_OK | MB_ICONINFORMATION);
+            MessageBox::show("Zelvory is already recording your operations in another session "
+                             "of this account.",
+                             MessageBox::Icon::Information);
         }
         return 0;
     }
@@ -56,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int show)
     // would take the first one's live state for a crash.
     options.keepRunState = lock == win::SingleInstance::FolderLock::Held;
     win::frmPubMain window(std::move(options));
-    win::InstallSystemMessageBoxes([&window] { return window.hwnd(); });
+    owner = &window;
     if (!window.create(show)) {
         return 1;
     }
