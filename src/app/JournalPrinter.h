@@ -60,7 +60,7 @@ private:
     bool m_flushEachLine = false;
     long long m_printed = 0;
     std::string m_buffer;
-    std::size_t m_block = 4 << 20;
+    std::size_t m_block = 256 << 10;
     int m_stopFd = -1;
     bool m_stopped = false;
     std::optional<bool> m_writesMayWait; // known from the first write on

@@ -147,12 +147,13 @@ std::shared_ptr<MappedBytes> RegularFile::mapAt(std::uint64_t offset, std::size_
 
 bool RegularFile::readAt(std::uint64_t offset, std::uint64_t maxBytes, std::string& out) const
 {
-    out.clear();
     if (m_fd < 0) {
+        out.clear();
         return false;
     }
     // Sized from what the file held at the open; a file that grew since is read on the
-    // next look.
+    // next look. Not emptied first: a buffer read into again keeps its size, rather than
+    // being filled with zeros only to be read over.
     const std::uint64_t available = m_info.size > offset ? m_info.size - offset : 0;
     out.resize(static_cast<std::size_t>(available < maxBytes ? available : maxBytes));
     std::size_t have = 0;
