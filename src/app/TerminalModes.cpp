@@ -3,6 +3,10 @@
 #include "app/InstanceStatus.h"
 #include "app/JournalFollow.h"
 #include "app/JournalPrinter.h"
+#include "app/StopSignals.h"
+#include "mainwindow/SingleInstance.h"
+#include "utility/ProductVersion.h"
+#include "utility/SystemUtility.h"
 
 namespace zlv::cli {
 
@@ -82,6 +86,34 @@ int RunTerminalMode(const Arguments& a, const DataFolder& folder, const QString&
     }
     printer.flush();
     return printer.recordsPrinted() > 0 ? 0 : 1;
+}
+
+std::optional<int> RunWithoutWindow(const Arguments& arguments)
+{
+    switch (arguments.mode) {
+    case Mode::Help:
+        std::fputs(kUsage, stdout);
+        return 0;
+    case Mode::Version:
+        std::printf("Zelvory %s (Build %s)\n", kProgramVersion, kBuildNumber);
+        return 0;
+    case Mode::Journal:
+    case Mode::Status:
+        break;
+    case Mode::Window:
+        return std::nullopt;
+    }
+    // A blocked write to a terminal or a pipe nobody reads gives way to the signal, so that
+    // printing and following end when asked, whatever they are doing.
+    const int stopFd = CatchStopSignals(false);
+    // The data folder is only read here: never established, never created.
+    DataFolder folder;
+    folder.locate(SystemUtility::LocateAppData().path);
+    // --status and --follow look for the lock (is anyone recording?); --print never does.
+    const QString lock = arguments.mode == Mode::Status || arguments.follow
+                             ? QString::fromStdString(SingleInstance::lockPath())
+                             : QString();
+    return RunTerminalMode(arguments, folder, lock, Clock::instance(), stdout, stderr, stopFd);
 }
 
 } // namespace zlv::cli

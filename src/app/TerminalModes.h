@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace zlv::cli {
 
@@ -15,5 +16,10 @@ namespace zlv::cli {
 int RunTerminalMode(const Arguments& arguments, const DataFolder& folder, const QString& lockPath,
                     const Clock& clock, std::FILE* out, std::FILE* err, int stopFd,
                     const std::function<void()>& following = {});
+
+// Answers whatever the arguments ask that needs no window (help, the version, printing,
+// following, the status) in this terminal, and returns the exit status; nullopt when they
+// ask for the window.
+std::optional<int> RunWithoutWindow(const Arguments& arguments);
 
 } // namespace zlv::cli

@@ -148,10 +148,27 @@ std::string RunningExecutable()
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
     if (n > 0 && static_cast<std::size_t>(n) < sizeof buffer) {
-        return std::string(buffer, static_cast<std::size_t>(n));
+        return CommandOf(std::string(buffer, static_cast<std::size_t>(n)));
     }
 #endif
     return {};
+}
+
+std::string CommandOf(const std::string& path)
+{
+#if !defined(_WIN32) && defined(ZLV_COMMAND_FROM_WINDOW)
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos &&
+        path.compare(slash + 1, std::string::npos, "zelvory-window") == 0) {
+        const std::string folder = path.substr(0, slash + 1);
+        for (const std::string& command : {folder + kBareName, folder + ZLV_COMMAND_FROM_WINDOW}) {
+            if (::access(command.c_str(), X_OK) == 0) {
+                return command;
+            }
+        }
+    }
+#endif
+    return path;
 }
 
 std::string ExecLine(const std::string& executable, const std::string& searchPath)

@@ -37,3 +37,28 @@ TEST(Autostart, TheEntryNamesTheRunningProgramByAPathTheSessionReadsWhenPathWoul
     // Nothing to name: the bare name is the best there is.
     EXPECT_EQ(autostart::ExecLine("build/zelvory", ""), "zelvory --tray");
 }
+
+TEST(Autostart, TheWindowProgramNamesTheCommandThatStartsIt)
+{
+    zlv::test::TempDir root;
+    const auto program = [&](const std::string& relative) {
+        ::mkdir((root / relative.substr(0, relative.rfind('/'))).c_str(), 0755);
+        zlv::test::WriteAll(root / relative, "#!/bin/sh\n");
+        ::chmod((root / relative).c_str(), 0755);
+        return root / relative;
+    };
+    ::mkdir((root / "usr").c_str(), 0755);
+    ::mkdir((root / "usr/libexec").c_str(), 0755);
+    const std::string installed = program("usr/libexec/zelvory/zelvory-window");
+    // Nothing where the command belongs: the window program is all there is to name.
+    EXPECT_EQ(autostart::CommandOf(installed), installed);
+    const std::string command = program("usr/bin/zelvory");
+    const std::string named = autostart::CommandOf(installed);
+    EXPECT_NE(named, installed);
+    EXPECT_EQ(autostart::ExecLine(named, root / "usr/bin"), "zelvory --tray") << named;
+    // The build tree keeps both side by side; any other program names itself.
+    const std::string built = program("build/zelvory-window");
+    const std::string beside = program("build/zelvory");
+    EXPECT_EQ(autostart::CommandOf(built), beside);
+    EXPECT_EQ(autostart::CommandOf(command), command);
+}
