@@ -11,7 +11,6 @@
 #include "mainwindow/TrayIcon.h"
 #include "mainwindow/frmPubMain.h"
 #include "utility/ProductVersion.h"
-#include "utility/SystemUtility.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
