@@ -187,7 +187,7 @@ TEST_F(TerminalModesTest, DamagedLinesReadTheSameInEveryFormatAndFindStaysInAFie
     }
 }
 
-TEST_F(TerminalModesTest, FollowingPrintsWhatIsAppendedAcrossMidnightAndCutsAtACrAlone)
+TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
 {
     clock.set({{2026, 1, 31}, 23, 59, 58});
     ASSERT_TRUE(Create("before.txt"));
@@ -206,15 +206,27 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatIsAppendedAcrossMidnightAndCutsAtAC
         EXPECT_EQ(ReadLine(out[0]),
                   std::string("2026-02-01 00:00:02\tFile\tCreated\t/h/\t") + name + "\t");
     }
-    // Lines ended by a CR alone, as another program may write them, are lines too.
-    const std::string cr = "2026-02-01 00:00:03\tFile\tCreated\t/h/\tcr";
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    EXPECT_EQ(status.get(), 0);
+    std::fclose(printed);
+    EXPECT_EQ(ReadLine(out[0]), "") << "nothing from before the start";
+}
+
+TEST_F(TerminalModesTest, FollowingCutsLinesEndedByACrAlone)
+{
+    ASSERT_TRUE(folder.ensureMonthFolder(clock.now().date));
+    int out[2], stop[2];
+    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
+    std::FILE* printed = fdopen(out[1], "w");
+    std::future<int> status = Follow("--follow --format=tsv", printed, stderr, stop[0]);
+    // As another program may write them.
+    const std::string cr = "2026-02-01 12:00:01\tFile\tCreated\t/h/\tcr";
     ASSERT_TRUE(fs::AppendWhole(folder.dayFilePath(clock.now().date), cr + "1\t\r" + cr + "2\t\r"));
     EXPECT_EQ(ReadLine(out[0]), cr + "1\t");
     EXPECT_EQ(ReadLine(out[0]), cr + "2\t");
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     EXPECT_EQ(status.get(), 0);
     std::fclose(printed);
-    EXPECT_EQ(ReadLine(out[0]), "") << "nothing from before the start";
 }
 
 TEST_F(TerminalModesTest, AnEmptyAnswerOrAMisplacedOptionIsExplained)

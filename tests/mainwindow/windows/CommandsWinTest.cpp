@@ -179,9 +179,11 @@ TEST_F(CommandsWin, DetailViewStepsThroughTheVisibleListAndCopiesAField)
               }),
               L"Detail View");
     EXPECT_TRUE(messages.shown().empty());
+}
 
-    // The History view's list, empty, is the one it then shows: it says so instead.
-    Command(ID_menlh);
+TEST_F(CommandsWin, DetailViewOfAnEmptyListSaysSoInsteadOfOpening)
+{
+    Open();
     EXPECT_EQ(RunCommandDialog(ID_menlv), L"");
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"No available data for display."});
 }
