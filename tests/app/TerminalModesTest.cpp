@@ -64,6 +64,25 @@ struct TerminalModesTest : ::testing::Test
         started->get_future().wait();
         return status;
     }
+    // A --follow printing tsv or json into a pipe of its own, whose other end is `printed`.
+    bool FollowIntoPipe(const std::string& format)
+    {
+        int out[2];
+        if (pipe(out) != 0 || pipe(m_stop) != 0 || !(m_printed = fdopen(out[1], "w"))) {
+            return false;
+        }
+        printed = out[0];
+        m_following = Follow("--follow --format=" + format, m_printed, stderr, m_stop[0]);
+        return true;
+    }
+    // Stops it; its exit status, once all it printed is in the pipe.
+    int StopFollowing()
+    {
+        EXPECT_EQ(write(m_stop[1], "x", 1), 1);
+        const int status = m_following.get();
+        std::fclose(m_printed);
+        return status;
+    }
     bool Create(const std::string& name)
     {
         return pipeline.handle({shell::SHCNE_CREATE, ShellItem{name, "/h/" + name}, {}}) ==
@@ -73,6 +92,10 @@ struct TerminalModesTest : ::testing::Test
     test::TempDir appData;
     DataFolder folder;
     bool established = folder.establish(appData.path());
+    int printed = -1; // what a FollowIntoPipe printed, to read
+    int m_stop[2] = {-1, -1};
+    std::FILE* m_printed = nullptr;
+    std::future<int> m_following;
     ManualClock clock{LocalDateTime{{2026, 2, 1}, 12, 0, 0}};
     RecordPipeline pipeline{folder, clock};
 };
@@ -192,41 +215,31 @@ TEST_F(TerminalModesTest, FollowingPrintsWhatThePipelineAppendsAcrossMidnight)
     clock.set({{2026, 1, 31}, 23, 59, 58});
     ASSERT_TRUE(Create("before.txt"));
 
-    int out[2], stop[2];
-    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = Follow("--follow --format=tsv", printed, stderr, stop[0]);
+    ASSERT_TRUE(FollowIntoPipe("tsv"));
 
     clock.set({{2026, 1, 31}, 23, 59, 59});
     ASSERT_TRUE(Create("late.txt"));
-    EXPECT_EQ(ReadLine(out[0]), "2026-01-31 23:59:59\tFile\tCreated\t/h/\tlate.txt\t");
+    EXPECT_EQ(ReadLine(printed), "2026-01-31 23:59:59\tFile\tCreated\t/h/\tlate.txt\t");
     clock.set({{2026, 2, 1}, 0, 0, 2}); // a new day, in a month with no folder yet
     for (const char* name : {"early.txt", "second.txt"}) {
         ASSERT_TRUE(Create(name));
-        EXPECT_EQ(ReadLine(out[0]),
+        EXPECT_EQ(ReadLine(printed),
                   std::string("2026-02-01 00:00:02\tFile\tCreated\t/h/\t") + name + "\t");
     }
-    ASSERT_EQ(write(stop[1], "x", 1), 1);
-    EXPECT_EQ(status.get(), 0);
-    std::fclose(printed);
-    EXPECT_EQ(ReadLine(out[0]), "") << "nothing from before the start";
+    EXPECT_EQ(StopFollowing(), 0);
+    EXPECT_EQ(ReadLine(printed), "") << "nothing from before the start";
 }
 
 TEST_F(TerminalModesTest, FollowingCutsLinesEndedByACrAlone)
 {
     ASSERT_TRUE(folder.ensureMonthFolder(clock.now().date));
-    int out[2], stop[2];
-    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = Follow("--follow --format=tsv", printed, stderr, stop[0]);
+    ASSERT_TRUE(FollowIntoPipe("tsv"));
     // As another program may write them.
     const std::string cr = "2026-02-01 12:00:01\tFile\tCreated\t/h/\tcr";
     ASSERT_TRUE(fs::AppendWhole(folder.dayFilePath(clock.now().date), cr + "1\t\r" + cr + "2\t\r"));
-    EXPECT_EQ(ReadLine(out[0]), cr + "1\t");
-    EXPECT_EQ(ReadLine(out[0]), cr + "2\t");
-    ASSERT_EQ(write(stop[1], "x", 1), 1);
-    EXPECT_EQ(status.get(), 0);
-    std::fclose(printed);
+    EXPECT_EQ(ReadLine(printed), cr + "1\t");
+    EXPECT_EQ(ReadLine(printed), cr + "2\t");
+    EXPECT_EQ(StopFollowing(), 0);
 }
 
 TEST_F(TerminalModesTest, AnEmptyAnswerOrAMisplacedOptionIsExplained)
@@ -310,10 +323,7 @@ TEST_F(TerminalModesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcross
     ASSERT_TRUE(Create("yesterday.txt"));
     clock.set({{2026, 2, 1}, 0, 0, 5});
     ASSERT_TRUE(Create("before.txt"));
-    int out[2], stop[2];
-    ASSERT_TRUE(pipe(out) == 0 && pipe(stop) == 0);
-    std::FILE* printed = fdopen(out[1], "w");
-    std::future<int> status = Follow("--follow --format=json", printed, stderr, stop[0]);
+    ASSERT_TRUE(FollowIntoPipe("json"));
 
     // An editor's save: a copy of what was printed put in the file's place.
     const std::string day = folder.dayFilePath(clock.now().date);
@@ -321,12 +331,12 @@ TEST_F(TerminalModesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcross
     std::filesystem::rename(day + ".copy", day);
     clock.set({{2026, 2, 1}, 0, 0, 6});
     ASSERT_TRUE(Create("after-copy.txt"));
-    EXPECT_EQ(NextName(out[0]), "after-copy.txt");
+    EXPECT_EQ(NextName(printed), "after-copy.txt");
 
     // The clock stepped back before midnight: the writer goes back to yesterday's file.
     clock.set({{2026, 1, 31}, 23, 59, 58});
     ASSERT_TRUE(Create("stepped-back.txt"));
-    EXPECT_EQ(NextName(out[0]), "stepped-back.txt");
+    EXPECT_EQ(NextName(printed), "stepped-back.txt");
 
     // A file that truly changed what was printed: a gap line says so, and it is read again
     // from its beginning.
@@ -335,13 +345,11 @@ TEST_F(TerminalModesTest, FollowingSurvivesACopyAnEditAndAClockSteppedBackAcross
     std::filesystem::rename(day + ".edit", day);
     clock.set({{2026, 2, 1}, 0, 0, 9});
     ASSERT_TRUE(Create("after-edit.txt"));
-    EXPECT_EQ(NextName(out[0]), "rewritten");
-    EXPECT_EQ(NextName(out[0]), "x");
-    EXPECT_EQ(NextName(out[0]), "after-edit.txt");
-    ASSERT_EQ(write(stop[1], "x", 1), 1);
-    EXPECT_EQ(status.get(), 0);
-    std::fclose(printed);
-    EXPECT_EQ(NextName(out[0]), "");
+    EXPECT_EQ(NextName(printed), "rewritten");
+    EXPECT_EQ(NextName(printed), "x");
+    EXPECT_EQ(NextName(printed), "after-edit.txt");
+    EXPECT_EQ(StopFollowing(), 0);
+    EXPECT_EQ(NextName(printed), "");
 }
 
 // Lines cut at a block's end, a CR ending one block and its LF the next, a line longer than
