@@ -207,6 +207,7 @@ TEST_F(AppWin, OnlyAKilledRunIsToldAsSuchByTheNextStart)
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const std::string gaps = folder.gapFilePath({now.wYear, now.wMonth, now.wDay});
+    std::filesystem::create_directory(folder.runStateFile()); // in the way of the run state
     for (const bool kill : {true, false, false}) {
         Process run;
         ASSERT_TRUE(run.start());
