@@ -182,15 +182,15 @@ void ReservedFile::close()
 std::uint64_t ReservedFile::open(const std::string& path, std::uint64_t bytes, std::uint64_t least)
 {
     close();
-    HANDLE h = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 2 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        // An empty folder in the file's place goes, as on Linux; one with anything in it
-        // stays, and the file is done without.
-        if (h == INVALID_HANDLE_VALUE && !RemoveDirectoryA(path.c_str())) {
-            return 0;
-        }
+    const auto create = [&path] {
+        return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE h = create();
+    // An empty folder in the file's place goes, as on Linux; one with anything in it stays,
+    // and the file is done without.
+    if (h == INVALID_HANDLE_VALUE && RemoveDirectoryA(path.c_str())) {
+        h = create();
     }
     if (h == INVALID_HANDLE_VALUE) {
         return 0;
