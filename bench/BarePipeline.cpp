@@ -101,7 +101,7 @@ void BarePipeline::read()
             }
             const std::string path = folder->second + "/" + e->name;
             if ((e->mask & (IN_CREATE | IN_ISDIR)) == (IN_CREATE | IN_ISDIR)) {
-                watchTree(path); // what is made in it before the watch stands would be lost
+                watchTree(path); // watched like the rest of the tree
             }
             const char* what = e->mask & IN_CREATE   ? "\tCreated\t"
                                : e->mask & IN_DELETE ? "\tDeleted\t"
